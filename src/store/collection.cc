@@ -1,0 +1,95 @@
+// The in-memory side of the collection: counters, compaction, slot numbers and the
+// write-back of the loaded item.
+#include "store/collection.h"
+
+#include <algorithm>
+
+namespace kelvora::store {
+
+Collection::Collection(FileSystem& files, MessagePort& messages, TodayFn today)
+    : table(MaxItems), m_files(files), m_messages(messages), m_today(std::move(today)) {}
+
+Collection::~Collection() { closeFiles(); }
+
+void Collection::setEvents(CollectionEvents* events) {
+  m_events = events != nullptr ? events : &m_noEvents;
+}
+
+void Collection::recount() {
+  if (!isOpen) return;
+  const std::uint32_t now = m_today();
+  counters = {};
+  for (std::uint16_t p = 0; p < header.itemCount; ++p) {
+    ItemIndexEntry& e = table[p];
+    switch (static_cast<ItemStatus>(e.status)) {
+      case ItemStatus::Drill:
+        ++counters.drillCount;
+        ++counters.memorizedCount;
+        break;
+      case ItemStatus::Memorized:
+        ++counters.memorizedCount;
+        break;
+      case ItemStatus::Outstanding:
+        ++counters.outstandingCount;
+        ++counters.memorizedCount;
+        break;
+      case ItemStatus::Dismissed:
+        ++counters.dismissedCount;
+        break;
+      default:
+        break;
+    }
+    // The due sum is taken in full width: an interval reaching past day 65535 is not due.
+    if (e.status == code(ItemStatus::Memorized) &&
+        static_cast<std::uint32_t>(e.interval) + e.lastRepetition <= now) {
+      e.status = code(ItemStatus::Outstanding);
+      ++counters.outstandingCount;
+    }
+  }
+  m_events->countersChanged();
+}
+
+void Collection::compactTable() {
+  std::uint16_t kept = 0;
+  for (std::uint16_t p = 0; p < header.itemCount; ++p) {
+    if (table[p].status != code(ItemStatus::Deleted)) table[kept++] = table[p];
+  }
+  header.nextSlotNumber = header.itemCount;
+  header.itemCount = kept;
+}
+
+std::uint16_t Collection::takeSlotNumber() {
+  if (header.nextSlotNumber == kDeadSlot) header.nextSlotNumber = 0;
+  return header.nextSlotNumber++;
+}
+
+void Collection::flushItem() {
+  if (loaded.itemModified) writeItem(loaded.loadedPosition);
+  loaded.itemModified = false;
+  loaded.loadedPosition = currentPosition;
+}
+
+void Collection::prepareBlankItem() {
+  loaded.question.clear();
+  loaded.answer.clear();
+  loaded.header = ItemRecordHeader{};
+  loaded.header.aFactor = kNewItemAFactor;
+  loaded.header.status = code(ItemStatus::Pending);
+  loaded.header.slotNumber = takeSlotNumber();
+  indexChanged();
+}
+
+void Collection::indexChanged() {
+  if (m_batchDepth > 0) {
+    m_indexPending = true;
+    return;
+  }
+  m_indexPending = false;
+  saveIndex();
+}
+
+Collection::Batch::~Batch() {
+  if (--m_c.m_batchDepth == 0 && m_c.m_indexPending) m_c.indexChanged();
+}
+
+}  // namespace kelvora::store

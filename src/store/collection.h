@@ -1,0 +1,137 @@
+// The one open collection: its item table, counters, current position and the loaded item,
+// with the operations that read and write items through the collection files. Other
+// subsystems read and change the public fields directly, on the one user-interface thread.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/collection_events.h"
+#include "store/collection_format.h"
+#include "store/day_number.h"
+#include "store/file_system.h"
+#include "store/index_header.h"
+#include "store/item_index_entry.h"
+#include "store/item_record_header.h"
+#include "store/item_status.h"
+#include "store/message_port.h"
+#include "store/settings.h"
+#include "store/text_encoding.h"
+
+namespace kelvora::store {
+
+struct CollectionCounters {
+  std::uint16_t memorizedCount = 0;    // Drill, Memorized or Outstanding
+  std::uint16_t outstandingCount = 0;  // Outstanding
+  std::uint16_t drillCount = 0;        // Drill
+  std::uint16_t dismissedCount = 0;    // Dismissed
+
+  bool operator==(const CollectionCounters&) const = default;
+};
+
+// The item whose header and texts are held in memory for display, editing and learning.
+struct LoadedItem {
+  ItemRecordHeader header;
+  std::u16string question;
+  std::u16string answer;
+  std::uint16_t loadedPosition = 0;  // where flushItem writes it back
+  bool itemModified = false;         // the texts changed and must be written back
+};
+
+class Collection {
+ public:
+  Collection(FileSystem& files, MessagePort& messages, TodayFn today);
+  ~Collection();
+  Collection(const Collection&) = delete;
+  Collection& operator=(const Collection&) = delete;
+
+  // Screen refreshes and other reactions of the layers above; never null.
+  void setEvents(CollectionEvents* events);
+  CollectionEvents& events() { return *m_events; }
+  FileSystem& files() { return m_files; }
+  MessagePort& messages() { return m_messages; }
+  DayNumber today() const { return m_today(); }
+
+  // ---- the model ----
+  bool isOpen = false;
+  std::filesystem::path basePath;  // the collection's files are this plus ".kdb", ".kbi", ".cfg"
+  IndexHeader header;
+  std::vector<ItemIndexEntry> table;  // always MaxItems entries; the first itemCount are items
+  CollectionCounters counters;
+  std::uint16_t currentPosition = 0;
+  LoadedItem loaded;
+  Settings settings;
+
+  TextEncoding encoding() const { return encodingForFlag(settings.utf8); }
+
+  // Recomputes the counters and turns due Memorized items Outstanding; then tells the events.
+  // Does nothing while no collection is open.
+  void recount();
+  // Removes Deleted entries, keeping the order of the rest; nextSlotNumber becomes the item
+  // count before compaction. Positions past the new end keep their bytes.
+  void compactTable();
+  // Hands out the slot number of a new item. The dead-record mark is never handed out: the
+  // count wraps to 0 instead, and the rebuild resolves any duplicate that follows.
+  std::uint16_t takeSlotNumber();
+
+  // ---- items ----
+  // Writes back a modified loaded item, then reads the record of the item at position into
+  // the loaded item. False, with nothing changed, when no collection is open or position is
+  // past the last item. An item that has no record yet reads as a blank new item (and
+  // reports false, as there was nothing to read).
+  bool readItem(std::uint16_t position);
+  // Writes the loaded item as the record of the item at position: in place when its stored
+  // size is unchanged, otherwise appended at the end with the old record marked dead.
+  bool writeItem(std::uint16_t position);
+  // Writes the loaded item back if modified; then it belongs to the current position.
+  void flushItem();
+
+  // ---- files ----
+  bool openFiles(const std::filesystem::path& base, bool textsOnly);
+  void closeCollection();
+  bool collectionExists(const std::filesystem::path& base);
+  void deleteCollectionFiles(const std::filesystem::path& base);
+  bool loadIndex();
+  bool saveIndex();
+  bool hasIndexFile() const { return m_indexFile != nullptr; }
+  BinaryFile* textsFile() { return m_textsFile.get(); }
+
+  // The index file is written after every change to the item table, so that a crash loses
+  // nothing that was already written to the texts file. Bulk passes hold a batch so that the
+  // index is written once, when the outermost batch ends.
+  void indexChanged();
+  class Batch {
+   public:
+    explicit Batch(Collection& c) : m_c(c) { ++m_c.m_batchDepth; }
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    Collection& m_c;
+  };
+
+ private:
+  void prepareBlankItem();
+  void closeFiles();
+
+  FileSystem& m_files;
+  MessagePort& m_messages;
+  TodayFn m_today;
+  CollectionEvents m_noEvents;
+  CollectionEvents* m_events = &m_noEvents;
+  std::unique_ptr<BinaryFile> m_textsFile;
+  std::unique_ptr<BinaryFile> m_indexFile;
+  int m_batchDepth = 0;
+  bool m_indexPending = false;
+};
+
+// The collection files of a base path.
+std::filesystem::path textsPath(const std::filesystem::path& base);
+std::filesystem::path indexPath(const std::filesystem::path& base);
+std::filesystem::path settingsPath(const std::filesystem::path& base);
+
+}  // namespace kelvora::store

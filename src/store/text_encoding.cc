@@ -1,0 +1,75 @@
+// Encoding and decoding of the stored text forms, bounded on both sides.
+#include "store/text_encoding.h"
+
+#include <algorithm>
+
+#include "store/collection_format.h"
+
+namespace kelvora::store {
+
+std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding encoding,
+                         EncodeReport* report) {
+  std::size_t end = std::min(text.find(u'\0'), text.size());
+  std::size_t written = 0;
+  for (std::size_t i = 0; i < end; ++i) {
+    char16_t unit = text[i];
+    if (encoding == TextEncoding::Unicode) {
+      if (written + 2 > kMaxStoredLength) {
+        if (report) report->truncated = true;
+        break;
+      }
+      put16(out, unit);
+      written += 2;
+      continue;
+    }
+    if (unit >= 0x8000) {
+      unit = u'?';
+      if (report) ++report->replacedUnits;
+    }
+    std::size_t size = unit < 0x80 ? 1 : 2;
+    if (written + size > kMaxStoredLength) {
+      if (report) report->truncated = true;
+      break;
+    }
+    if (size == 1) {
+      out.push_back(static_cast<std::uint8_t>(unit | 0x80));
+    } else {
+      out.push_back(static_cast<std::uint8_t>((unit >> 8) & 0x7F));
+      out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    }
+    written += size;
+  }
+  return static_cast<std::uint16_t>(written);
+}
+
+std::size_t decodeText(std::u16string& dest, std::span<const std::uint8_t> source,
+                       std::size_t length, TextEncoding encoding) {
+  dest.clear();
+  std::size_t consumed = 0;
+  if (encoding == TextEncoding::Unicode) {
+    std::size_t n = std::min(length, source.size());
+    dest.reserve(n / 2);
+    for (std::size_t i = 0; i + 1 < n; i += 2) {
+      dest.push_back(static_cast<char16_t>(source[i] | (source[i + 1] << 8)));
+    }
+    consumed = n;
+  } else {
+    dest.reserve(length);
+    while (consumed < length && consumed < source.size()) {
+      std::uint8_t b = source[consumed];
+      if (b & 0x80) {
+        dest.push_back(static_cast<char16_t>(b & 0x7F));
+        consumed += 1;
+      } else {
+        std::uint8_t second = consumed + 1 < source.size() ? source[consumed + 1] : 0;
+        dest.push_back(static_cast<char16_t>((b << 8) | second));
+        consumed = std::min(consumed + 2, source.size());
+      }
+    }
+  }
+  std::size_t nul = dest.find(u'\0');
+  if (nul != std::u16string::npos) dest.resize(nul);
+  return consumed;
+}
+
+}  // namespace kelvora::store

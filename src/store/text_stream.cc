@@ -1,0 +1,168 @@
+// Buffered UTF-8 text streams with CR LF line ends over the file port.
+#include "store/text_stream.h"
+
+#include <algorithm>
+#include <span>
+
+#include "store/utf8.h"
+
+namespace kelvora::store {
+
+namespace {
+
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+}  // namespace
+
+TextReader::TextReader(std::unique_ptr<BinaryFile> file) : m_file(std::move(file)) {
+  m_raw.reserve(kTextBufferBytes);
+  m_decoded.reserve(kTextBufferBytes);
+}
+
+TextReader::~TextReader() {
+  if (m_file) m_file->close();
+}
+
+std::optional<char16_t> TextReader::getSlow() {
+  if (!refill()) return std::nullopt;
+  return m_decoded[m_next++];
+}
+
+void TextReader::topUpRaw() {
+  m_raw.erase(m_raw.begin(), m_raw.begin() + static_cast<std::ptrdiff_t>(m_rawBegin));
+  m_rawBegin = 0;
+  std::size_t filled = m_raw.size();
+  m_raw.resize(kTextBufferBytes);
+  while (!m_fileEnded && filled < m_raw.size()) {
+    const std::size_t count = m_file->read(std::span(m_raw).subspan(filled));
+    if (count == 0) m_fileEnded = true;
+    filled += count;
+  }
+  m_raw.resize(filled);
+}
+
+bool TextReader::refill() {
+  m_decoded.clear();
+  m_next = 0;
+  if (!m_file) return false;
+  topUpRaw();
+  const std::uint8_t* data = m_raw.data();
+  const std::size_t end = m_raw.size();
+  std::size_t pos = m_rawBegin;
+  if (!m_started) {
+    m_started = true;
+    if (end >= 3 && std::equal(data, data + 3, kUtf8ByteOrderMark)) pos += 3;
+  }
+  // Until the file has ended the buffer is full, and decoding stops while a whole sequence
+  // still fits after the stopping point, so no character and no CR LF pair is ever split
+  // between two refills.
+  const std::size_t limit = m_fileEnded ? end : end - (kMaxUtf8SequenceLength - 1);
+  while (pos < limit) {
+    const std::uint8_t byte = data[pos];
+    if (byte == '\r' && pos + 1 < end && data[pos + 1] == '\n') {
+      m_decoded.push_back(u'\n');
+      pos += 2;
+    } else if (byte < 0x80) {
+      m_decoded.push_back(byte);
+      ++pos;
+    } else {
+      const DecodedChar decoded = decodeUtf8Char({data + pos, end - pos});
+      appendUtf16(m_decoded, decoded.codePoint);
+      pos += decoded.length;
+    }
+  }
+  m_rawBegin = pos;
+  return !m_decoded.empty();
+}
+
+bool TextReader::readLine(std::u16string& line) {
+  line.clear();
+  bool readAny = false;
+  for (;;) {
+    if (m_next >= m_decoded.size() && !refill()) return readAny;
+    readAny = true;
+    const auto begin = m_decoded.begin() + static_cast<std::ptrdiff_t>(m_next);
+    const auto lineEnd = std::find(begin, m_decoded.end(), u'\n');
+    line.append(begin, lineEnd);
+    if (lineEnd != m_decoded.end()) {
+      m_next = static_cast<std::size_t>(lineEnd - m_decoded.begin()) + 1;
+      return true;
+    }
+    m_next = m_decoded.size();
+  }
+}
+
+TextWriter::TextWriter(std::unique_ptr<BinaryFile> file) : m_file(std::move(file)) {
+  m_buffer.reserve(kTextBufferBytes + 8);
+}
+
+TextWriter::~TextWriter() {
+  if (m_file) close();
+}
+
+void TextWriter::write(std::u16string_view text) {
+  for (const char16_t unit : text) {
+    if (m_pendingHigh != 0) {
+      const char16_t high = m_pendingHigh;
+      m_pendingHigh = 0;
+      if (isLowSurrogate(unit)) {
+        appendUtf8(m_buffer, combineSurrogates(high, unit));
+        continue;
+      }
+      appendUtf8(m_buffer, kReplacementCharacter);
+    }
+    if (unit == u'\n') {
+      m_buffer += "\r\n";
+    } else if (unit < 0x80) {
+      m_buffer.push_back(static_cast<char>(unit));
+    } else if (isHighSurrogate(unit)) {
+      m_pendingHigh = unit;
+    } else if (isLowSurrogate(unit)) {
+      appendUtf8(m_buffer, kReplacementCharacter);
+    } else {
+      appendUtf8(m_buffer, unit);
+    }
+    if (m_buffer.size() >= kTextBufferBytes) flush();
+  }
+}
+
+void TextWriter::flush() {
+  if (m_buffer.empty()) return;
+  // After a failed write nothing more goes out: the file is already incomplete, and close()
+  // will say so.
+  if (!m_file) {
+    m_ok = false;
+  } else if (m_ok) {
+    const std::span<const std::uint8_t> bytes(
+        reinterpret_cast<const std::uint8_t*>(m_buffer.data()), m_buffer.size());
+    if (m_file->write(bytes) != bytes.size()) m_ok = false;
+  }
+  m_buffer.clear();
+}
+
+bool TextWriter::close() {
+  if (!m_file) return m_ok;
+  if (m_pendingHigh != 0) {
+    m_pendingHigh = 0;
+    appendUtf8(m_buffer, kReplacementCharacter);
+  }
+  flush();
+  const bool closed = m_file->close();
+  m_file.reset();
+  m_ok = m_ok && closed;
+  return m_ok;
+}
+
+std::optional<TextReader> openTextReader(FileSystem& files, const std::filesystem::path& path) {
+  std::unique_ptr<BinaryFile> file = files.openForReading(path);
+  if (!file) return std::nullopt;
+  return TextReader(std::move(file));
+}
+
+std::optional<TextWriter> createTextWriter(FileSystem& files, const std::filesystem::path& path) {
+  std::unique_ptr<BinaryFile> file = files.createForWriting(path);
+  if (!file) return std::nullopt;
+  return TextWriter(std::move(file));
+}
+
+}  // namespace kelvora::store

@@ -1,0 +1,100 @@
+// Text-mode streams over the file port, shared by the settings file and the exchange files:
+// UTF-8 on disk (stray bytes read as Windows-1252, a leading byte-order mark skipped), UTF-16
+// in memory, CR LF on disk for each "\n" in memory. Memory use does not grow with file size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/file_system.h"
+
+namespace kelvora::store {
+
+// Bytes read from or written to the file at a time.
+inline constexpr std::size_t kTextBufferBytes = 64 * 1024;
+
+// Reads a text file as UTF-16 code units. A CR LF pair reads as one "\n", a lone LF as "\n"
+// and a lone CR as itself; characters above U+FFFF read as surrogate pairs. A read error of
+// the file looks like its end.
+class TextReader {
+ public:
+  explicit TextReader(std::unique_ptr<BinaryFile> file);
+  TextReader(TextReader&&) = default;
+  TextReader& operator=(TextReader&&) = default;
+  ~TextReader();
+
+  // The next code unit, or nullopt at the end of the file.
+  std::optional<char16_t> get() {
+    if (m_next < m_decoded.size()) return m_decoded[m_next++];
+    return getSlow();
+  }
+
+  // The code unit get() would return next, without taking it.
+  std::optional<char16_t> peek() {
+    if (m_next < m_decoded.size() || refill()) return m_decoded[m_next];
+    return std::nullopt;
+  }
+
+  // Reads up to and including the next "\n" and puts the text before it into line. A last line
+  // without a line end is still a line; false only at the end of the file with nothing read.
+  bool readLine(std::u16string& line);
+
+  bool atEnd() { return m_next >= m_decoded.size() && !refill(); }
+
+ private:
+  std::optional<char16_t> getSlow();
+  // Decodes the next stretch of the file into m_decoded; false when nothing is left.
+  bool refill();
+  void topUpRaw();
+
+  std::unique_ptr<BinaryFile> m_file;
+  std::vector<std::uint8_t> m_raw;  // undecoded bytes at [m_rawBegin, m_raw.size())
+  std::size_t m_rawBegin = 0;
+  bool m_fileEnded = false;
+  bool m_started = false;  // the byte-order mark check has been made
+  std::u16string m_decoded;
+  std::size_t m_next = 0;  // index of the next code unit in m_decoded
+};
+
+// Writes UTF-16 text as UTF-8, each "\n" as CR LF; a CR in the text is written as it is, and a
+// surrogate without its partner as U+FFFD. Output is buffered, so a failure may only show at a
+// later write or at close(), which reports every failure since the file was created.
+class TextWriter {
+ public:
+  explicit TextWriter(std::unique_ptr<BinaryFile> file);
+  TextWriter(TextWriter&&) = default;
+  TextWriter& operator=(TextWriter&&) = default;
+  // Closes the file if close() was not called; its result is then lost.
+  ~TextWriter();
+
+  // A surrogate pair may be split between two calls.
+  void write(std::u16string_view text);
+
+  // No write has failed so far.
+  bool ok() const { return m_ok; }
+
+  // Writes what is buffered and closes the file. False if any write or the close failed.
+  bool close();
+
+ private:
+  void flush();
+
+  std::unique_ptr<BinaryFile> m_file;
+  std::string m_buffer;        // UTF-8 bytes not yet handed to the file
+  char16_t m_pendingHigh = 0;  // a high surrogate waiting for its partner, or 0
+  bool m_ok = true;
+};
+
+// Opens an existing file for reading; nullopt if it cannot be opened.
+std::optional<TextReader> openTextReader(FileSystem& files, const std::filesystem::path& path);
+
+// Creates or empties a file for writing; nullopt if it cannot be created.
+std::optional<TextWriter> createTextWriter(FileSystem& files, const std::filesystem::path& path);
+
+}  // namespace kelvora::store

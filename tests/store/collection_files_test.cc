@@ -1,0 +1,358 @@
+// The texts and index files through the in-memory file port: record placement, the index
+// written after every change, loading rules, and the messages of the opening procedures.
+#include <gtest/gtest.h>
+
+#include "store/byte_io.h"
+#include "test_collection.h"
+
+namespace kelvora::store {
+namespace {
+
+using testing::TestCollection;
+
+ItemRecordHeader headerAt(const Bytes& file, std::uint32_t offset) {
+  return decodeRecordHeader(
+      std::span<const std::uint8_t, kRecordHeaderSize>(file.data() + offset, kRecordHeaderSize));
+}
+
+TEST(ItemRecords, SizeIsHeaderPlusTextsPaddedToEven) {
+  struct Case {
+    std::u16string q, a;
+    std::size_t size;
+  };
+  for (const Case& c : {Case{u"abc", u"defg", 18 + 8}, Case{u"abc", u"def", 18 + 6},
+                        Case{u"", u"", 18}, Case{u"\u00E9", u"x", 18 + 4}}) {
+    TestCollection t;
+    t.create();
+    t.add(c.q, c.a);
+    EXPECT_EQ(t.files.bytes("/c.kdb").size(), c.size) << c.size;
+  }
+}
+
+TEST(ItemRecords, RewriteStaysInPlaceUnlessTheRoundedSizeChanges) {
+  struct Case {
+    std::u16string newQuestion;
+    bool moves;
+  };
+  // The first record holds "abc" / "de": 5 bytes, 6 when rounded.
+  for (const Case& c : {Case{u"xyz", false}, Case{u"abcd", false}, Case{u"abcde", true},
+                        Case{u"ab", true}, Case{u"\u00E9b", false}}) {
+    TestCollection t;
+    t.create();
+    t.add(u"abc", u"de");
+    t.add(u"second", u"item");
+    const Bytes before = t.files.bytes("/c.kdb");
+
+    t.c.currentPosition = 0;
+    ASSERT_TRUE(t.c.readItem(0));
+    t.c.loaded.question = c.newQuestion;
+    t.c.loaded.itemModified = true;
+    t.c.currentPosition = 1;
+    t.c.readItem(1);  // leaving the edited item writes it back
+
+    const Bytes& after = t.files.bytes("/c.kdb");
+    if (c.moves) {
+      EXPECT_EQ(t.c.table[0].recordOffset, before.size());
+      EXPECT_EQ(headerAt(after, 0).slotNumber, kDeadSlot) << "old copy is dead";
+      EXPECT_EQ(headerAt(after, before.size()).slotNumber, 0);
+    } else {
+      EXPECT_EQ(t.c.table[0].recordOffset, 0u);
+      EXPECT_EQ(after.size(), before.size());
+      EXPECT_EQ(headerAt(after, 0).slotNumber, 0);
+    }
+    t.c.currentPosition = 0;
+    ASSERT_TRUE(t.c.readItem(0));
+    EXPECT_EQ(t.c.loaded.question, c.newQuestion);
+    EXPECT_EQ(t.c.loaded.answer, u"de");
+  }
+}
+
+TEST(ItemRecords, WriteCopiesTheEntrysLearningDatesIntoTheHeader) {
+  TestCollection t;
+  t.create();
+  t.add(u"q", u"a");
+  t.c.table[0].interval = 12;
+  t.c.table[0].lastRepetition = 8990;
+  t.c.loaded.header.aFactor = 1700;
+  ASSERT_TRUE(t.c.writeItem(0));
+  ItemRecordHeader h = headerAt(t.files.bytes("/c.kdb"), 0);
+  EXPECT_EQ(h.interval, 12);
+  EXPECT_EQ(h.lastRepetition, 8990);
+  EXPECT_EQ(h.aFactor, 1700);
+}
+
+TEST(ItemRecords, ReadOutsideTheTableChangesNothing) {
+  TestCollection t;
+  t.create();
+  t.add(u"q", u"a");
+  t.c.loaded.itemModified = true;
+  t.c.loaded.question = u"pending edit";
+  EXPECT_FALSE(t.c.readItem(1));
+  EXPECT_TRUE(t.c.loaded.itemModified);
+  EXPECT_EQ(t.c.loaded.question, u"pending edit");
+}
+
+TEST(ItemRecords, AnItemWithoutARecordReadsAsABlankNewItem) {
+  TestCollection t;
+  t.create();
+  t.add(u"first", u"one");
+  t.c.loaded.header.aFactor = 1300;
+  t.c.loaded.header.setItemId(42);
+  // An added item left blank: no record.
+  t.c.table[1] = ItemIndexEntry{kNoRecord, 0, 0, 0, 0, 0};
+  t.c.header.itemCount = 2;
+  const std::uint16_t slot = t.c.header.nextSlotNumber;
+  t.c.currentPosition = 1;
+  EXPECT_FALSE(t.c.readItem(1));
+  EXPECT_EQ(t.c.loaded.question, u"");
+  EXPECT_EQ(t.c.loaded.answer, u"");
+  EXPECT_EQ(t.c.loaded.header.aFactor, kNewItemAFactor);
+  EXPECT_EQ(t.c.loaded.header.itemId(), 0u);
+  EXPECT_EQ(t.c.loaded.header.status, code(ItemStatus::Pending));
+  EXPECT_EQ(t.c.loaded.header.slotNumber, slot);
+  EXPECT_EQ(t.c.header.nextSlotNumber, slot + 1);
+
+  // Typing into it appends a proper record.
+  t.c.loaded.question = u"typed";
+  t.c.loaded.itemModified = true;
+  t.c.flushItem();
+  ItemRecordHeader h = headerAt(t.files.bytes("/c.kdb"), t.c.table[1].recordOffset);
+  EXPECT_EQ(h.aFactor, kNewItemAFactor);
+  EXPECT_EQ(h.slotNumber, slot);
+}
+
+TEST(ItemRecords, StoredLengthsAbove10000ReadAsZero) {
+  TestCollection t;
+  t.create();
+  t.add(u"abc", u"de");
+  Bytes& file = t.files.bytes("/c.kdb");
+  file[0] = 0x11;  // questionLength 10001
+  file[1] = 0x27;
+  t.c.currentPosition = 0;
+  ASSERT_TRUE(t.c.readItem(0));
+  EXPECT_EQ(t.c.loaded.question, u"");
+  EXPECT_EQ(t.c.loaded.header.questionLength, 0);
+  EXPECT_EQ(t.c.loaded.answer, u"ab");  // the answer now starts at the question's bytes
+}
+
+TEST(ItemRecords, AFailedWriteLeavesTheEntryAndFileWalkable) {
+  TestCollection t;
+  t.create();
+  t.add(u"abc", u"de");
+  const Bytes before = t.files.bytes("/c.kdb");
+  t.files.writeBudget = 0;
+  t.c.loaded.question = u"much longer question";
+  EXPECT_FALSE(t.c.writeItem(0));
+  EXPECT_EQ(t.c.table[0].recordOffset, 0u);
+  EXPECT_EQ(t.files.bytes("/c.kdb"), before);
+  EXPECT_EQ(headerAt(before, 0).slotNumber, 0);
+}
+
+TEST(ItemRecords, UnicodeCollectionsStoreTwoBytesPerUnit) {
+  TestCollection t;
+  t.c.settings.utf8 = 1;
+  t.create();
+  t.add(u"\u4E2D", u"ab");
+  EXPECT_EQ(t.files.bytes("/c.kdb").size(), 18u + 6);
+  t.c.currentPosition = 0;
+  ASSERT_TRUE(t.c.readItem(0));
+  EXPECT_EQ(t.c.loaded.question, u"\u4E2D");
+  EXPECT_EQ(t.c.loaded.answer, u"ab");
+}
+
+// ---- the index file ----
+
+Bytes indexImage(std::uint16_t count, std::uint16_t headerSize = 12, std::uint16_t entrySize = 12) {
+  Bytes out;
+  for (std::uint16_t v : {headerSize, entrySize, std::uint16_t{18}, count, std::uint16_t{0},
+                          std::uint16_t{0}}) {
+    put16(out, v);
+  }
+  return out;
+}
+
+TEST(IndexFile, IsWrittenAfterEveryItemWriteWithTheBytesACloseWrites) {
+  TestCollection t;
+  t.create();
+  t.add(u"q1", u"a1");
+  t.add(u"q2", u"a2");
+  const Bytes whileOpen = t.files.bytes("/c.kbi");
+  ASSERT_EQ(whileOpen.size(), 12u + 2 * 12);
+  t.c.closeCollection();
+  EXPECT_EQ(t.files.bytes("/c.kbi"), whileOpen);
+}
+
+TEST(IndexFile, MalformedIndexesFailToLoadAndLeaveAnEmptyTable) {
+  struct Case {
+    const char* name;
+    Bytes image;
+  };
+  Bytes threeEntriesShort = indexImage(3);
+  threeEntriesShort.resize(12 + 35);
+  const Case cases[] = {
+      {"empty", {}},
+      {"short header", {12, 0, 12, 0, 18}},
+      {"header size", indexImage(0, 14)},
+      {"entry size", indexImage(0, 12, 10)},
+      {"entries cut short", threeEntriesShort},
+      {"too many items", indexImage(30001)},
+  };
+  for (const Case& c : cases) {
+    TestCollection t;
+    t.files.put("/c.kdb", {});
+    t.files.put("/c.kbi", c.image);
+    ASSERT_TRUE(t.c.openFiles("/c", false)) << c.name;
+    t.c.header.itemCount = 5;
+    EXPECT_FALSE(t.c.loadIndex()) << c.name;
+    EXPECT_EQ(t.c.header.itemCount, 0) << c.name;
+  }
+}
+
+TEST(IndexFile, LoadReadsOnlyItemCountEntries) {
+  TestCollection t;
+  t.create();
+  for (int i = 0; i < 3; ++i) t.add(u"q", u"a");
+  t.c.table[2].status = code(ItemStatus::Deleted);
+  t.c.compactTable();  // the saved file keeps the third entry's stale bytes
+  t.c.closeCollection();
+  ASSERT_EQ(t.files.bytes("/c.kbi").size(), 12u + 3 * 12);
+
+  ASSERT_TRUE(openCollection(t.c, "/c"));
+  EXPECT_EQ(t.c.header.itemCount, 2);
+  EXPECT_EQ(t.c.table[2], ItemIndexEntry{});
+  EXPECT_EQ(t.c.header.nextSlotNumber, 3);
+}
+
+TEST(IndexFile, ItemCountZeroOpensEmptyEvenWithRecords) {
+  TestCollection t;
+  t.create();
+  t.add(u"q", u"a");
+  t.c.closeCollection();
+  t.files.put("/c.kbi", indexImage(0));
+  ASSERT_TRUE(openCollection(t.c, "/c"));
+  EXPECT_EQ(t.c.header.itemCount, 0);
+  EXPECT_TRUE(t.messages.shown.empty());
+}
+
+TEST(IndexFile, ReopenedCollectionHasItsItemsAndLearningData) {
+  TestCollection t;
+  t.create();
+  t.add(u"q1", u"a1");
+  t.add(u"q2", u"a2");
+  t.c.table[1] = ItemIndexEntry{t.c.table[1].recordOffset, 30, 8000, 0,
+                                code(ItemStatus::Memorized), 0};
+  t.c.header.learningDay = 8999;
+  t.c.closeCollection();
+
+  ASSERT_TRUE(openCollection(t.c, "/c"));
+  EXPECT_EQ(t.c.header.itemCount, 2);
+  EXPECT_EQ(t.c.header.learningDay, 8999);
+  EXPECT_EQ(t.c.table[1].status, code(ItemStatus::Outstanding));  // 8030 is past
+  t.c.currentPosition = 1;
+  ASSERT_TRUE(t.c.readItem(1));
+  EXPECT_EQ(t.c.loaded.question, u"q2");
+  EXPECT_EQ(t.c.loaded.header.interval, 0) << "the record keeps what its last write copied";
+}
+
+// ---- opening and creating ----
+
+TEST(Opening, FileErrorsShowTheirNoticeThenTheOpeningError) {
+  struct Case {
+    OpenError error;
+    std::vector<std::u16string> messages;
+  };
+  const Case cases[] = {
+      {OpenError::SharingViolation,
+       {u"Cannot access the file because\nit is being used by another process!",
+        u"Error while opening database!"}},
+      {OpenError::AccessDenied,
+       {u"Access denied! Probably file has\nread-only attribute set.",
+        u"Error while opening database!"}},
+      {OpenError::Other, {u"Error while opening database!"}},
+  };
+  for (const char* failing : {"/c.kbi", "/c.kdb"}) {
+    for (const Case& c : cases) {
+      TestCollection t;
+      t.files.openFailures[failing] = c.error;
+      EXPECT_FALSE(openCollection(t.c, "/c"));
+      EXPECT_EQ(t.messages.texts(), c.messages);
+      EXPECT_FALSE(t.c.isOpen);
+      EXPECT_FALSE(t.c.hasIndexFile());
+    }
+  }
+}
+
+TEST(Opening, ASecondOpeningOfTheSameFilesIsASharingViolation) {
+  TestCollection first;
+  TestCollection second;
+  // Both collections share one file port, as two programs share one disk.
+  Collection other(first.files, second.messages, [] { return DayNumber{1}; });
+  first.create();
+  EXPECT_FALSE(openCollection(other, "/c"));
+  EXPECT_EQ(second.messages.shown.size(), 2u);
+  first.c.closeCollection();
+  second.messages.shown.clear();
+  EXPECT_TRUE(openCollection(other, "/c"));
+  EXPECT_TRUE(second.messages.shown.empty());
+}
+
+TEST(Creating, AsksBeforeOverwritingAndStopsClosedOnNo) {
+  TestCollection t;
+  t.create();
+  t.add(u"keep", u"me");
+  t.c.closeCollection();
+  ASSERT_TRUE(openCollection(t.c, "/c"));
+
+  t.messages.answers = {false};
+  EXPECT_FALSE(createCollection(t.c, "/c"));
+  EXPECT_EQ(t.messages.asked, std::vector<std::u16string>{u"Overwrite old data files?\r\n/c.kdb"});
+  EXPECT_FALSE(t.c.isOpen);
+  EXPECT_EQ(t.files.bytes("/c.kdb").size(), 18u + 6);
+
+  t.messages.answers = {true};
+  EXPECT_TRUE(createCollection(t.c, "/c"));
+  EXPECT_TRUE(t.c.isOpen);
+  EXPECT_EQ(t.c.header.itemCount, 0);
+  EXPECT_TRUE(t.files.bytes("/c.kdb").empty());
+}
+
+TEST(Creating, KeepsAnOldSettingsFileAndWritesOneWhereNoneExists) {
+  TestCollection t;
+  t.files.put("/old.cfg", {'H', 'T', 'M', 'L', ' ', '1', '\n'});
+  ASSERT_TRUE(createCollection(t.c, "/old"));
+  EXPECT_EQ(t.c.settings.html, 1);
+  EXPECT_FALSE(t.c.settings.settingsChanged);
+
+  ASSERT_TRUE(createCollection(t.c, "/new"));
+  EXPECT_TRUE(t.c.settings.settingsChanged);
+  t.c.closeCollection();
+  EXPECT_TRUE(t.files.exists("/new.cfg"));
+  EXPECT_FALSE(t.c.settings.settingsChanged);
+}
+
+TEST(Closing, WritesBackTheLoadedItemsPendingEdit) {
+  TestCollection t;
+  t.create();
+  t.add(u"q", u"a");
+  t.c.loaded.answer = u"edited";
+  t.c.loaded.itemModified = true;
+  t.c.closeCollection();
+  ASSERT_TRUE(openCollection(t.c, "/c"));
+  t.c.currentPosition = 0;
+  ASSERT_TRUE(t.c.readItem(0));
+  EXPECT_EQ(t.c.loaded.answer, u"edited");
+}
+
+TEST(Closing, TextsOnlyOpeningDeletesTheIndexAndNeverWritesOne) {
+  TestCollection t;
+  t.create();
+  t.add(u"q", u"a");
+  t.c.closeCollection();
+  ASSERT_TRUE(t.c.openFiles("/c", true));
+  EXPECT_FALSE(t.files.exists("/c.kbi"));
+  t.c.closeCollection();
+  EXPECT_FALSE(t.files.exists("/c.kbi"));
+}
+
+}  // namespace
+}  // namespace kelvora::store

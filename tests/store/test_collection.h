@@ -1,0 +1,43 @@
+// A collection over the in-memory file port with a fixed today, for the store's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "memory_file_system.h"
+#include "recording_messages.h"
+#include "store/collection.h"
+#include "store/collection_opening.h"
+
+namespace kelvora::testing {
+
+inline constexpr store::DayNumber kTestToday = 9000;
+
+struct TestCollection {
+  fakes::MemoryFileSystem files;
+  fakes::RecordingMessages messages;
+  store::DayNumber today = kTestToday;
+  store::Collection c{files, messages, [this] { return today; }};
+
+  // Creates an empty collection at base and adds items with the given texts, each written.
+  void create(const std::string& base = "/c") { ASSERT_TRUE(store::createCollection(c, base)); }
+
+  // Appends a new item the way the editor does and writes it; returns its position.
+  std::uint16_t add(std::u16string question, std::u16string answer) {
+    std::uint16_t p = c.header.itemCount++;
+    c.table[p] = store::ItemIndexEntry{};
+    c.table[p].recordOffset = store::kNoRecord;
+    c.loaded.header = store::ItemRecordHeader{};
+    c.loaded.header.aFactor = store::kNewItemAFactor;
+    c.loaded.header.slotNumber = c.takeSlotNumber();
+    c.loaded.question = std::move(question);
+    c.loaded.answer = std::move(answer);
+    c.currentPosition = p;
+    c.loaded.loadedPosition = p;
+    c.writeItem(p);
+    return p;
+  }
+};
+
+}  // namespace kelvora::testing

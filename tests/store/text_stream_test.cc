@@ -1,0 +1,194 @@
+// The text-mode streams: what bytes on disk read as, what text writes as, and how failures
+// and buffer boundaries are handled.
+#include "store/text_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "memory_file_system.h"
+
+namespace kelvora::store {
+namespace {
+
+using fakes::MemoryFileSystem;
+
+MemoryFileSystem::Bytes bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+
+std::u16string readAll(MemoryFileSystem& files, std::string_view bytes) {
+  files.put("in.txt", bytesOf(bytes));
+  std::optional<TextReader> reader = openTextReader(files, "in.txt");
+  std::u16string text;
+  while (std::optional<char16_t> c = reader->get()) text.push_back(*c);
+  EXPECT_TRUE(reader->atEnd());
+  return text;
+}
+
+std::string writeAll(MemoryFileSystem& files, const std::vector<std::u16string>& pieces) {
+  std::optional<TextWriter> writer = createTextWriter(files, "out.txt");
+  for (const std::u16string& piece : pieces) writer->write(piece);
+  EXPECT_TRUE(writer->close());
+  const MemoryFileSystem::Bytes& bytes = files.bytes("out.txt");
+  return {bytes.begin(), bytes.end()};
+}
+
+TEST(TextStream, ReadsBytesAsText) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::u16string text;
+  } cases[] = {
+      {"empty", "", u""},
+      {"byte-order mark only", "\xEF\xBB\xBF", u""},
+      {"byte-order mark skipped", "\xEF\xBB\xBFx", u"x"},
+      {"byte-order mark later is a character", "x\xEF\xBB\xBF", u"x\uFEFF"},
+      {"cr lf folds", "a\r\nb\r\n", u"a\nb\n"},
+      {"lone lf", "a\nb", u"a\nb"},
+      {"lone cr stays", "a\rb\r", u"a\rb\r"},
+      {"cr cr lf", "a\r\r\nb", u"a\r\nb"},
+      {"lf cr", "\n\r", u"\n\r"},
+      {"stray bytes as cp1252", "\x93\xE9\x94", u"\u201C\u00E9\u201D"},
+      {"four bytes as a pair", "\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
+  };
+  for (const Case& c : cases) {
+    MemoryFileSystem files;
+    EXPECT_EQ(readAll(files, c.bytes), c.text) << c.name;
+  }
+}
+
+TEST(TextStream, SequencesAcrossBufferBoundariesStayWhole) {
+  // Repeating a 13-byte pattern over several buffers, shifted by 0..12 bytes, puts every
+  // buffer boundary at every position inside a multi-byte sequence and between CR and LF.
+  const std::string pattern = "\xF0\x9F\x98\x80\xE2\x82\xAC\r\n\xC3\xA9\r\n";
+  const std::u16string patternText = u"\xD83D\xDE00\u20AC\n\u00E9\n";
+  const std::size_t repeats = 3 * kTextBufferBytes / pattern.size();
+  for (std::size_t shift = 0; shift < pattern.size(); ++shift) {
+    std::string bytes(shift, 'a');
+    std::u16string expected(shift, u'a');
+    for (std::size_t i = 0; i < repeats; ++i) {
+      bytes += pattern;
+      expected += patternText;
+    }
+    MemoryFileSystem files;
+    EXPECT_TRUE(readAll(files, bytes) == expected) << "shift " << shift;
+  }
+}
+
+TEST(TextStream, ReadLineSplitsAtLineEnds) {
+  struct Case {
+    std::string bytes;
+    std::vector<std::u16string> lines;
+  } cases[] = {
+      {"", {}},
+      {"\r\n", {u""}},
+      {"a\r\n\r\nb", {u"a", u"", u"b"}},
+      {"a\nb\n", {u"a", u"b"}},
+      {"a\rb\r\n", {u"a\rb"}},
+  };
+  for (const Case& c : cases) {
+    MemoryFileSystem files;
+    files.put("in.txt", bytesOf(c.bytes));
+    std::optional<TextReader> reader = openTextReader(files, "in.txt");
+    std::vector<std::u16string> lines;
+    std::u16string line = u"stale";
+    while (reader->readLine(line)) lines.push_back(line);
+    EXPECT_EQ(lines, c.lines) << c.bytes;
+    EXPECT_TRUE(line.empty());
+  }
+}
+
+TEST(TextStream, WritesUtf8WithCrLf) {
+  struct Case {
+    const char* name;
+    std::vector<std::u16string> pieces;
+    std::string bytes;
+  } cases[] = {
+      {"lf becomes cr lf", {u"a\nb\n"}, "a\r\nb\r\n"},
+      {"cr stays, so cr lf gains a cr", {u"a\r\nb\r"}, "a\r\r\nb\r"},
+      {"non-ascii", {u"\u00E9\u20AC"}, "\xC3\xA9\xE2\x82\xAC"},
+      {"pair split between writes", {u"x\xD83D", u"\xDE00y"}, "x\xF0\x9F\x98\x80y"},
+      {"high surrogate left at close", {u"x\xD83D"}, "x\xEF\xBF\xBD"},
+      {"high surrogate then text",
+       {u"\xD83D", u"a"},
+       "\xEF\xBF\xBD"
+       "a"},
+  };
+  for (const Case& c : cases) {
+    MemoryFileSystem files;
+    EXPECT_EQ(writeAll(files, c.pieces), c.bytes) << c.name;
+  }
+}
+
+TEST(TextStream, LargeTextRoundTripsLineByLine) {
+  MemoryFileSystem files;
+  std::optional<TextWriter> writer = createTextWriter(files, "big.txt");
+  std::vector<std::u16string> lines;
+  for (int i = 0; i < 30000; ++i) {
+    std::string digits = std::to_string(i);
+    lines.push_back(u"line \u00E9\xD83D\xDE00\r " + std::u16string(digits.begin(), digits.end()));
+    writer->write(lines.back() + u"\n");
+  }
+  ASSERT_TRUE(writer->close());
+  ASSERT_GT(files.bytes("big.txt").size(), 4 * kTextBufferBytes);
+
+  std::optional<TextReader> reader = openTextReader(files, "big.txt");
+  std::u16string line;
+  for (const std::u16string& expected : lines) {
+    ASSERT_TRUE(reader->readLine(line));
+    ASSERT_EQ(line, expected);
+  }
+  EXPECT_FALSE(reader->readLine(line));
+}
+
+TEST(TextStream, FailedWritesAreReportedByClose) {
+  struct Case {
+    const char* name;
+    std::size_t budget;
+    std::size_t textUnits;
+    bool okBeforeClose;
+  } cases[] = {
+      {"nothing stored, seen at close", 0, 10, true},
+      {"short final write", kTextBufferBytes + 5, kTextBufferBytes + 10, true},
+      {"short write while buffering", kTextBufferBytes - 1, 2 * kTextBufferBytes, false},
+  };
+  for (const Case& c : cases) {
+    MemoryFileSystem files;
+    files.writeBudget = c.budget;
+    std::optional<TextWriter> writer = createTextWriter(files, "out.txt");
+    writer->write(std::u16string(c.textUnits, u'x'));
+    EXPECT_EQ(writer->ok(), c.okBeforeClose) << c.name;
+    writer->write(u"more");
+    EXPECT_FALSE(writer->close()) << c.name;
+    EXPECT_FALSE(writer->ok()) << c.name;
+  }
+}
+
+// Takes every byte, then fails on close as a file system that stores data late may do.
+class FailingCloseFile final : public BinaryFile {
+ public:
+  std::size_t read(std::span<std::uint8_t>) override { return 0; }
+  std::size_t write(std::span<const std::uint8_t> from) override { return from.size(); }
+  bool seek(std::uint64_t) override { return true; }
+  std::optional<std::uint64_t> seekToEnd() override { return 0; }
+  std::uint64_t position() const override { return 0; }
+  bool close() override { return false; }
+};
+
+TEST(TextStream, FailedCloseIsReported) {
+  TextWriter writer(std::make_unique<FailingCloseFile>());
+  writer.write(u"text\n");
+  EXPECT_TRUE(writer.ok());
+  EXPECT_FALSE(writer.close());
+  EXPECT_FALSE(writer.ok());
+}
+
+TEST(TextStream, OpenFailuresGiveNoStream) {
+  MemoryFileSystem files;
+  files.openFailures["locked.txt"] = OpenError::AccessDenied;
+  EXPECT_FALSE(openTextReader(files, "missing.txt"));
+  EXPECT_FALSE(createTextWriter(files, "locked.txt"));
+}
+
+}  // namespace
+}  // namespace kelvora::store

@@ -1,0 +1,91 @@
+// Option parsing for kelvora-cli.
+#include "cli_options.h"
+
+#include <charconv>
+
+namespace kelvora::cli {
+
+const char kCliUsage[] =
+    "usage: kelvora-cli [--today YYYY-MM-DD] [--unicode] COMMAND BASE\n"
+    "\n"
+    "BASE is a collection's path without extension (BASE.kdb, BASE.kbi, BASE.cfg).\n"
+    "\n"
+    "commands:\n"
+    "  info BASE   the index header fields and the four counters, one 'name: value' per line\n"
+    "  list BASE   one line per item in table order, tab-separated: position, status,\n"
+    "              interval, lastRepetition, aFactor, repetitions, lapses, item ID,\n"
+    "              slotNumber, recordOffset, question, answer ('-' where an item has no\n"
+    "              record); texts escaped as \\r \\n \\t \\\\ and \\uXXXX\n"
+    "  help        this text\n"
+    "\n"
+    "options (before or after the command):\n"
+    "  --today YYYY-MM-DD  take this date as today for the run\n"
+    "  --unicode           store texts as Unicode instead of Compressed Unicode\n"
+    "                      (the encoding in force when a collection has no settings file)\n";
+
+std::optional<learning::CalendarDate> parseIsoDate(const std::string& text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  auto number = [&](std::size_t from, std::size_t len) -> std::optional<unsigned> {
+    unsigned v = 0;
+    auto [end, ec] = std::from_chars(text.data() + from, text.data() + from + len, v);
+    if (ec != std::errc() || end != text.data() + from + len) return std::nullopt;
+    return v;
+  };
+  auto y = number(0, 4), m = number(5, 2), d = number(8, 2);
+  if (!y || !m || !d || *m < 1 || *m > 12 || *d < 1) return std::nullopt;
+  learning::CalendarDate date{static_cast<std::uint16_t>(*y), static_cast<std::uint8_t>(*m),
+                              static_cast<std::uint8_t>(*d)};
+  // Only dates that survive the round trip through a day number are accepted.
+  learning::DayNumber n = learning::dateToDay(date);
+  if (n == 0) return std::nullopt;
+  learning::CalendarDate back = learning::dayToDate(n);
+  if (back.year != date.year || back.month != date.month || back.day != date.day) {
+    return std::nullopt;
+  }
+  return date;
+}
+
+std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv,
+                                          std::string& error) {
+  CliOptions options;
+  for (std::size_t i = 0; i < argv.size(); ++i) {
+    const std::string& a = argv[i];
+    if (a == "--help" || a == "-h") {
+      options.command = "help";
+      return options;
+    }
+    if (a == "--unicode") {
+      options.unicode = true;
+    } else if (a == "--today" || a.rfind("--today=", 0) == 0) {
+      std::string value;
+      if (a == "--today") {
+        if (i + 1 >= argv.size()) {
+          error = "--today needs a date (YYYY-MM-DD)";
+          return std::nullopt;
+        }
+        value = argv[++i];
+      } else {
+        value = a.substr(8);
+      }
+      options.today = parseIsoDate(value);
+      if (!options.today) {
+        error = "--today: not a date between 1980-01-01 and 2159-06-04: " + value;
+        return std::nullopt;
+      }
+    } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
+      error = "unknown option " + a;
+      return std::nullopt;
+    } else if (options.command.empty()) {
+      options.command = a;
+    } else {
+      options.args.push_back(a);
+    }
+  }
+  if (options.command.empty()) {
+    error = "no command given";
+    return std::nullopt;
+  }
+  return options;
+}
+
+}  // namespace kelvora::cli

@@ -1,0 +1,29 @@
+// The command line of kelvora-cli: a subcommand, its arguments, and global options that may
+// stand before or after it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "learning/calendar_date.h"
+
+namespace kelvora::cli {
+
+struct CliOptions {
+  std::string command;             // "info", "list", "help"
+  std::vector<std::string> args;   // the subcommand's own arguments
+  std::optional<learning::CalendarDate> today;  // --today YYYY-MM-DD
+  bool unicode = false;            // --unicode
+};
+
+// Parses argv (without the program name). On error returns nullopt and sets error.
+std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv, std::string& error);
+
+// Reads YYYY-MM-DD; a date the day numbers cannot hold (before 1980, past 4 June 2159, or no
+// such day) is refused.
+std::optional<learning::CalendarDate> parseIsoDate(const std::string& text);
+
+extern const char kCliUsage[];
+
+}  // namespace kelvora::cli

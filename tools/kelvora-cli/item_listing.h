@@ -1,0 +1,21 @@
+// The text forms kelvora-cli prints: the collection summary and one line per item.
+#pragma once
+
+#include <string>
+
+#include "store/collection.h"
+
+namespace kelvora::cli {
+
+// A text with \r, \n, \t, \\ escaped and every other unit below 0x20 or from 0x80 up as
+// \uXXXX, so that it fits on one ASCII line.
+std::string escapeText(std::u16string_view text);
+
+// "name: value" lines for the index header and the four counters.
+std::string collectionInfo(const store::Collection& c);
+
+// The line of the item at position (without its line end). Reads the item's record; items
+// without a record show "-" for every field that comes from a record.
+std::string itemLine(store::Collection& c, std::uint16_t position);
+
+}  // namespace kelvora::cli
