@@ -1,0 +1,124 @@
+// kelvora-cli as a script sees it: options in any place, and the info and list output of a
+// collection written through the store.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "cli_options.h"
+#include "item_listing.h"
+#include "platform/posix_file_system.h"
+#include "recording_messages.h"
+#include "store/collection_opening.h"
+#include "temp_dir.h"
+
+namespace kelvora::cli {
+namespace {
+
+struct RunResult {
+  int exitCode;
+  std::string out;
+};
+
+RunResult runCli(const std::string& args) {
+  std::string command = std::string(KELVORA_CLI_PATH) + " " + args + " 2>&1";
+  RunResult r{-1, {}};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return r;
+  char buf[4096];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) r.out.append(buf, n);
+  int status = pclose(pipe);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+TEST(CliOptions, GlobalOptionsStandBeforeOrAfterTheCommand) {
+  std::string error;
+  for (const auto& argv : {std::vector<std::string>{"--today", "2004-08-14", "list", "b"},
+                           std::vector<std::string>{"list", "b", "--today=2004-08-14"},
+                           std::vector<std::string>{"list", "--today", "2004-08-14", "b"}}) {
+    auto o = parseCliOptions(argv, error);
+    ASSERT_TRUE(o) << error;
+    EXPECT_EQ(o->command, "list");
+    EXPECT_EQ(o->args, std::vector<std::string>{"b"});
+    ASSERT_TRUE(o->today);
+    EXPECT_EQ(learning::dateToDay(*o->today), 8993);
+  }
+}
+
+TEST(CliOptions, RefusesDatesOutsideTheDayRangeAndUnknownOptions) {
+  std::string error;
+  for (const char* bad : {"1979-12-31", "2159-06-05", "2004-02-30", "2004-13-01", "2004-8-14",
+                          "tomorrow"}) {
+    EXPECT_FALSE(parseCliOptions({"info", "b", "--today", bad}, error)) << bad;
+  }
+  EXPECT_TRUE(parseIsoDate("2159-06-04"));
+  EXPECT_TRUE(parseIsoDate("1980-01-01"));
+  EXPECT_FALSE(parseCliOptions({"info", "b", "--today"}, error));
+  EXPECT_FALSE(parseCliOptions({"info", "b", "--frobnicate"}, error));
+  EXPECT_FALSE(parseCliOptions({}, error));
+}
+
+TEST(CliListing, TextsStayOnOneAsciiLine) {
+  EXPECT_EQ(escapeText(u"a\r\nb\tc\\d\u00E9\u20AC\x01"),
+            "a\\r\\nb\\tc\\\\d\\u00E9\\u20AC\\u0001");
+}
+
+TEST(CliListing, InfoAndListShowACollectionWrittenByTheStore) {
+  fakes::TempDir dir;
+  const auto base = dir / "deck";
+  {
+    platform::PosixFileSystem files;
+    fakes::RecordingMessages messages;
+    store::Collection c(files, messages, [] { return store::DayNumber{8993}; });
+    ASSERT_TRUE(store::createCollection(c, base));
+    const std::u16string texts[][2] = {{u"Hund", u"dog"}, {u"caf\u00E9", u"line\r\nbreak"}};
+    for (std::uint16_t p = 0; p < 2; ++p) {
+      c.header.itemCount = p + 1;
+      c.table[p].recordOffset = store::kNoRecord;
+      c.currentPosition = p;
+      c.readItem(p);
+      c.loaded.question = texts[p][0];
+      c.loaded.answer = texts[p][1];
+      c.loaded.itemModified = true;
+    }
+    c.loaded.header.setItemId(70000);
+    c.table[1] = {c.table[1].recordOffset, 6, 8990, 0, store::code(store::ItemStatus::Memorized),
+                  0};
+    // A third item added and left blank has no record.
+    c.header.itemCount = 3;
+    c.table[2].recordOffset = store::kNoRecord;
+    c.closeCollection();
+  }
+
+  RunResult info = runCli("info " + base.string() + " --today 2004-08-14");
+  EXPECT_EQ(info.exitCode, 0) << info.out;
+  EXPECT_EQ(info.out,
+            "headerSize: 12\nentrySize: 12\nrecordHeaderSize: 18\nitemCount: 3\n"
+            "learningDay: 0\nnextSlotNumber: 2\nmemorizedCount: 1\noutstandingCount: 0\n"
+            "drillCount: 0\ndismissedCount: 0\n");
+
+  // Three days later the memorized item is due.
+  RunResult list = runCli("--today 2004-08-17 list " + base.string());
+  EXPECT_EQ(list.exitCode, 0) << list.out;
+  EXPECT_EQ(list.out,
+            "0\t0\t0\t0\t2500\t0\t0\t0\t0\t0\tHund\tdog\n"
+            "1\t3\t6\t8990\t2500\t0\t0\t70000\t1\t26\tcaf\\u00E9\tline\\r\\nbreak\n"
+            "2\t0\t0\t0\t-\t-\t-\t-\t-\t4294967295\t-\t-\n");
+}
+
+TEST(CliListing, MissingCollectionsAndBadUsageFail) {
+  fakes::TempDir dir;
+  RunResult missing = runCli("info " + (dir / "nothing").string());
+  EXPECT_NE(missing.exitCode, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "nothing.kdb")) << "inspecting creates nothing";
+  EXPECT_EQ(runCli("frob x").exitCode, 2);
+  RunResult help = runCli("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("info BASE"), std::string::npos);
+  EXPECT_NE(help.out.find("list BASE"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelvora::cli

@@ -1,0 +1,170 @@
+// Collections on a real disk: the lock that keeps a collection open in one place, the
+// messages when it is taken, and an index that survives the program being killed.
+#include "platform/posix_file_system.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "recording_messages.h"
+#include "store/collection.h"
+#include "store/collection_opening.h"
+#include "temp_dir.h"
+
+namespace kelvora::platform {
+namespace {
+
+using store::Collection;
+using store::OpenError;
+
+store::DayNumber fixedToday() { return 9000; }
+
+// Waits for a child and tells whether it ended the way the test expects.
+int waitFor(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
+}
+
+TEST(PosixFiles, ExclusiveOpenRefusesASecondOpeningUntilClosed) {
+  fakes::TempDir dir;
+  PosixFileSystem files;
+  OpenError error = OpenError::None;
+  auto first = files.openExclusive(dir / "x.kdb", error);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(files.openExclusive(dir / "x.kdb", error));
+  EXPECT_EQ(error, OpenError::SharingViolation);
+  first->close();
+  EXPECT_TRUE(files.openExclusive(dir / "x.kdb", error));
+  EXPECT_EQ(error, OpenError::None);
+}
+
+TEST(PosixFiles, OddPathsFailToOpenWithoutCrashing) {
+  fakes::TempDir dir;
+  PosixFileSystem files;
+  OpenError error = OpenError::None;
+  EXPECT_FALSE(files.openExclusive(dir.path(), error));  // a folder
+  EXPECT_NE(error, OpenError::None);
+  EXPECT_FALSE(files.openExclusive(dir / "missing/x.kdb", error));
+  EXPECT_EQ(error, OpenError::Other);
+  EXPECT_FALSE(files.openForReading(dir.path()));
+  EXPECT_FALSE(files.createForWriting(dir / "missing/x.txt"));
+}
+
+TEST(PosixFiles, ReadOnlyFileIsAccessDenied) {
+  fakes::TempDir dir;
+  PosixFileSystem files;
+  files.createForWriting(dir / "ro.kdb");
+  namespace fs = std::filesystem;
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read |
+                                  fs::perms::others_exec);
+  fs::permissions(dir / "ro.kdb",
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  // Permissions do not bind the superuser, so the check runs as an ordinary user.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    OpenError error = OpenError::None;
+    auto file = files.openExclusive(dir / "ro.kdb", error);
+    _exit(!file && error == OpenError::AccessDenied ? 0 : 1);
+  }
+  int status = waitFor(child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "cannot drop privileges here";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(PosixFiles, CollectionOpenInAnotherProcessGivesTheSharingMessage) {
+  fakes::TempDir dir;
+  const auto base = dir / "held";
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    PosixFileSystem files;
+    fakes::RecordingMessages messages;
+    Collection c(files, messages, fixedToday);
+    bool ok = store::createCollection(c, base);
+    char byte = ok ? 1 : 0;
+    (void)!write(ready[1], &byte, 1);
+    (void)!read(release[0], &byte, 1);
+    c.closeCollection();
+    _exit(ok ? 0 : 1);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  ASSERT_EQ(byte, 1);
+
+  PosixFileSystem files;
+  fakes::RecordingMessages messages;
+  Collection c(files, messages, fixedToday);
+  EXPECT_FALSE(store::openCollection(c, base));
+  EXPECT_EQ(messages.texts(),
+            (std::vector<std::u16string>{
+                u"Cannot access the file because\nit is being used by another process!",
+                u"Error while opening database!"}));
+
+  (void)!write(release[1], &byte, 1);
+  int status = waitFor(child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  messages.shown.clear();
+  EXPECT_TRUE(store::openCollection(c, base));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST(CrashSafety, AnItemWrittenBeforeTheProgramIsKilledIsThereOnReopening) {
+  fakes::TempDir dir;
+  const auto base = dir / "killed";
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    PosixFileSystem files;
+    fakes::RecordingMessages messages;
+    Collection c(files, messages, fixedToday);
+    if (!store::createCollection(c, base)) _exit(1);
+    for (std::uint16_t p = 0; p < 2; ++p) {
+      c.header.itemCount = p + 1;
+      c.table[p].recordOffset = store::kNoRecord;
+      c.currentPosition = p;
+      c.readItem(p);  // no record yet: a blank new item
+      c.loaded.question = p == 0 ? u"first question" : u"second question";
+      c.loaded.answer = u"answer";
+      c.loaded.itemModified = true;
+      c.flushItem();
+    }
+    c.table[1].interval = 4;
+    c.table[1].lastRepetition = 8999;
+    c.table[1].status = store::code(store::ItemStatus::Memorized);
+    c.writeItem(1);
+    kill(getpid(), SIGKILL);
+    _exit(2);
+  }
+  int status = waitFor(child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+  PosixFileSystem files;
+  fakes::RecordingMessages messages;
+  Collection c(files, messages, fixedToday);
+  ASSERT_TRUE(store::openCollection(c, base));
+  EXPECT_TRUE(messages.shown.empty());
+  ASSERT_EQ(c.header.itemCount, 2);
+  EXPECT_EQ(c.table[1].interval, 4);
+  EXPECT_EQ(c.table[1].status, store::code(store::ItemStatus::Memorized));
+  c.currentPosition = 1;
+  ASSERT_TRUE(c.readItem(1));
+  EXPECT_EQ(c.loaded.question, u"second question");
+  EXPECT_EQ(c.loaded.header.lastRepetition, 8999);
+  c.currentPosition = 0;
+  ASSERT_TRUE(c.readItem(0));
+  EXPECT_EQ(c.loaded.question, u"first question");
+}
+
+}  // namespace
+}  // namespace kelvora::platform
