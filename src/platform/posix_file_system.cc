@@ -12,6 +12,8 @@
 namespace kelvora::platform {
 namespace {
 
+constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(INT64_MAX) / 2;
+
 class PosixFile final : public store::BinaryFile {
  public:
   explicit PosixFile(int fd) : m_fd(fd) {}
@@ -47,7 +49,7 @@ class PosixFile final : public store::BinaryFile {
   }
 
   bool seek(std::uint64_t offset) override {
-    if (m_fd < 0 || offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+    if (m_fd < 0 || offset > kMaxOffset) return false;
     off_t at = ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET);
     if (at < 0) return false;
     m_position = static_cast<std::uint64_t>(at);
@@ -63,6 +65,31 @@ class PosixFile final : public store::BinaryFile {
   }
 
   std::uint64_t position() const override { return m_position; }
+
+  std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> into) override {
+    std::size_t done = 0;
+    while (m_fd >= 0 && done < into.size() && offset + done <= kMaxOffset) {
+      ssize_t n = ::pread(m_fd, into.data() + done, into.size() - done,
+                          static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
+  std::size_t writeAt(std::uint64_t offset, std::span<const std::uint8_t> from) override {
+    std::size_t done = 0;
+    while (m_fd >= 0 && done < from.size() && offset + done <= kMaxOffset) {
+      ssize_t n = ::pwrite(m_fd, from.data() + done, from.size() - done,
+                           static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    if (done < from.size()) m_writeFailed = true;
+    return done;
+  }
 
   bool close() override {
     if (m_fd < 0) return !m_writeFailed;

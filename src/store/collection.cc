@@ -88,8 +88,17 @@ void Collection::indexChanged() {
   saveIndex();
 }
 
+Collection::Batch::Batch(Collection& c) : m_c(c) {
+  if (m_c.m_batchDepth++ == 0 && m_c.m_textsFile) m_c.m_textsFile->setGathering(true);
+}
+
 Collection::Batch::~Batch() {
-  if (--m_c.m_batchDepth == 0 && m_c.m_indexPending) m_c.indexChanged();
+  if (--m_c.m_batchDepth > 0) return;
+  if (m_c.m_textsFile) {
+    m_c.m_textsFile->setGathering(false);
+    if (m_c.m_textsFile->failed()) m_c.m_indexUntrusted = true;
+  }
+  if (m_c.m_indexPending) m_c.indexChanged();
 }
 
 }  // namespace kelvora::store

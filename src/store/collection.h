@@ -18,6 +18,7 @@
 #include "store/item_record_header.h"
 #include "store/item_status.h"
 #include "store/message_port.h"
+#include "store/record_file.h"
 #include "store/settings.h"
 #include "store/text_encoding.h"
 
@@ -97,15 +98,18 @@ class Collection {
   bool loadIndex();
   bool saveIndex();
   bool hasIndexFile() const { return m_indexFile != nullptr; }
-  BinaryFile* textsFile() { return m_textsFile.get(); }
+  RecordFile* textsFile() { return m_textsFile.get(); }
 
   // The index file is written after every change to the item table, so that a crash loses
-  // nothing that was already written to the texts file. Bulk passes hold a batch so that the
-  // index is written once, when the outermost batch ends.
+  // nothing that was already written to the texts file. Bulk passes hold a batch: appended
+  // records are gathered and written in large pieces, and the index is written once, when
+  // the outermost batch ends. If gathered records could not be written, the index file is
+  // left as it was before the batch (every entry there points at a whole record) and is not
+  // written again until the collection is closed and opened anew.
   void indexChanged();
   class Batch {
    public:
-    explicit Batch(Collection& c) : m_c(c) { ++m_c.m_batchDepth; }
+    explicit Batch(Collection& c);
     ~Batch();
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
@@ -123,10 +127,12 @@ class Collection {
   TodayFn m_today;
   CollectionEvents m_noEvents;
   CollectionEvents* m_events = &m_noEvents;
-  std::unique_ptr<BinaryFile> m_textsFile;
+  std::unique_ptr<RecordFile> m_textsFile;
   std::unique_ptr<BinaryFile> m_indexFile;
+  Bytes m_recordBuffer;  // one record's bytes, reused from item to item
   int m_batchDepth = 0;
   bool m_indexPending = false;
+  bool m_indexUntrusted = false;  // the table points at records that never reached the file
 };
 
 // The collection files of a base path.

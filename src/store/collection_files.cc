@@ -15,7 +15,7 @@ std::filesystem::path withSuffix(const std::filesystem::path& base, const char* 
   return p;
 }
 
-bool readExactly(BinaryFile& file, std::span<std::uint8_t> into) {
+bool readIndexBytes(BinaryFile& file, std::span<std::uint8_t> into) {
   return file.read(into) == into.size();
 }
 
@@ -55,13 +55,15 @@ bool Collection::openFiles(const std::filesystem::path& base, bool textsOnly) {
       return false;
     }
   }
-  m_textsFile = m_files.openExclusive(textsPath(base), error);
-  if (!m_textsFile) {
+  auto texts = m_files.openExclusive(textsPath(base), error);
+  if (!texts) {
     reportFileError(m_messages, error);
     closeFiles();
     return false;
   }
+  m_textsFile = std::make_unique<RecordFile>(std::move(texts));
   basePath = base;
+  m_indexUntrusted = false;
   settings.resetFonts();
   readSettings(settings, m_files, base);
   isOpen = true;
@@ -96,15 +98,15 @@ bool Collection::loadIndex() {
   };
   std::array<std::uint8_t, kIndexHeaderSize> headerBytes{};
   if (!m_indexFile->seek(0)) return fail();
-  if (!readExactly(*m_indexFile, std::span(headerBytes).first(2))) return fail();
+  if (!readIndexBytes(*m_indexFile, std::span(headerBytes).first(2))) return fail();
   if ((headerBytes[0] | (headerBytes[1] << 8)) != kIndexHeaderSize) return fail();
-  if (!readExactly(*m_indexFile, std::span(headerBytes).subspan(2))) return fail();
+  if (!readIndexBytes(*m_indexFile, std::span(headerBytes).subspan(2))) return fail();
   IndexHeader read = decodeIndexHeader(headerBytes);
   if (read.entrySize != kIndexEntrySize || read.itemCount > MaxItems) return fail();
 
   std::fill(table.begin(), table.end(), ItemIndexEntry{});
   Bytes entries(static_cast<std::size_t>(read.itemCount) * kIndexEntrySize);
-  if (!readExactly(*m_indexFile, entries)) return fail();
+  if (!readIndexBytes(*m_indexFile, entries)) return fail();
   for (std::size_t p = 0; p < read.itemCount; ++p) {
     table[p] = decodeIndexEntry(
         std::span<const std::uint8_t, kIndexEntrySize>(entries.data() + p * kIndexEntrySize,
@@ -116,7 +118,7 @@ bool Collection::loadIndex() {
 }
 
 bool Collection::saveIndex() {
-  if (!m_indexFile) return false;
+  if (!m_indexFile || m_indexUntrusted) return false;
   header.headerSize = kIndexHeaderSize;
   header.entrySize = kIndexEntrySize;
   header.recordHeaderSize = kRecordHeaderSize;
@@ -141,18 +143,18 @@ bool Collection::readItem(std::uint16_t position) {
     return false;
   }
   loaded.header = ItemRecordHeader{};
-  if (!m_textsFile->seek(entry.recordOffset)) return false;
   std::array<std::uint8_t, kRecordHeaderSize> headBytes{};
-  if (!readExactly(*m_textsFile, headBytes)) return false;
+  if (!m_textsFile->read(entry.recordOffset, headBytes)) return false;
   loaded.header = decodeRecordHeader(headBytes);
   if (loaded.header.questionLength > kMaxStoredLength) loaded.header.questionLength = 0;
   if (loaded.header.answerLength > kMaxStoredLength) loaded.header.answerLength = 0;
 
-  Bytes data(paddedTextSize(loaded.header.questionLength, loaded.header.answerLength));
-  if (!readExactly(*m_textsFile, data)) return false;
+  m_recordBuffer.resize(paddedTextSize(loaded.header.questionLength, loaded.header.answerLength));
+  if (!m_textsFile->read(entry.recordOffset + kRecordHeaderSize, m_recordBuffer)) return false;
   const TextEncoding enc = encoding();
-  std::size_t used = decodeText(loaded.question, data, loaded.header.questionLength, enc);
-  decodeText(loaded.answer, std::span(data).subspan(used), loaded.header.answerLength, enc);
+  std::size_t used = decodeText(loaded.question, m_recordBuffer, loaded.header.questionLength, enc);
+  decodeText(loaded.answer, std::span(m_recordBuffer).subspan(used), loaded.header.answerLength,
+             enc);
   loaded.loadedPosition = currentPosition;
   return true;
 }
@@ -164,7 +166,8 @@ bool Collection::writeItem(std::uint16_t position) {
       paddedTextSize(loaded.header.questionLength, loaded.header.answerLength);
 
   ItemRecordHeader head = loaded.header;
-  Bytes record(kRecordHeaderSize);
+  Bytes& record = m_recordBuffer;
+  record.assign(kRecordHeaderSize, 0);
   const TextEncoding enc = encoding();
   head.questionLength = encodeText(record, loaded.question, enc);
   head.answerLength = encodeText(record, loaded.answer, enc);
@@ -177,33 +180,28 @@ bool Collection::writeItem(std::uint16_t position) {
   auto headBytes = encodeRecordHeader(head);
   std::copy(headBytes.begin(), headBytes.end(), record.begin());
 
-  const bool inPlace = entry.recordOffset != kNoRecord && newSize == oldSize;
-  std::uint64_t at = entry.recordOffset;
-  if (inPlace) {
-    if (!m_textsFile->seek(at)) return false;
-  } else {
-    // Grown, shrunk or new: the record goes to the end, so the file stays walkable record by
-    // record. An offset that would collide with the no-record mark cannot be stored.
-    auto end = m_textsFile->seekToEnd();
-    if (!end || *end >= kNoRecord) return false;
-    at = *end;
+  const std::uint32_t oldOffset = entry.recordOffset;
+  if (oldOffset != kNoRecord && newSize == oldSize) {
+    if (!m_textsFile->write(oldOffset, record)) return false;
+    loaded.header = head;
+    indexChanged();
+    return true;
   }
-  if (!writeExactly(*m_textsFile, record)) return false;
+  // Grown, shrunk or new: the record goes to the end, so the file stays walkable record by
+  // record. An offset that would collide with the no-record mark cannot be stored.
+  if (m_textsFile->size() + record.size() >= kNoRecord) return false;
+  auto at = m_textsFile->append(record);
+  if (!at) return false;
+  entry.recordOffset = static_cast<std::uint32_t>(*at);
+  loaded.header = head;
 
   bool ok = true;
-  if (!inPlace && entry.recordOffset != kNoRecord) {
+  if (oldOffset != kNoRecord) {
     // The new copy is complete before the old one is marked dead, so a crash in between
     // leaves a live copy of the item either way.
-    std::array<std::uint8_t, kRecordHeaderSize> old{};
-    ok = m_textsFile->seek(entry.recordOffset) && readExactly(*m_textsFile, old);
-    if (ok) {
-      old[record_header_offset::kSlotNumber] = kDeadSlot & 0xFF;
-      old[record_header_offset::kSlotNumber + 1] = kDeadSlot >> 8;
-      ok = m_textsFile->seek(entry.recordOffset) && writeExactly(*m_textsFile, old);
-    }
+    std::array<std::uint8_t, 2> dead = {kDeadSlot & 0xFF, kDeadSlot >> 8};
+    ok = m_textsFile->write(oldOffset + record_header_offset::kSlotNumber, dead);
   }
-  entry.recordOffset = static_cast<std::uint32_t>(at);
-  loaded.header = head;
   indexChanged();
   return ok;
 }

@@ -33,6 +33,20 @@ class BinaryFile {
   // Moves to the end and returns the new position (the file size in bytes).
   virtual std::optional<std::uint64_t> seekToEnd() = 0;
   virtual std::uint64_t position() const = 0;
+  // Positioned transfers that leave the current position alone. Files that can do them in one
+  // step override these.
+  virtual std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> into) {
+    const std::uint64_t keep = position();
+    std::size_t n = seek(offset) ? read(into) : 0;
+    seek(keep);
+    return n;
+  }
+  virtual std::size_t writeAt(std::uint64_t offset, std::span<const std::uint8_t> from) {
+    const std::uint64_t keep = position();
+    std::size_t n = seek(offset) ? write(from) : 0;
+    seek(keep);
+    return n;
+  }
   // Releases the file. False when data written earlier could not be stored (a full disk).
   virtual bool close() = 0;
 };

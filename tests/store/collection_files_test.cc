@@ -356,3 +356,69 @@ TEST(Closing, TextsOnlyOpeningDeletesTheIndexAndNeverWritesOne) {
 
 }  // namespace
 }  // namespace kelvora::store
+
+namespace kelvora::store {
+namespace {
+
+using testing::TestCollection;
+
+TEST(Batches, GatherAppendsAndWriteTheIndexOnceAtTheEnd) {
+  TestCollection t;
+  t.create();
+  t.add(u"before", u"batch");
+  const Bytes indexBefore = t.files.bytes("/c.kbi");
+  {
+    Collection::Batch batch(t.c);
+    t.add(u"q1", u"a1");
+    t.add(u"q2", u"a2");
+    // A copy appended in this batch grows and is marked dead in memory.
+    t.c.loaded.question = u"q2 grown longer";
+    EXPECT_TRUE(t.c.writeItem(2));
+    EXPECT_EQ(t.files.bytes("/c.kbi"), indexBefore);
+    EXPECT_EQ(t.files.bytes("/c.kdb").size(), 18u + 12);
+    // Reading sees what was gathered.
+    t.c.currentPosition = 1;
+    ASSERT_TRUE(t.c.readItem(1));
+    EXPECT_EQ(t.c.loaded.question, u"q1");
+  }
+  const Bytes& texts = t.files.bytes("/c.kdb");
+  EXPECT_EQ(texts.size(), 18u + 12 + 2 * (18 + 4) + 18 + 18);
+  EXPECT_EQ(headerAt(texts, 18 + 12 + 22).slotNumber, kDeadSlot);
+  EXPECT_EQ(t.files.bytes("/c.kbi").size(), 12u + 3 * 12);
+}
+
+TEST(Batches, RecordsThatNeverReachTheFileLeaveTheOldIndexInForce) {
+  TestCollection t;
+  t.create();
+  t.add(u"kept", u"item");
+  {
+    Collection::Batch batch(t.c);
+    t.add(u"lost", u"one");
+    t.files.writeBudget = 5;  // the disk fills up
+  }
+  t.files.writeBudget = SIZE_MAX;
+  t.add(u"after", u"failure");
+  t.c.closeCollection();
+
+  ASSERT_TRUE(openCollection(t.c, "/c"));
+  ASSERT_EQ(t.c.header.itemCount, 1);
+  t.c.currentPosition = 0;
+  ASSERT_TRUE(t.c.readItem(0));
+  EXPECT_EQ(t.c.loaded.question, u"kept");
+}
+
+TEST(ItemRecords, AnAppendThatFailedHalfwayIsOverwrittenByTheNext) {
+  TestCollection t;
+  t.create();
+  t.add(u"one", u"1");
+  t.files.writeBudget = 7;
+  t.add(u"two", u"2");
+  EXPECT_EQ(t.c.table[1].recordOffset, kNoRecord);
+  t.files.writeBudget = SIZE_MAX;
+  ASSERT_TRUE(t.c.writeItem(1));
+  EXPECT_EQ(t.c.table[1].recordOffset, 18u + 4);
+  EXPECT_EQ(t.files.bytes("/c.kdb").size(), 2u * (18 + 4));
+}
+
+}  // namespace
+}  // namespace kelvora::store
