@@ -91,6 +91,15 @@ class PosixFile final : public store::BinaryFile {
     return done;
   }
 
+  bool truncate(std::uint64_t size) override {
+    if (m_fd < 0 || size > kMaxOffset) return false;
+    int rc;
+    do {
+      rc = ::ftruncate(m_fd, static_cast<off_t>(size));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+  }
+
   bool close() override {
     if (m_fd < 0) return !m_writeFailed;
     // Closing the descriptor also releases the flock.

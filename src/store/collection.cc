@@ -76,6 +76,7 @@ void Collection::prepareBlankItem() {
   loaded.header.aFactor = kNewItemAFactor;
   loaded.header.status = code(ItemStatus::Pending);
   loaded.header.slotNumber = takeSlotNumber();
+  m_loadedLengthsCut = false;
   indexChanged();
 }
 
@@ -96,7 +97,7 @@ Collection::Batch::~Batch() {
   if (--m_c.m_batchDepth > 0) return;
   if (m_c.m_textsFile) {
     m_c.m_textsFile->setGathering(false);
-    if (m_c.m_textsFile->failed()) m_c.m_indexUntrusted = true;
+    if (m_c.m_textsFile->failed()) m_c.m_indexFrozen = true;
   }
   if (m_c.m_indexPending) m_c.indexChanged();
 }

@@ -132,7 +132,13 @@ class Collection {
   Bytes m_recordBuffer;  // one record's bytes, reused from item to item
   int m_batchDepth = 0;
   bool m_indexPending = false;
-  bool m_indexUntrusted = false;  // the table points at records that never reached the file
+  // The index file is not written until the collection is opened anew: it failed to load (so
+  // the next opening looks at it again rather than at an empty table written over it), or
+  // the table points at records that never reached the file.
+  bool m_indexFrozen = false;
+  // The loaded item's stored lengths were cut to 0 when read, so its record's true size is
+  // unknown and a rewrite must not happen in place.
+  bool m_loadedLengthsCut = false;
 };
 
 // The collection files of a base path.

@@ -63,7 +63,7 @@ bool Collection::openFiles(const std::filesystem::path& base, bool textsOnly) {
   }
   m_textsFile = std::make_unique<RecordFile>(std::move(texts));
   basePath = base;
-  m_indexUntrusted = false;
+  m_indexFrozen = false;
   settings.resetFonts();
   readSettings(settings, m_files, base);
   isOpen = true;
@@ -92,6 +92,7 @@ bool Collection::loadIndex() {
   if (!isOpen || !m_indexFile) return false;
   // A failed load leaves an empty table rather than a header that disagrees with it.
   auto fail = [this] {
+    m_indexFrozen = true;
     header = IndexHeader{};
     std::fill(table.begin(), table.end(), ItemIndexEntry{});
     return false;
@@ -118,7 +119,7 @@ bool Collection::loadIndex() {
 }
 
 bool Collection::saveIndex() {
-  if (!m_indexFile || m_indexUntrusted) return false;
+  if (!m_indexFile || m_indexFrozen) return false;
   header.headerSize = kIndexHeaderSize;
   header.entrySize = kIndexEntrySize;
   header.recordHeaderSize = kRecordHeaderSize;
@@ -146,6 +147,8 @@ bool Collection::readItem(std::uint16_t position) {
   std::array<std::uint8_t, kRecordHeaderSize> headBytes{};
   if (!m_textsFile->read(entry.recordOffset, headBytes)) return false;
   loaded.header = decodeRecordHeader(headBytes);
+  m_loadedLengthsCut = loaded.header.questionLength > kMaxStoredLength ||
+                       loaded.header.answerLength > kMaxStoredLength;
   if (loaded.header.questionLength > kMaxStoredLength) loaded.header.questionLength = 0;
   if (loaded.header.answerLength > kMaxStoredLength) loaded.header.answerLength = 0;
 
@@ -181,7 +184,7 @@ bool Collection::writeItem(std::uint16_t position) {
   std::copy(headBytes.begin(), headBytes.end(), record.begin());
 
   const std::uint32_t oldOffset = entry.recordOffset;
-  if (oldOffset != kNoRecord && newSize == oldSize) {
+  if (oldOffset != kNoRecord && newSize == oldSize && !m_loadedLengthsCut) {
     if (!m_textsFile->write(oldOffset, record)) return false;
     loaded.header = head;
     indexChanged();
@@ -194,6 +197,7 @@ bool Collection::writeItem(std::uint16_t position) {
   if (!at) return false;
   entry.recordOffset = static_cast<std::uint32_t>(*at);
   loaded.header = head;
+  m_loadedLengthsCut = false;
 
   bool ok = true;
   if (oldOffset != kNoRecord) {

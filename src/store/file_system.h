@@ -47,6 +47,8 @@ class BinaryFile {
     seek(keep);
     return n;
   }
+  // Cuts the file to size bytes.
+  virtual bool truncate(std::uint64_t size) = 0;
   // Releases the file. False when data written earlier could not be stored (a full disk).
   virtual bool close() = 0;
 };

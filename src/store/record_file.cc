@@ -20,8 +20,13 @@ bool RecordFile::read(std::uint64_t offset, std::span<std::uint8_t> into) {
     return true;
   }
   if (into.size() > kWindowSize) return m_file->readAt(offset, into) == into.size();
-  m_window.resize(kWindowSize);
+  // The window stops at the remembered end: bytes beyond it may be left from an append that
+  // failed halfway, and the next append overwrites them.
+  const std::uint64_t end = flushedEnd();
   m_windowStart = offset;
+  m_window.resize(offset < end ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                                     kWindowSize, end - offset))
+                               : 0);
   m_window.resize(m_file->readAt(offset, m_window));
   if (m_window.size() < into.size()) return false;
   std::copy_n(m_window.begin(), into.size(), into.begin());
@@ -65,6 +70,7 @@ std::optional<std::uint64_t> RecordFile::append(std::span<const std::uint8_t> fr
   }
   // The window ends at or before the old end of file; what is appended lies beyond it.
   if (m_file->writeAt(at, from) != from.size()) {
+    m_file->truncate(at);
     m_window.clear();
     return std::nullopt;
   }
@@ -82,6 +88,7 @@ bool RecordFile::flush() {
   const std::uint64_t at = flushedEnd();
   const bool ok = m_file->writeAt(at, m_pending) == m_pending.size();
   if (!ok) {
+    m_file->truncate(at);
     m_end = at;
     m_failed = true;
     m_window.clear();

@@ -25,8 +25,8 @@ class RecordFile {
   bool read(std::uint64_t offset, std::span<std::uint8_t> into);
   // Overwrites bytes at offset; false unless all were written.
   bool write(std::uint64_t offset, std::span<const std::uint8_t> from);
-  // Writes at the end of the file and returns where. When the write fails, the end stays
-  // where it was, so the next append overwrites whatever part of the failed one arrived and
+  // Writes at the end of the file and returns where. When the write fails, whatever part of
+  // it arrived is cut off again (or, where cutting fails, overwritten by the next append), so
   // the file stays walkable record by record.
   std::optional<std::uint64_t> append(std::span<const std::uint8_t> from);
 

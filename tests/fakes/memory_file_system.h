@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "store/file_system.h"
 
@@ -89,6 +90,10 @@ class MemoryFileSystem final : public store::FileSystem {
       return m_pos;
     }
     std::uint64_t position() const override { return m_pos; }
+    bool truncate(std::uint64_t size) override {
+      m_data->resize(size);
+      return true;
+    }
     bool close() override {
       if (!m_lockedPath.empty()) m_owner.m_locked.erase(m_lockedPath);
       m_lockedPath.clear();

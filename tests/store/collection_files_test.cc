@@ -133,6 +133,11 @@ TEST(ItemRecords, StoredLengthsAbove10000ReadAsZero) {
   EXPECT_EQ(t.c.loaded.question, u"");
   EXPECT_EQ(t.c.loaded.header.questionLength, 0);
   EXPECT_EQ(t.c.loaded.answer, u"ab");  // the answer now starts at the question's bytes
+
+  // Its true size is unknown, so writing it back never happens in place.
+  ASSERT_TRUE(t.c.writeItem(0));
+  EXPECT_EQ(t.c.table[0].recordOffset, 18u + 6);
+  EXPECT_EQ(headerAt(file, 0).slotNumber, kDeadSlot);
 }
 
 TEST(ItemRecords, AFailedWriteLeavesTheEntryAndFileWalkable) {
@@ -206,6 +211,19 @@ TEST(IndexFile, MalformedIndexesFailToLoadAndLeaveAnEmptyTable) {
     EXPECT_FALSE(t.c.loadIndex()) << c.name;
     EXPECT_EQ(t.c.header.itemCount, 0) << c.name;
   }
+}
+
+TEST(IndexFile, ADamagedIndexIsNotWrittenOverWithAnEmptyOne) {
+  TestCollection t;
+  t.create();
+  t.add(u"q", u"a");
+  t.c.closeCollection();
+  Bytes damaged = t.files.bytes("/c.kbi");
+  damaged.resize(20);
+  t.files.put("/c.kbi", damaged);
+  openCollection(t.c, "/c");
+  t.c.closeCollection();
+  EXPECT_EQ(t.files.bytes("/c.kbi"), damaged);
 }
 
 TEST(IndexFile, LoadReadsOnlyItemCountEntries) {
@@ -411,13 +429,23 @@ TEST(ItemRecords, AnAppendThatFailedHalfwayIsOverwrittenByTheNext) {
   TestCollection t;
   t.create();
   t.add(u"one", u"1");
-  t.files.writeBudget = 7;
-  t.add(u"two", u"2");
+  t.files.writeBudget = 30;  // a whole header and part of the texts arrive
+  t.add(u"a much longer second question", u"2");
   EXPECT_EQ(t.c.table[1].recordOffset, kNoRecord);
   t.files.writeBudget = SIZE_MAX;
+  t.c.loaded.question = u"two";
+  t.c.loaded.answer = u"2";
+  t.c.currentPosition = 0;
+  ASSERT_TRUE(t.c.readItem(0));  // fills the read window up to the end of the file
+  t.c.loaded.question = u"two";
+  t.c.loaded.answer = u"2";
+  t.c.loaded.header = ItemRecordHeader{};
   ASSERT_TRUE(t.c.writeItem(1));
   EXPECT_EQ(t.c.table[1].recordOffset, 18u + 4);
   EXPECT_EQ(t.files.bytes("/c.kdb").size(), 2u * (18 + 4));
+  t.c.currentPosition = 1;
+  ASSERT_TRUE(t.c.readItem(1));
+  EXPECT_EQ(t.c.loaded.question, u"two");
 }
 
 }  // namespace

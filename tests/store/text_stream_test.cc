@@ -172,6 +172,7 @@ class FailingCloseFile final : public BinaryFile {
   bool seek(std::uint64_t) override { return true; }
   std::optional<std::uint64_t> seekToEnd() override { return 0; }
   std::uint64_t position() const override { return 0; }
+  bool truncate(std::uint64_t) override { return true; }
   bool close() override { return false; }
 };
 

@@ -62,8 +62,7 @@ std::string itemLine(store::Collection& c, std::uint16_t position) {
   const store::ItemIndexEntry& e = c.table[position];
   std::string out = std::to_string(position) + '\t' + std::to_string(e.status) + '\t' +
                     std::to_string(e.interval) + '\t' + std::to_string(e.lastRepetition);
-  // An item without a record is not read: reading it would hand it a slot number, and
-  // listing must not change the collection.
+  // An item without a record is not read: reading it would hand it a new slot number.
   c.currentPosition = position;
   if (e.recordOffset == store::kNoRecord || !c.readItem(position)) {
     for (int i = 0; i < 5; ++i) out += "\t-";
