@@ -33,7 +33,8 @@ struct Bench {
       c.loaded.header = store::ItemRecordHeader{};
       c.loaded.header.aFactor = store::kNewItemAFactor;
       c.loaded.header.slotNumber = c.takeSlotNumber();
-      c.loaded.question = u"What is the capital of country number " + std::u16string(1, u'A' + p % 26);
+      c.loaded.question =
+          u"What is the capital of country number " + std::u16string(1, u'A' + p % 26);
       c.loaded.answer = u"The capital of that country, with a short note about it.";
       c.writeItem(p);
     }
@@ -44,7 +45,6 @@ struct Bench {
     fill();
   }
 };
-
 
 void BM_LoadIndex(benchmark::State& state) {
   Bench b;

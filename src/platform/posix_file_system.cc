@@ -69,8 +69,8 @@ class PosixFile final : public store::BinaryFile {
   std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> into) override {
     std::size_t done = 0;
     while (m_fd >= 0 && done < into.size() && offset + done <= kMaxOffset) {
-      ssize_t n = ::pread(m_fd, into.data() + done, into.size() - done,
-                          static_cast<off_t>(offset + done));
+      ssize_t n =
+          ::pread(m_fd, into.data() + done, into.size() - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
@@ -81,8 +81,8 @@ class PosixFile final : public store::BinaryFile {
   std::size_t writeAt(std::uint64_t offset, std::span<const std::uint8_t> from) override {
     std::size_t done = 0;
     while (m_fd >= 0 && done < from.size() && offset + done <= kMaxOffset) {
-      ssize_t n = ::pwrite(m_fd, from.data() + done, from.size() - done,
-                           static_cast<off_t>(offset + done));
+      ssize_t n =
+          ::pwrite(m_fd, from.data() + done, from.size() - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       done += static_cast<std::size_t>(n);
@@ -129,8 +129,8 @@ store::OpenError classify(int err) {
 
 }  // namespace
 
-std::unique_ptr<store::BinaryFile> PosixFileSystem::openExclusive(
-    const std::filesystem::path& path, store::OpenError& error) {
+std::unique_ptr<store::BinaryFile> PosixFileSystem::openExclusive(const std::filesystem::path& path,
+                                                                  store::OpenError& error) {
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) {
     error = classify(errno);

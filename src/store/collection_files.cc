@@ -109,9 +109,8 @@ bool Collection::loadIndex() {
   Bytes entries(static_cast<std::size_t>(read.itemCount) * kIndexEntrySize);
   if (!readIndexBytes(*m_indexFile, entries)) return fail();
   for (std::size_t p = 0; p < read.itemCount; ++p) {
-    table[p] = decodeIndexEntry(
-        std::span<const std::uint8_t, kIndexEntrySize>(entries.data() + p * kIndexEntrySize,
-                                                       kIndexEntrySize));
+    table[p] = decodeIndexEntry(std::span<const std::uint8_t, kIndexEntrySize>(
+        entries.data() + p * kIndexEntrySize, kIndexEntrySize));
   }
   header = read;
   recount();

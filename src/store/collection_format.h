@@ -8,10 +8,10 @@
 namespace kelvora::store {
 
 // Table capacity: at most this many items in a collection.
-inline constexpr std::uint16_t MaxItems = 30000;
+inline constexpr std::uint16_t MaxItems = 30000;  // NOLINT(readability-identifier-naming)
 // Capacity of one item text in code units, the terminating NUL included: texts taken from
 // the editor hold at most MaxTextLength - 1 units.
-inline constexpr std::size_t MaxTextLength = 10000;
+inline constexpr std::size_t MaxTextLength = 10000;  // NOLINT(readability-identifier-naming)
 // A stored length above this many bytes is read as 0.
 inline constexpr std::uint16_t kMaxStoredLength = 10000;
 

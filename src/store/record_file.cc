@@ -15,8 +15,8 @@ bool RecordFile::read(std::uint64_t offset, std::span<std::uint8_t> into) {
   if (offset + into.size() > flushedEnd() && !flush()) return false;
   const std::uint64_t windowEnd = m_windowStart + m_window.size();
   if (offset >= m_windowStart && offset + into.size() <= windowEnd) {
-    std::copy_n(m_window.begin() + static_cast<std::ptrdiff_t>(offset - m_windowStart),
-                into.size(), into.begin());
+    std::copy_n(m_window.begin() + static_cast<std::ptrdiff_t>(offset - m_windowStart), into.size(),
+                into.begin());
     return true;
   }
   if (into.size() > kWindowSize) return m_file->readAt(offset, into) == into.size();
@@ -24,9 +24,9 @@ bool RecordFile::read(std::uint64_t offset, std::span<std::uint8_t> into) {
   // failed halfway, and the next append overwrites them.
   const std::uint64_t end = flushedEnd();
   m_windowStart = offset;
-  m_window.resize(offset < end ? static_cast<std::size_t>(std::min<std::uint64_t>(
-                                     kWindowSize, end - offset))
-                               : 0);
+  m_window.resize(offset < end
+                      ? static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, end - offset))
+                      : 0);
   m_window.resize(m_file->readAt(offset, m_window));
   if (m_window.size() < into.size()) return false;
   std::copy_n(m_window.begin(), into.size(), into.begin());

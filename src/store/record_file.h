@@ -44,15 +44,15 @@ class RecordFile {
   bool close();
 
  private:
-  static constexpr std::size_t kWindowSize = 64 * 1024;
-  static constexpr std::size_t kGatherLimit = 1024 * 1024;
+  static constexpr std::size_t kWindowSize = std::size_t{64} * 1024;
+  static constexpr std::size_t kGatherLimit = std::size_t{1024} * 1024;
 
   std::uint64_t flushedEnd() const { return m_end - m_pending.size(); }
 
   std::unique_ptr<BinaryFile> m_file;
   std::uint64_t m_end = 0;
   std::uint64_t m_windowStart = 0;
-  Bytes m_window;  // bytes of the file from m_windowStart, as last read or written
+  Bytes m_window;   // bytes of the file from m_windowStart, as last read or written
   Bytes m_pending;  // gathered appends, to go to the file at flushedEnd()
   bool m_gathering = false;
   bool m_failed = false;

@@ -17,7 +17,7 @@
 namespace kelvora::store {
 
 // Bytes read from or written to the file at a time.
-inline constexpr std::size_t kTextBufferBytes = 64 * 1024;
+inline constexpr std::size_t kTextBufferBytes = std::size_t{64} * 1024;
 
 // Reads a text file as UTF-16 code units. A CR LF pair reads as one "\n", a lone LF as "\n"
 // and a lone CR as itself; characters above U+FFFF read as surrogate pairs. A read error of

@@ -49,8 +49,8 @@ TEST(CliOptions, GlobalOptionsStandBeforeOrAfterTheCommand) {
 
 TEST(CliOptions, RefusesDatesOutsideTheDayRangeAndUnknownOptions) {
   std::string error;
-  for (const char* bad : {"1979-12-31", "2159-06-05", "2004-02-30", "2004-13-01", "2004-8-14",
-                          "tomorrow"}) {
+  for (const char* bad :
+       {"1979-12-31", "2159-06-05", "2004-02-30", "2004-13-01", "2004-8-14", "tomorrow"}) {
     EXPECT_FALSE(parseCliOptions({"info", "b", "--today", bad}, error)) << bad;
   }
   EXPECT_TRUE(parseIsoDate("2159-06-04"));
@@ -61,8 +61,7 @@ TEST(CliOptions, RefusesDatesOutsideTheDayRangeAndUnknownOptions) {
 }
 
 TEST(CliListing, TextsStayOnOneAsciiLine) {
-  EXPECT_EQ(escapeText(u"a\r\nb\tc\\d\u00E9\u20AC\x01"),
-            "a\\r\\nb\\tc\\\\d\\u00E9\\u20AC\\u0001");
+  EXPECT_EQ(escapeText(u"a\r\nb\tc\\d\u00E9\u20AC\x01"), "a\\r\\nb\\tc\\\\d\\u00E9\\u20AC\\u0001");
 }
 
 TEST(CliListing, InfoAndListShowACollectionWrittenByTheStore) {
@@ -84,8 +83,8 @@ TEST(CliListing, InfoAndListShowACollectionWrittenByTheStore) {
       c.loaded.itemModified = true;
     }
     c.loaded.header.setItemId(70000);
-    c.table[1] = {c.table[1].recordOffset, 6, 8990, 0, store::code(store::ItemStatus::Memorized),
-                  0};
+    c.table[1] = {
+        c.table[1].recordOffset, 6, 8990, 0, store::code(store::ItemStatus::Memorized), 0};
     // A third item added and left blank has no record.
     c.header.itemCount = 3;
     c.table[2].recordOffset = store::kNoRecord;

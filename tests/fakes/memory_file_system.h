@@ -60,8 +60,7 @@ class MemoryFileSystem final : public store::FileSystem {
  private:
   class File final : public store::BinaryFile {
    public:
-    File(MemoryFileSystem& owner, std::shared_ptr<Bytes> data, std::string lockedPath,
-         bool)
+    File(MemoryFileSystem& owner, std::shared_ptr<Bytes> data, std::string lockedPath, bool)
         : m_owner(owner), m_data(std::move(data)), m_lockedPath(std::move(lockedPath)) {}
     ~File() override { close(); }
 

@@ -58,9 +58,8 @@ TEST(PosixFiles, ReadOnlyFileIsAccessDenied) {
   PosixFileSystem files;
   files.createForWriting(dir / "ro.kdb");
   namespace fs = std::filesystem;
-  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
-                                  fs::perms::group_exec | fs::perms::others_read |
-                                  fs::perms::others_exec);
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
   fs::permissions(dir / "ro.kdb",
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   // Permissions do not bind the superuser, so the check runs as an ordinary user.

@@ -169,8 +169,8 @@ TEST(ItemRecords, UnicodeCollectionsStoreTwoBytesPerUnit) {
 
 Bytes indexImage(std::uint16_t count, std::uint16_t headerSize = 12, std::uint16_t entrySize = 12) {
   Bytes out;
-  for (std::uint16_t v : {headerSize, entrySize, std::uint16_t{18}, count, std::uint16_t{0},
-                          std::uint16_t{0}}) {
+  for (std::uint16_t v :
+       {headerSize, entrySize, std::uint16_t{18}, count, std::uint16_t{0}, std::uint16_t{0}}) {
     put16(out, v);
   }
   return out;
@@ -257,8 +257,8 @@ TEST(IndexFile, ReopenedCollectionHasItsItemsAndLearningData) {
   t.create();
   t.add(u"q1", u"a1");
   t.add(u"q2", u"a2");
-  t.c.table[1] = ItemIndexEntry{t.c.table[1].recordOffset, 30, 8000, 0,
-                                code(ItemStatus::Memorized), 0};
+  t.c.table[1] =
+      ItemIndexEntry{t.c.table[1].recordOffset, 30, 8000, 0, code(ItemStatus::Memorized), 0};
   t.c.header.learningDay = 8999;
   t.c.closeCollection();
 

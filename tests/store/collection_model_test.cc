@@ -22,9 +22,9 @@ TEST(Recount, CountsEachStatusAndMarksDueItemsOutstanding) {
   const ItemIndexEntry items[] = {
       entry(ItemStatus::Pending),
       entry(ItemStatus::Drill, 1, 8000),
-      entry(ItemStatus::Memorized, 0, 0),       // never dated: due at once
-      entry(ItemStatus::Memorized, 10, 8990),   // due exactly today (9000)
-      entry(ItemStatus::Memorized, 11, 8990),   // due tomorrow
+      entry(ItemStatus::Memorized, 0, 0),      // never dated: due at once
+      entry(ItemStatus::Memorized, 10, 8990),  // due exactly today (9000)
+      entry(ItemStatus::Memorized, 11, 8990),  // due tomorrow
       entry(ItemStatus::Outstanding, 5, 100),
       entry(ItemStatus::Dismissed),
       entry(ItemStatus::Deleted),

@@ -11,10 +11,10 @@
 namespace kelvora::cli {
 
 struct CliOptions {
-  std::string command;             // "info", "list", "help"
-  std::vector<std::string> args;   // the subcommand's own arguments
+  std::string command;                          // "info", "list", "help"
+  std::vector<std::string> args;                // the subcommand's own arguments
   std::optional<learning::CalendarDate> today;  // --today YYYY-MM-DD
-  bool unicode = false;            // --unicode
+  bool unicode = false;                         // --unicode
 };
 
 // Parses argv (without the program name). On error returns nullopt and sets error.

@@ -35,8 +35,8 @@ int usageError(const std::string& message) {
 // file is refused rather than created.
 bool openForInspection(store::Collection& c, const std::string& base) {
   if (!c.collectionExists(base)) {
-    std::fprintf(stderr, "kelvora-cli: no collection at %s (%s.kdb cannot be read)\n",
-                 base.c_str(), base.c_str());
+    std::fprintf(stderr, "kelvora-cli: no collection at %s (%s.kdb cannot be read)\n", base.c_str(),
+                 base.c_str());
     return false;
   }
   return store::openCollection(c, base);
