@@ -8,6 +8,7 @@
 #include "recording_messages.h"
 #include "store/collection.h"
 #include "store/collection_opening.h"
+#include "store/reset_collection.h"
 #include "temp_dir.h"
 
 namespace {
@@ -100,6 +101,33 @@ void BM_WriteOneItemWithIndex(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(b.c.writeItem(12345));
 }
 BENCHMARK(BM_WriteOneItemWithIndex)->Unit(benchmark::kMicrosecond);
+
+// Rebuilding the table of a full collection in which every tenth item was moved once,
+// leaving a dead copy behind.
+void BM_Rebuild30000WithDeadRecords(benchmark::State& state) {
+  Bench b;
+  b.createFilled("rebuild");
+  {
+    store::Collection::Batch batch(b.c);
+    for (std::uint16_t p = 0; p < kItems; p += 10) {
+      b.c.currentPosition = p;
+      b.c.readItem(p);
+      b.c.loaded.answer += u" (grown)";
+      b.c.writeItem(p);
+    }
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(b.c.rebuildIndex());
+  state.SetItemsProcessed(state.iterations() * kItems);
+}
+BENCHMARK(BM_Rebuild30000WithDeadRecords)->Unit(benchmark::kMillisecond);
+
+void BM_Reset30000Items(benchmark::State& state) {
+  Bench b;
+  b.createFilled("reset");
+  for (auto _ : state) store::resetCollection(b.c);
+  state.SetItemsProcessed(state.iterations() * kItems);
+}
+BENCHMARK(BM_Reset30000Items)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include "store/item_record_header.h"
 #include "store/item_status.h"
 #include "store/message_port.h"
+#include "store/progress.h"
 #include "store/record_file.h"
 #include "store/settings.h"
 #include "store/text_encoding.h"
@@ -65,6 +66,7 @@ class Collection {
   std::uint16_t currentPosition = 0;
   LoadedItem loaded;
   Settings settings;
+  Progress progress;  // the "Working" window of long operations
 
   TextEncoding encoding() const { return encodingForFlag(settings.utf8); }
 
@@ -74,6 +76,12 @@ class Collection {
   // Removes Deleted entries, keeping the order of the rest; nextSlotNumber becomes the item
   // count before compaction. Positions past the new end keep their bytes.
   void compactTable();
+  // Builds the item table anew from the records of the texts file, for an index file that is
+  // missing or damaged. Each live record goes to the slot its header names; a slot taken
+  // already, or one the table cannot hold, sends the record to the next slot above the highest
+  // in the file. Deleted records and slots no record fills are left out. A record cut short by
+  // the end of the file ends the walk. False only when no texts file is open.
+  bool rebuildIndex();
   // Hands out the slot number of a new item. The dead-record mark is never handed out: the
   // count wraps to 0 instead, and the rebuild resolves any duplicate that follows.
   std::uint16_t takeSlotNumber();

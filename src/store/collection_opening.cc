@@ -28,7 +28,7 @@ bool openCollection(Collection& c, const std::filesystem::path& base) {
     reportOpenFailure(c);
     return false;
   }
-  if (!c.loadIndex()) {
+  if (!c.loadIndex() && !c.rebuildIndex()) {
     c.messages().showMessage(u"Error while rebuilding database!", MessageKind::Error);
   }
   c.events().collectionOpened(base);

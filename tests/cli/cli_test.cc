@@ -64,9 +64,8 @@ TEST(CliListing, TextsStayOnOneAsciiLine) {
   EXPECT_EQ(escapeText(u"a\r\nb\tc\\d\u00E9\u20AC\x01"), "a\\r\\nb\\tc\\\\d\\u00E9\\u20AC\\u0001");
 }
 
-TEST(CliListing, InfoAndListShowACollectionWrittenByTheStore) {
-  fakes::TempDir dir;
-  const auto base = dir / "deck";
+// Writes a collection of two items, the second one memorized, and a third never written.
+void writeDeck(const std::filesystem::path& base) {
   {
     platform::PosixFileSystem files;
     fakes::RecordingMessages messages;
@@ -90,6 +89,12 @@ TEST(CliListing, InfoAndListShowACollectionWrittenByTheStore) {
     c.table[2].recordOffset = store::kNoRecord;
     c.closeCollection();
   }
+}
+
+TEST(CliListing, InfoAndListShowACollectionWrittenByTheStore) {
+  fakes::TempDir dir;
+  const auto base = dir / "deck";
+  writeDeck(base);
 
   RunResult info = runCli("info " + base.string() + " --today 2004-08-14");
   EXPECT_EQ(info.exitCode, 0) << info.out;
@@ -105,6 +110,34 @@ TEST(CliListing, InfoAndListShowACollectionWrittenByTheStore) {
             "0\t0\t0\t0\t2500\t0\t0\t0\t0\t0\tHund\tdog\n"
             "1\t3\t6\t8990\t2500\t0\t0\t70000\t1\t26\tcaf\\u00E9\tline\\r\\nbreak\n"
             "2\t0\t0\t0\t-\t-\t-\t-\t-\t4294967295\t-\t-\n");
+}
+
+TEST(CliCommands, GradeRebuildAndResetChangeTheCollectionOnDisk) {
+  fakes::TempDir dir;
+  const auto base = dir / "deck";
+  writeDeck(base);
+  const std::string b = base.string();
+
+  RunResult graded = runCli("grade " + b + " 0 good --today 2004-08-14");
+  EXPECT_EQ(graded.exitCode, 0) << graded.out;
+  EXPECT_EQ(graded.out, "0\t2\t5\t8993\t2500\t1\t0\t0\t0\t0\tHund\tdog\n");
+
+  std::filesystem::remove(dir / "deck.kbi");
+  RunResult rebuilt = runCli("rebuild " + b + " --today 2004-08-14");
+  // The item never written has no record to rebuild from; the memorized item's record still
+  // says Pending, as only grades and status commands write a status into a record.
+  EXPECT_EQ(rebuilt.out, "2\n");
+  EXPECT_EQ(runCli("list " + b + " --today 2004-08-14").out,
+            "0\t2\t5\t8993\t2500\t1\t0\t0\t0\t0\tHund\tdog\n"
+            "1\t0\t6\t8990\t2500\t0\t0\t70000\t1\t26\tcaf\\u00E9\tline\\r\\nbreak\n");
+
+  EXPECT_EQ(runCli("reset " + b + " < /dev/null").out, "Reset database? [y/N] ");
+  EXPECT_NE(runCli("info " + b).out.find("memorizedCount: 1"), std::string::npos);
+  EXPECT_EQ(runCli("reset --yes " + b).exitCode, 0);
+  EXPECT_NE(runCli("info " + b).out.find("memorizedCount: 0"), std::string::npos);
+
+  EXPECT_EQ(runCli("grade " + b + " 9 good").exitCode, 1);
+  EXPECT_EQ(runCli("grade " + b + " 0 superb").exitCode, 2);
 }
 
 TEST(CliListing, MissingCollectionsAndBadUsageFail) {

@@ -213,19 +213,6 @@ TEST(IndexFile, MalformedIndexesFailToLoadAndLeaveAnEmptyTable) {
   }
 }
 
-TEST(IndexFile, ADamagedIndexIsNotWrittenOverWithAnEmptyOne) {
-  TestCollection t;
-  t.create();
-  t.add(u"q", u"a");
-  t.c.closeCollection();
-  Bytes damaged = t.files.bytes("/c.kbi");
-  damaged.resize(20);
-  t.files.put("/c.kbi", damaged);
-  openCollection(t.c, "/c");
-  t.c.closeCollection();
-  EXPECT_EQ(t.files.bytes("/c.kbi"), damaged);
-}
-
 TEST(IndexFile, LoadReadsOnlyItemCountEntries) {
   TestCollection t;
   t.create();

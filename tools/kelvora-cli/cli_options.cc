@@ -1,12 +1,13 @@
 // Option parsing for kelvora-cli.
 #include "cli_options.h"
 
+#include <cctype>
 #include <charconv>
 
 namespace kelvora::cli {
 
 const char kCliUsage[] =
-    "usage: kelvora-cli [--today YYYY-MM-DD] [--unicode] COMMAND BASE\n"
+    "usage: kelvora-cli [--today YYYY-MM-DD] [--unicode] [--yes] COMMAND BASE ...\n"
     "\n"
     "BASE is a collection's path without extension (BASE.kdb, BASE.kbi, BASE.cfg).\n"
     "\n"
@@ -16,10 +17,17 @@ const char kCliUsage[] =
     "              interval, lastRepetition, aFactor, repetitions, lapses, item ID,\n"
     "              slotNumber, recordOffset, question, answer ('-' where an item has no\n"
     "              record); texts escaped as \\r \\n \\t \\\\ and \\uXXXX\n"
+    "  rebuild BASE  deletes the index file and opens the collection, which builds the\n"
+    "              item table anew from the texts file; prints the item count\n"
+    "  reset BASE  returns every item to new material (asks first unless --yes)\n"
+    "  grade BASE POSITION GRADE\n"
+    "              grades the item at POSITION as a learning step does (GRADE 0..5 or\n"
+    "              Null, Bad, Fail, Pass, Good, Bright), writes it and prints its line\n"
     "  help        this text\n"
     "\n"
     "options (before or after the command):\n"
     "  --today YYYY-MM-DD  take this date as today for the run\n"
+    "  --yes               answer Yes to every question\n"
     "  --unicode           store texts as Unicode instead of Compressed Unicode\n"
     "                      (the encoding in force when a collection has no settings file)\n";
 
@@ -45,6 +53,27 @@ std::optional<learning::CalendarDate> parseIsoDate(const std::string& text) {
   return date;
 }
 
+std::optional<unsigned> parsePosition(const std::string& text) {
+  unsigned v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v > 0xFFFF) {
+    return std::nullopt;
+  }
+  return v;
+}
+
+std::optional<int> parseGrade(const std::string& text) {
+  static const char* const kNames[] = {"null", "bad", "fail", "pass", "good", "bright"};
+  if (text.size() == 1 && text[0] >= '0' && text[0] <= '5') return text[0] - '0';
+  std::string lower;
+  for (char ch : text)
+    lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
+  for (int g = 0; g < 6; ++g) {
+    if (lower == kNames[g]) return g;
+  }
+  return std::nullopt;
+}
+
 std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv,
                                           std::string& error) {
   CliOptions options;
@@ -56,6 +85,8 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv,
     }
     if (a == "--unicode") {
       options.unicode = true;
+    } else if (a == "--yes") {
+      options.yes = true;
     } else if (a == "--today" || a.rfind("--today=", 0) == 0) {
       std::string value;
       if (a == "--today") {

@@ -15,6 +15,7 @@ struct CliOptions {
   std::vector<std::string> args;                // the subcommand's own arguments
   std::optional<learning::CalendarDate> today;  // --today YYYY-MM-DD
   bool unicode = false;                         // --unicode
+  bool yes = false;                             // --yes: questions are answered Yes
 };
 
 // Parses argv (without the program name). On error returns nullopt and sets error.
@@ -23,6 +24,11 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv, 
 // Reads YYYY-MM-DD; a date the day numbers cannot hold (before 1980, past 4 June 2159, or no
 // such day) is refused.
 std::optional<learning::CalendarDate> parseIsoDate(const std::string& text);
+
+// A table position: a decimal number below 65536.
+std::optional<unsigned> parsePosition(const std::string& text);
+// A grade as its number 0..5 or its name, Null, Bad, Fail, Pass, Good or Bright (any case).
+std::optional<int> parseGrade(const std::string& text);
 
 extern const char kCliUsage[];
 

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "learning/scheduling.h"
+
 namespace kelvora::cli {
 
 std::string escapeText(std::u16string_view text) {
@@ -75,6 +77,14 @@ std::string itemLine(store::Collection& c, std::uint16_t position) {
          std::to_string(h.slotNumber) + '\t' + std::to_string(e.recordOffset) + '\t' +
          escapeText(c.loaded.question) + '\t' + escapeText(c.loaded.answer);
   return out;
+}
+
+std::string gradeItem(store::Collection& c, std::uint16_t position, int grade) {
+  c.currentPosition = position;
+  c.readItem(position);  // an item never written grades as the blank item it is
+  learning::applyGrade(c, grade);
+  c.writeItem(position);
+  return itemLine(c, position) + "\n";
 }
 
 }  // namespace kelvora::cli

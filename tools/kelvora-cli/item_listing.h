@@ -18,4 +18,8 @@ std::string collectionInfo(const store::Collection& c);
 // without a record show "-" for every field that comes from a record.
 std::string itemLine(store::Collection& c, std::uint16_t position);
 
+// Grades the item at position as a learning step does: its learning data and the counters
+// change, and its record and the index are written. Returns the item's line afterwards.
+std::string gradeItem(store::Collection& c, std::uint16_t position, int grade);
+
 }  // namespace kelvora::cli

@@ -1,5 +1,6 @@
 // kelvora-cli: a companion to the desktop program for scripts and for looking inside
 // collections. Opening and closing follow the same procedures as the desktop program.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "platform/system_clock.h"
 #include "store/collection.h"
 #include "store/collection_opening.h"
+#include "store/reset_collection.h"
 #include "terminal_messages.h"
 
 namespace {
@@ -47,11 +49,25 @@ int run(const cli::CliOptions& options) {
     std::fputs(cli::kCliUsage, stdout);
     return 0;
   }
-  if (options.command != "info" && options.command != "list") {
+  static const char* const kCommands[] = {"info", "list", "rebuild", "reset", "grade"};
+  if (std::find(std::begin(kCommands), std::end(kCommands), options.command) ==
+      std::end(kCommands)) {
     return usageError("unknown command " + options.command);
   }
-  if (options.args.size() != 1) return usageError(options.command + " takes one BASE path");
+  const bool grading = options.command == "grade";
+  if (options.args.size() != (grading ? 3u : 1u)) {
+    return usageError(grading ? "grade takes BASE POSITION GRADE"
+                              : options.command + " takes one BASE path");
+  }
   const std::string& base = options.args[0];
+  std::optional<unsigned> position;
+  std::optional<int> grade;
+  if (grading) {
+    position = cli::parsePosition(options.args[1]);
+    grade = cli::parseGrade(options.args[2]);
+    if (!position) return usageError("POSITION is a number from 0: " + options.args[1]);
+    if (!grade) return usageError("GRADE is 0..5 or Null, Bad, Fail, Pass, Good, Bright");
+  }
 
   platform::PosixFileSystem files;
   platform::SystemClock systemClock;
@@ -60,11 +76,27 @@ int run(const cli::CliOptions& options) {
   const learning::Clock& clock =
       fixedClock ? static_cast<const learning::Clock&>(*fixedClock) : systemClock;
   cli::TerminalMessages messages(stdin, stderr);
+  messages.setAssumeYes(options.yes);
   store::Collection c(files, messages, [&clock] { return learning::today(clock); });
   if (options.unicode) c.settings.utf8 = 1;
 
+  // Without its index file, opening a collection builds the item table anew.
+  if (options.command == "rebuild" && c.collectionExists(base))
+    files.remove(store::indexPath(base));
   if (!openForInspection(c, base)) return 1;
-  if (options.command == "info") {
+  if (options.command == "rebuild") {
+    std::fprintf(stdout, "%u\n", static_cast<unsigned>(c.header.itemCount));
+  } else if (options.command == "reset") {
+    store::resetCollection(c);
+  } else if (grading) {
+    if (*position >= c.header.itemCount) {
+      std::fprintf(stderr, "kelvora-cli: no item at position %u (the collection has %u)\n",
+                   *position, static_cast<unsigned>(c.header.itemCount));
+      c.closeCollection();
+      return 1;
+    }
+    std::fputs(cli::gradeItem(c, static_cast<std::uint16_t>(*position), *grade).c_str(), stdout);
+  } else if (options.command == "info") {
     std::fputs(cli::collectionInfo(c).c_str(), stdout);
   } else {
     for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {

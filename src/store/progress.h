@@ -1,0 +1,61 @@
+// The "Working" window that long operations show, with its progress line. The window itself is
+// a port the desktop program implements; Progress keeps track of whether one is open, so that
+// an operation started inside another uses the window already there.
+#pragma once
+
+#include <string_view>
+
+namespace kelvora::store {
+
+class ProgressWindow {
+ public:
+  virtual ~ProgressWindow() = default;
+  // Shows the window with its two lines "Please wait..." and "(this may take a while)";
+  // false when it could not be created.
+  virtual bool show() = 0;
+  virtual void hide() = 0;
+  // Replaces the lower line and repaints it at once.
+  virtual void setLine(std::u16string_view text) = 0;
+};
+
+class Progress {
+ public:
+  // Without a window every operation runs as if the window could not be created.
+  void setWindow(ProgressWindow* window) { m_window = window; }
+
+  void openProgress() {
+    m_open = false;
+    if (m_window) m_open = m_window->show();
+  }
+  void closeProgress() {
+    if (m_open && m_window) m_window->hide();
+    m_open = false;
+  }
+  void setProgressText(std::u16string_view text) {
+    if (m_open && m_window) m_window->setLine(text);
+  }
+  bool isOpen() const { return m_open; }
+
+ private:
+  ProgressWindow* m_window = nullptr;
+  bool m_open = false;
+};
+
+// Opens the window for the length of a scope unless one is open already.
+class ProgressScope {
+ public:
+  explicit ProgressScope(Progress& progress) : m_progress(progress), m_owns(!progress.isOpen()) {
+    if (m_owns) m_progress.openProgress();
+  }
+  ~ProgressScope() {
+    if (m_owns) m_progress.closeProgress();
+  }
+  ProgressScope(const ProgressScope&) = delete;
+  ProgressScope& operator=(const ProgressScope&) = delete;
+
+ private:
+  Progress& m_progress;
+  bool m_owns;
+};
+
+}  // namespace kelvora::store

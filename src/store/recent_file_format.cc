@@ -1,0 +1,43 @@
+// Parsing and writing the lines of the per-user recent file.
+#include "store/recent_file_format.h"
+
+namespace kelvora::store {
+
+bool isStorableRecentEntry(const std::filesystem::path& entry) {
+  return entry.native().find_first_of("\r\n") == std::filesystem::path::string_type::npos;
+}
+
+RecentFiles parseRecentFile(std::string_view bytes) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+
+  RecentFiles list;
+  while (!bytes.empty()) {
+    std::size_t end = bytes.find(kRecentFileLineEnd);
+    std::string_view line = bytes.substr(0, end);
+    bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+
+    std::size_t split = line.find(kRecentFileSeparator);
+    if (split == std::string_view::npos) continue;
+    for (std::size_t i = 0; i < kRecentFileKeys.size(); ++i) {
+      if (line.substr(0, split) == kRecentFileKeys[i]) {
+        list.entries[i] = std::filesystem::path(std::string(line.substr(split + 1)));
+      }
+    }
+  }
+  return list;
+}
+
+std::string formatRecentFile(const RecentFiles& list) {
+  std::string out;
+  for (std::size_t i = 0; i < kRecentFileKeys.size(); ++i) {
+    out += kRecentFileKeys[i];
+    out += kRecentFileSeparator;
+    if (isStorableRecentEntry(list.entries[i])) out += list.entries[i].native();
+    out += kRecentFileLineEnd;
+  }
+  return out;
+}
+
+}  // namespace kelvora::store
