@@ -4,48 +4,15 @@
 
 #include <string>
 
-#include "platform/posix_file_system.h"
-#include "recording_messages.h"
-#include "store/collection.h"
-#include "store/collection_opening.h"
+#include "bench_collection.h"
 #include "store/reset_collection.h"
-#include "temp_dir.h"
 
 namespace {
 
 using namespace kelvora;
 
-constexpr std::uint16_t kItems = store::MaxItems;
-
-struct Bench {
-  fakes::TempDir dir;
-  platform::PosixFileSystem files;
-  fakes::RecordingMessages messages;
-  store::Collection c{files, messages, [] { return store::DayNumber{9000}; }};
-
-  // Appends kItems new items to the open collection, the index written once at the end.
-  void fill() {
-    store::Collection::Batch batch(c);
-    for (std::uint16_t p = 0; p < kItems; ++p) {
-      c.header.itemCount = p + 1;
-      c.table[p] = store::ItemIndexEntry{store::kNoRecord, 0, 0, 0, 0, 0};
-      c.currentPosition = p;
-      c.loaded.loadedPosition = p;
-      c.loaded.header = store::ItemRecordHeader{};
-      c.loaded.header.aFactor = store::kNewItemAFactor;
-      c.loaded.header.slotNumber = c.takeSlotNumber();
-      c.loaded.question =
-          u"What is the capital of country number " + std::u16string(1, u'A' + p % 26);
-      c.loaded.answer = u"The capital of that country, with a short note about it.";
-      c.writeItem(p);
-    }
-  }
-
-  void createFilled(const std::string& name) {
-    store::createCollection(c, dir / name);
-    fill();
-  }
-};
+using bench::Bench;
+using bench::kItems;
 
 void BM_LoadIndex(benchmark::State& state) {
   Bench b;

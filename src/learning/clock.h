@@ -6,11 +6,20 @@
 
 namespace kelvora::learning {
 
+// A local date with the time of day, to the minute.
+struct LocalTime {
+  CalendarDate date;
+  int hour = 0;
+  int minute = 0;
+};
+
 class Clock {
  public:
   virtual ~Clock() = default;
   // Today's date on the local clock.
   virtual CalendarDate localDate() const = 0;
+  // The local date and time; clocks that know only the date give midnight.
+  virtual LocalTime localTime() const { return {localDate(), 0, 0}; }
 };
 
 // Today's day number; nothing is cached, so a session that runs past midnight sees the new day.

@@ -157,21 +157,30 @@ std::unique_ptr<store::BinaryFile> PosixFileSystem::openExclusive(const std::fil
 }
 
 std::unique_ptr<store::BinaryFile> PosixFileSystem::openForReading(
-    const std::filesystem::path& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    ::close(fd);
+    const std::filesystem::path& path, store::OpenError* error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    if (error) *error = classify(errno);
     return nullptr;
   }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    if (error) *error = store::OpenError::Other;
+    return nullptr;
+  }
+  if (error) *error = store::OpenError::None;
   return std::make_unique<PosixFile>(fd);
 }
 
 std::unique_ptr<store::BinaryFile> PosixFileSystem::createForWriting(
-    const std::filesystem::path& path) {
+    const std::filesystem::path& path, store::OpenError* error) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    if (error) *error = classify(errno);
+    return nullptr;
+  }
+  if (error) *error = store::OpenError::None;
   return std::make_unique<PosixFile>(fd);
 }
 

@@ -10,8 +10,10 @@ class PosixFileSystem final : public store::FileSystem {
  public:
   std::unique_ptr<store::BinaryFile> openExclusive(const std::filesystem::path& path,
                                                    store::OpenError& error) override;
-  std::unique_ptr<store::BinaryFile> openForReading(const std::filesystem::path& path) override;
-  std::unique_ptr<store::BinaryFile> createForWriting(const std::filesystem::path& path) override;
+  std::unique_ptr<store::BinaryFile> openForReading(const std::filesystem::path& path,
+                                                    store::OpenError* error = nullptr) override;
+  std::unique_ptr<store::BinaryFile> createForWriting(const std::filesystem::path& path,
+                                                      store::OpenError* error = nullptr) override;
   bool remove(const std::filesystem::path& path) override;
 };
 

@@ -6,16 +6,20 @@
 
 namespace kelvora::platform {
 
-learning::CalendarDate SystemClock::localDate() const {
+learning::CalendarDate SystemClock::localDate() const { return localTime().date; }
+
+learning::LocalTime SystemClock::localTime() const {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   if (now == static_cast<std::time_t>(-1) || localtime_r(&now, &local) == nullptr) {
     // No usable clock: 1 January 1980, the first day a learning date can name.
-    return {1980, 1, 1};
+    return {{1980, 1, 1}, 0, 0};
   }
   const int year = std::clamp(local.tm_year + 1900, 0, 0xFFFF);
-  return {static_cast<std::uint16_t>(year), static_cast<std::uint8_t>(local.tm_mon + 1),
-          static_cast<std::uint8_t>(local.tm_mday)};
+  return {{static_cast<std::uint16_t>(year), static_cast<std::uint8_t>(local.tm_mon + 1),
+           static_cast<std::uint8_t>(local.tm_mday)},
+          local.tm_hour,
+          local.tm_min};
 }
 
 }  // namespace kelvora::platform

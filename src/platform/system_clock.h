@@ -8,6 +8,7 @@ namespace kelvora::platform {
 class SystemClock final : public learning::Clock {
  public:
   learning::CalendarDate localDate() const override;
+  learning::LocalTime localTime() const override;
 };
 
 }  // namespace kelvora::platform

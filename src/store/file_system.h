@@ -62,10 +62,12 @@ class FileSystem {
   // SharingViolation until this one is closed.
   virtual std::unique_ptr<BinaryFile> openExclusive(const std::filesystem::path& path,
                                                     OpenError& error) = 0;
-  // Opens an existing file for reading only.
-  virtual std::unique_ptr<BinaryFile> openForReading(const std::filesystem::path& path) = 0;
+  // Opens an existing file for reading only. On failure, error (when given) says why.
+  virtual std::unique_ptr<BinaryFile> openForReading(const std::filesystem::path& path,
+                                                     OpenError* error = nullptr) = 0;
   // Creates the file, or empties an existing one, for writing only.
-  virtual std::unique_ptr<BinaryFile> createForWriting(const std::filesystem::path& path) = 0;
+  virtual std::unique_ptr<BinaryFile> createForWriting(const std::filesystem::path& path,
+                                                       OpenError* error = nullptr) = 0;
   virtual bool remove(const std::filesystem::path& path) = 0;
 };
 

@@ -140,6 +140,30 @@ TEST(CliCommands, GradeRebuildAndResetChangeTheCollectionOnDisk) {
   EXPECT_EQ(runCli("grade " + b + " 0 superb").exitCode, 2);
 }
 
+TEST(CliCommands, ImportAndExportTravelBothFormats) {
+  fakes::TempDir dir;
+  {
+    std::FILE* f = std::fopen((dir / "deck.txt").c_str(), "wb");
+    std::fputs("Q: Hund\nA: dog\n\nQ: caf\xC3\xA9\nA: coffee\n", f);
+    std::fclose(f);
+  }
+  const std::string d = dir.path().string();
+  RunResult imported = runCli("import-qa " + d + "/deck.txt --today 2004-08-14");
+  EXPECT_EQ(imported.exitCode, 0);
+  EXPECT_EQ(imported.out, "Your file has been imported into:\n" + d + "/deck.kdb\n");
+  EXPECT_EQ(runCli("import-qa " + d + "/deck.txt < /dev/null").exitCode, 1) << "declined";
+  EXPECT_EQ(runCli("grade " + d + "/deck 1 bright --today 2004-08-14").exitCode, 0);
+
+  RunResult exported =
+      runCli("export-xml " + d + "/deck " + d + "/copy.xml --now '2004-08-14 09:05'");
+  EXPECT_EQ(exported.out, "Database has been exported into:\n" + d + "/copy.xml\n");
+  EXPECT_EQ(runCli("--yes import-xml " + d + "/copy.xml --today 2004-08-14").exitCode, 0);
+  EXPECT_EQ(runCli("list " + d + "/copy --today 2004-08-14").out,
+            "0\t0\t0\t0\t2500\t0\t0\t0\t0\t0\tHund\tdog\n"
+            "1\t2\t6\t8993\t2600\t1\t0\t0\t1\t26\tcaf\\u00E9\tcoffee\n");
+  EXPECT_NE(runCli("export-qa " + d + "/nothing " + d + "/x.txt").exitCode, 0);
+}
+
 TEST(CliListing, MissingCollectionsAndBadUsageFail) {
   fakes::TempDir dir;
   RunResult missing = runCli("info " + (dir / "nothing").string());

@@ -42,13 +42,25 @@ class MemoryFileSystem final : public store::FileSystem {
     return std::make_unique<File>(*this, file(path), path.string(), true);
   }
 
-  std::unique_ptr<store::BinaryFile> openForReading(const std::filesystem::path& path) override {
-    if (!exists(path) || openFailures.count(path.string())) return nullptr;
+  std::unique_ptr<store::BinaryFile> openForReading(const std::filesystem::path& path,
+                                                    store::OpenError* error = nullptr) override {
+    auto failure = openFailures.find(path.string());
+    if (!exists(path) || failure != openFailures.end()) {
+      if (error) *error = failure != openFailures.end() ? failure->second : store::OpenError::Other;
+      return nullptr;
+    }
+    if (error) *error = store::OpenError::None;
     return std::make_unique<File>(*this, file(path), std::string(), false);
   }
 
-  std::unique_ptr<store::BinaryFile> createForWriting(const std::filesystem::path& path) override {
-    if (openFailures.count(path.string())) return nullptr;
+  std::unique_ptr<store::BinaryFile> createForWriting(const std::filesystem::path& path,
+                                                      store::OpenError* error = nullptr) override {
+    auto failure = openFailures.find(path.string());
+    if (failure != openFailures.end()) {
+      if (error) *error = failure->second;
+      return nullptr;
+    }
+    if (error) *error = store::OpenError::None;
     file(path)->clear();
     return std::make_unique<File>(*this, file(path), std::string(), false);
   }

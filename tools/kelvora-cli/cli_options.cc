@@ -23,11 +23,18 @@ const char kCliUsage[] =
     "  grade BASE POSITION GRADE\n"
     "              grades the item at POSITION as a learning step does (GRADE 0..5 or\n"
     "              Null, Bad, Fail, Pass, Good, Bright), writes it and prints its line\n"
+    "  import-xml PATH.xml, import-qa PATH.txt\n"
+    "              imports PATH.xml or PATH.txt into a new collection at PATH (asks before\n"
+    "              overwriting one unless --yes); the new collection's first opening builds\n"
+    "              its index\n"
+    "  export-xml BASE OUT.xml, export-qa BASE OUT.txt\n"
+    "              exports the collection at BASE\n"
     "  help        this text\n"
     "\n"
     "options (before or after the command):\n"
     "  --today YYYY-MM-DD  take this date as today for the run\n"
     "  --yes               answer Yes to every question\n"
+    "  --now \"YYYY-MM-DD HH:MM\"  the time written into an exported XML document\n"
     "  --unicode           store texts as Unicode instead of Compressed Unicode\n"
     "                      (the encoding in force when a collection has no settings file)\n";
 
@@ -51,6 +58,15 @@ std::optional<learning::CalendarDate> parseIsoDate(const std::string& text) {
     return std::nullopt;
   }
   return date;
+}
+
+std::optional<learning::LocalTime> parseDateTime(const std::string& text) {
+  if (text.size() != 16 || text[10] != ' ' || text[13] != ':') return std::nullopt;
+  auto date = parseIsoDate(text.substr(0, 10));
+  auto hour = parsePosition(text.substr(11, 2));
+  auto minute = parsePosition(text.substr(14, 2));
+  if (!date || !hour || !minute || *hour > 23 || *minute > 59) return std::nullopt;
+  return learning::LocalTime{*date, static_cast<int>(*hour), static_cast<int>(*minute)};
 }
 
 std::optional<unsigned> parsePosition(const std::string& text) {
@@ -87,6 +103,12 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv,
       options.unicode = true;
     } else if (a == "--yes") {
       options.yes = true;
+    } else if (a == "--now") {
+      if (i + 1 >= argv.size() || !(options.now = parseDateTime(argv[i + 1]))) {
+        error = "--now needs a time \"YYYY-MM-DD HH:MM\"";
+        return std::nullopt;
+      }
+      ++i;
     } else if (a == "--today" || a.rfind("--today=", 0) == 0) {
       std::string value;
       if (a == "--today") {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "learning/calendar_date.h"
+#include "learning/clock.h"
 
 namespace kelvora::cli {
 
@@ -14,6 +15,7 @@ struct CliOptions {
   std::string command;                          // "info", "list", "help"
   std::vector<std::string> args;                // the subcommand's own arguments
   std::optional<learning::CalendarDate> today;  // --today YYYY-MM-DD
+  std::optional<learning::LocalTime> now;       // --now "YYYY-MM-DD HH:MM"
   bool unicode = false;                         // --unicode
   bool yes = false;                             // --yes: questions are answered Yes
 };
@@ -24,6 +26,9 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv, 
 // Reads YYYY-MM-DD; a date the day numbers cannot hold (before 1980, past 4 June 2159, or no
 // such day) is refused.
 std::optional<learning::CalendarDate> parseIsoDate(const std::string& text);
+
+// Reads "YYYY-MM-DD HH:MM" with a date parseIsoDate accepts.
+std::optional<learning::LocalTime> parseDateTime(const std::string& text);
 
 // A table position: a decimal number below 65536.
 std::optional<unsigned> parsePosition(const std::string& text);

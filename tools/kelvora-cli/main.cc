@@ -1,11 +1,13 @@
 // kelvora-cli: a companion to the desktop program for scripts and for looking inside
 // collections. Opening and closing follow the same procedures as the desktop program.
-#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "cli_options.h"
+#include "exchange/exchange_commands.h"
 #include "item_listing.h"
 #include "learning/clock.h"
 #include "platform/posix_file_system.h"
@@ -13,19 +15,21 @@
 #include "store/collection.h"
 #include "store/collection_opening.h"
 #include "store/reset_collection.h"
+#include "store/utf8.h"
 #include "terminal_messages.h"
 
 namespace {
 
 using namespace kelvora;
 
-class FixedDateClock final : public learning::Clock {
+class FixedClock final : public learning::Clock {
  public:
-  explicit FixedDateClock(learning::CalendarDate date) : m_date(date) {}
-  learning::CalendarDate localDate() const override { return m_date; }
+  explicit FixedClock(learning::LocalTime time) : m_time(time) {}
+  learning::CalendarDate localDate() const override { return m_time.date; }
+  learning::LocalTime localTime() const override { return m_time; }
 
  private:
-  learning::CalendarDate m_date;
+  learning::LocalTime m_time;
 };
 
 int usageError(const std::string& message) {
@@ -33,80 +37,167 @@ int usageError(const std::string& message) {
   return 2;
 }
 
-// Opens the collection at base for a command that inspects it; a base path without a texts
-// file is refused rather than created.
-bool openForInspection(store::Collection& c, const std::string& base) {
-  if (!c.collectionExists(base)) {
-    std::fprintf(stderr, "kelvora-cli: no collection at %s (%s.kdb cannot be read)\n", base.c_str(),
-                 base.c_str());
-    return false;
-  }
-  return store::openCollection(c, base);
-}
-
-int run(const cli::CliOptions& options) {
-  if (options.command == "help") {
-    std::fputs(cli::kCliUsage, stdout);
-    return 0;
-  }
-  static const char* const kCommands[] = {"info", "list", "rebuild", "reset", "grade"};
-  if (std::find(std::begin(kCommands), std::end(kCommands), options.command) ==
-      std::end(kCommands)) {
-    return usageError("unknown command " + options.command);
-  }
-  const bool grading = options.command == "grade";
-  if (options.args.size() != (grading ? 3u : 1u)) {
-    return usageError(grading ? "grade takes BASE POSITION GRADE"
-                              : options.command + " takes one BASE path");
-  }
-  const std::string& base = options.args[0];
-  std::optional<unsigned> position;
-  std::optional<int> grade;
-  if (grading) {
-    position = cli::parsePosition(options.args[1]);
-    grade = cli::parseGrade(options.args[2]);
-    if (!position) return usageError("POSITION is a number from 0: " + options.args[1]);
-    if (!grade) return usageError("GRADE is 0..5 or Null, Bad, Fail, Pass, Good, Bright");
+// The ports and the one collection of a run.
+struct Context {
+  explicit Context(const cli::CliOptions& o)
+      : options(o),
+        dateClock(learning::LocalTime{o.today.value_or(learning::CalendarDate{1980, 1, 1}), 0, 0}),
+        nowClock(o.now.value_or(learning::LocalTime{})),
+        messages(stdin, stderr),
+        collection(files, messages, [this] { return learning::today(clock()); }) {
+    messages.setAssumeYes(o.yes);
+    if (o.unicode) collection.settings.utf8 = 1;
   }
 
+  const learning::Clock& clock() const {
+    return options.today ? static_cast<const learning::Clock&>(dateClock) : systemClock;
+  }
+  exchange::XmlTime now() const {
+    learning::LocalTime t = options.now ? nowClock.localTime() : systemClock.localTime();
+    return {t.date.year, t.date.month, t.date.day, t.hour, t.minute};
+  }
+
+  // Opens the collection at base for a command that works on an existing one; a base path
+  // without a texts file is refused rather than created.
+  bool open(const std::string& base) {
+    if (!collection.collectionExists(base)) {
+      std::fprintf(stderr, "kelvora-cli: no collection at %s (%s.kdb cannot be read)\n",
+                   base.c_str(), base.c_str());
+      return false;
+    }
+    return store::openCollection(collection, base);
+  }
+
+  // Ends a command that opened the collection: closed, output flushed, 1 after any error.
+  int close() {
+    collection.closeCollection();
+    if (std::fflush(stdout) != 0) return 1;
+    return messages.errorShown() ? 1 : 0;
+  }
+
+  const cli::CliOptions& options;
   platform::PosixFileSystem files;
   platform::SystemClock systemClock;
-  std::optional<FixedDateClock> fixedClock;
-  if (options.today) fixedClock.emplace(*options.today);
-  const learning::Clock& clock =
-      fixedClock ? static_cast<const learning::Clock&>(*fixedClock) : systemClock;
-  cli::TerminalMessages messages(stdin, stderr);
-  messages.setAssumeYes(options.yes);
-  store::Collection c(files, messages, [&clock] { return learning::today(clock); });
-  if (options.unicode) c.settings.utf8 = 1;
+  FixedClock dateClock;
+  FixedClock nowClock;
+  cli::TerminalMessages messages;
+  store::Collection collection;
+};
 
-  // Without its index file, opening a collection builds the item table anew.
-  if (options.command == "rebuild" && c.collectionExists(base))
-    files.remove(store::indexPath(base));
-  if (!openForInspection(c, base)) return 1;
-  if (options.command == "rebuild") {
-    std::fprintf(stdout, "%u\n", static_cast<unsigned>(c.header.itemCount));
-  } else if (options.command == "reset") {
-    store::resetCollection(c);
-  } else if (grading) {
-    if (*position >= c.header.itemCount) {
-      std::fprintf(stderr, "kelvora-cli: no item at position %u (the collection has %u)\n",
-                   *position, static_cast<unsigned>(c.header.itemCount));
-      c.closeCollection();
-      return 1;
-    }
-    std::fputs(cli::gradeItem(c, static_cast<std::uint16_t>(*position), *grade).c_str(), stdout);
-  } else if (options.command == "info") {
-    std::fputs(cli::collectionInfo(c).c_str(), stdout);
-  } else {
-    for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
-      std::string line = cli::itemLine(c, p);
-      std::fprintf(stdout, "%s\n", line.c_str());
-    }
+void printLine(std::u16string_view text) {
+  std::string line;
+  for (char ch : store::encodeUtf8(text)) {
+    if (ch != '\r') line.push_back(ch);
   }
-  c.closeCollection();
-  if (std::fflush(stdout) != 0) return 1;
-  return messages.errorShown() ? 1 : 0;
+  std::printf("%s\n", line.c_str());
+}
+
+int info(Context& x, const std::vector<std::string>& a) {
+  if (!x.open(a[0])) return 1;
+  std::fputs(cli::collectionInfo(x.collection).c_str(), stdout);
+  return x.close();
+}
+
+int list(Context& x, const std::vector<std::string>& a) {
+  if (!x.open(a[0])) return 1;
+  for (std::uint16_t p = 0; p < x.collection.header.itemCount; ++p) {
+    std::printf("%s\n", cli::itemLine(x.collection, p).c_str());
+  }
+  return x.close();
+}
+
+int rebuild(Context& x, const std::vector<std::string>& a) {
+  // Without its index file, opening a collection builds the item table anew.
+  if (x.collection.collectionExists(a[0])) x.files.remove(store::indexPath(a[0]));
+  if (!x.open(a[0])) return 1;
+  std::printf("%u\n", static_cast<unsigned>(x.collection.header.itemCount));
+  return x.close();
+}
+
+int reset(Context& x, const std::vector<std::string>& a) {
+  if (!x.open(a[0])) return 1;
+  store::resetCollection(x.collection);
+  return x.close();
+}
+
+int grade(Context& x, const std::vector<std::string>& a) {
+  auto position = cli::parsePosition(a[1]);
+  auto grade = cli::parseGrade(a[2]);
+  if (!position) return usageError("POSITION is a number from 0: " + a[1]);
+  if (!grade) return usageError("GRADE is 0..5 or Null, Bad, Fail, Pass, Good, Bright");
+  if (!x.open(a[0])) return 1;
+  if (*position >= x.collection.header.itemCount) {
+    std::fprintf(stderr, "kelvora-cli: no item at position %u (the collection has %u)\n", *position,
+                 static_cast<unsigned>(x.collection.header.itemCount));
+    x.close();
+    return 1;
+  }
+  std::fputs(cli::gradeItem(x.collection, static_cast<std::uint16_t>(*position), *grade).c_str(),
+             stdout);
+  return x.close();
+}
+
+// The Import command without its dialogs: the new collection is made beside the source file.
+int importFile(Context& x, const std::string& source, exchange::ExchangeKind kind) {
+  std::filesystem::path base = source;
+  base.replace_extension();
+  if (x.collection.collectionExists(base)) {
+    std::u16string question = u"Overwrite old data files?\r\n";
+    question += store::decodeTextBytes(store::textsPath(base).string());
+    if (!x.messages.askYesNo(question)) return 1;
+  }
+  x.collection.deleteCollectionFiles(base);
+  if (!exchange::importCollection(x.collection, kind, base)) {
+    x.messages.showMessage(u"Error while importing database!", store::MessageKind::Error);
+    return 1;
+  }
+  printLine(u"Your file has been imported into:\r\n" +
+            store::decodeTextBytes(store::textsPath(base).string()));
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int exportFile(Context& x, const std::vector<std::string>& a, exchange::ExchangeKind kind) {
+  if (!x.collection.collectionExists(a[0])) {
+    std::fprintf(stderr, "kelvora-cli: no collection at %s (%s.kdb cannot be read)\n", a[0].c_str(),
+                 a[0].c_str());
+    return 1;
+  }
+  if (!exchange::exportCollection(x.collection, kind, a[0], a[1], x.now())) {
+    x.messages.showMessage(u"Error while exporting database!", store::MessageKind::Error);
+    return 1;
+  }
+  printLine(u"Database has been exported into:\r\n" + store::decodeTextBytes(a[1]));
+  return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+struct Command {
+  std::size_t arguments;
+  const char* usage;
+  std::function<int(Context&, const std::vector<std::string>&)> run;
+};
+
+const std::map<std::string, Command>& commands() {
+  using exchange::ExchangeKind;
+  static const std::map<std::string, Command> table = {
+      {"info", {1, "info BASE", info}},
+      {"list", {1, "list BASE", list}},
+      {"rebuild", {1, "rebuild BASE", rebuild}},
+      {"reset", {1, "reset BASE", reset}},
+      {"grade", {3, "grade BASE POSITION GRADE", grade}},
+      {"import-xml",
+       {1, "import-xml PATH.xml",
+        [](Context& x, const auto& a) { return importFile(x, a[0], ExchangeKind::Xml); }}},
+      {"import-qa",
+       {1, "import-qa PATH.txt",
+        [](Context& x, const auto& a) { return importFile(x, a[0], ExchangeKind::QaText); }}},
+      {"export-xml",
+       {2, "export-xml BASE OUT.xml",
+        [](Context& x, const auto& a) { return exportFile(x, a, ExchangeKind::Xml); }}},
+      {"export-qa",
+       {2, "export-qa BASE OUT.txt",
+        [](Context& x, const auto& a) { return exportFile(x, a, ExchangeKind::QaText); }}},
+  };
+  return table;
 }
 
 }  // namespace
@@ -116,5 +207,15 @@ int main(int argc, char** argv) {
   std::string error;
   auto options = cli::parseCliOptions(args, error);
   if (!options) return usageError(error);
-  return run(*options);
+  if (options->command == "help") {
+    std::fputs(cli::kCliUsage, stdout);
+    return 0;
+  }
+  auto command = commands().find(options->command);
+  if (command == commands().end()) return usageError("unknown command " + options->command);
+  if (options->args.size() != command->second.arguments) {
+    return usageError(std::string("usage: ") + command->second.usage);
+  }
+  Context context(*options);
+  return command->second.run(context, options->args);
 }

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang under ASan+UBSan and runs each for a bounded time,
+# starting from its seed corpus in fuzz/corpus/ (new inputs go to a scratch folder).
+#   scripts/fuzz.sh [seconds per target, default 60]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+scripts/install-deps.sh clang-14 libclang-rt-14-dev
+CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKELVORA_FUZZ=ON -DKELVORA_SANITIZE=ON -DKELVORA_BUILD_TESTS=OFF >/dev/null
+cmake --build build-fuzz
+for name in collection settings text_stream recent_file xml_import qa_import; do
+  work=$(mktemp -d)
+  cp fuzz/corpus/"$name"/* "$work"/ 2>/dev/null || true
+  echo "fuzzing $name for ${seconds}s"
+  status=0
+  build-fuzz/fuzz/"${name}_fuzz" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 \
+    "$work" >"$work.log" 2>&1 || status=$?
+  grep -E 'stat::number_of_executed_units' "$work.log" || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 60 "$work.log" >&2
+    echo "fuzzing $name failed" >&2
+    rm -rf "$work" "$work.log"
+    exit 1
+  fi
+  rm -rf "$work" "$work.log"
+done

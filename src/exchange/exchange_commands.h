@@ -1,0 +1,33 @@
+// Importing a whole collection from an XML or Q&A file, and exporting one into such a file.
+// Both work on a collection of their own and leave no collection open.
+#pragma once
+
+#include <filesystem>
+
+#include "exchange/xml_writer.h"
+#include "store/collection.h"
+
+namespace kelvora::exchange {
+
+enum class ExchangeKind { Xml, QaText };
+
+// Reads base + ".xml" (Xml) or base + ".txt" (QaText) into a new collection at base, whose
+// files the caller has deleted. The new collection has no index file; its first opening
+// builds one. When the collection's text form could not hold some characters, the user is
+// told before this returns. False after a file could not be opened or a record not written.
+bool importCollection(store::Collection& collection, ExchangeKind kind,
+                      const std::filesystem::path& base);
+
+// Writes the collection at base into the file exportPath; now goes into the XML comment line.
+// False when a file could not be opened, the index could neither be loaded nor rebuilt, or
+// anything could not be written to the output.
+bool exportCollection(store::Collection& collection, ExchangeKind kind,
+                      const std::filesystem::path& base, const std::filesystem::path& exportPath,
+                      const XmlTime& now);
+
+// The information shown after an import that stored some characters as "?".
+inline constexpr char16_t kReplacedCharactersNotice[] =
+    u"Some characters could not be stored in\nCompressed Unicode and became '?'.\n"
+    u"Choose Mode > Encoding > Unicode before importing such files.";
+
+}  // namespace kelvora::exchange

@@ -1,0 +1,53 @@
+// Where imported items go: each one becomes a record appended to the texts file of the
+// collection being imported into (opened for its texts only), in document order.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "store/collection.h"
+
+namespace kelvora::exchange {
+
+class ImportSink {
+ public:
+  // The collection is open for its texts only and empty. Appends are gathered and reach the
+  // file in large pieces until finish().
+  explicit ImportSink(store::Collection& collection);
+  ~ImportSink();
+  ImportSink(const ImportSink&) = delete;
+  ImportSink& operator=(const ImportSink&) = delete;
+
+  // The collection holds MaxItems items: nothing more may be appended.
+  bool full() const;
+  std::uint16_t itemCount() const;
+
+  // Appends one item. Bare line feeds in the texts become CR LF, the form item texts keep
+  // their line breaks in, and each text is cut to MaxTextLength - 1 code units. The header's
+  // learning fields, ID and status are taken as given; the stored lengths and the slot number
+  // (the item's position) are filled in here. False when the record could not be written.
+  bool append(store::ItemRecordHeader header, std::u16string question, std::u16string answer);
+
+  // Writes out what is gathered; false if any record could not be written.
+  bool finish();
+
+  // Code units the collection's text form could not hold, stored as "?".
+  std::size_t replacedUnits() const { return m_report.replacedUnits; }
+
+ private:
+  store::Collection& m_collection;
+  store::Collection::Batch m_batch;
+  store::EncodeReport m_report;
+  store::Bytes m_record;
+  bool m_ok = true;
+};
+
+// Stored line breaks are CR LF: a line feed without a carriage return before it gets one.
+void normalizeLineBreaks(std::u16string& text);
+
+// Reads the item at position for export: an item whose record cannot be read (one added and
+// never written) comes out with empty texts rather than those of the item read before.
+void readItemForExport(store::Collection& collection, std::uint16_t position);
+
+}  // namespace kelvora::exchange

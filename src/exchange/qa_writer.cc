@@ -1,0 +1,54 @@
+// The Q&A text writer.
+#include "exchange/qa_writer.h"
+
+#include <algorithm>
+
+#include "exchange/import_sink.h"
+
+namespace kelvora::exchange {
+
+namespace {
+
+bool writeLine(store::TextWriter& out, std::u16string_view prefix, std::u16string_view piece) {
+  out.write(prefix);
+  out.write(piece.substr(0, std::min(piece.size(), kQaMaxText)));
+  out.write(u"\n");
+  return out.ok();
+}
+
+}  // namespace
+
+bool writeQaText(store::TextWriter& out, char16_t letter, std::u16string_view text,
+                 QaCounts& counts, store::Progress& progress) {
+  const char16_t prefix[kQaPrefixLength] = {letter, u':', u' '};
+  const std::u16string_view prefixView(prefix, kQaPrefixLength);
+  std::size_t begin = 0;
+  for (;;) {
+    std::size_t end = begin;
+    while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
+    if (!writeLine(out, prefixView, text.substr(begin, end - begin))) return false;
+    if (end == text.size()) break;
+    // Only the line feed of a CR LF pair goes with its carriage return: any other character
+    // after a lone CR belongs to the next line, and a break at the end leaves an empty one.
+    const bool pair = text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n';
+    begin = end + (pair ? 2 : 1);
+  }
+  if (letter == kQuestionLetter) ++counts.questions;
+  if (letter == kAnswerLetter) ++counts.answers;
+  showQaCounts(progress, counts);
+  return true;
+}
+
+void exportQaItems(store::TextWriter& out, store::Collection& collection, QaCounts& counts) {
+  for (std::uint16_t position = 0; position < collection.header.itemCount; ++position) {
+    readItemForExport(collection, position);
+    if (!writeQaText(out, kQuestionLetter, collection.loaded.question, counts,
+                     collection.progress) ||
+        !writeQaText(out, kAnswerLetter, collection.loaded.answer, counts, collection.progress)) {
+      return;
+    }
+    out.write(u"\n");
+  }
+}
+
+}  // namespace kelvora::exchange

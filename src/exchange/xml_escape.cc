@@ -1,0 +1,167 @@
+// Escaping and unescaping of item texts, and the number readers of the XML collection format.
+#include "exchange/xml_escape.h"
+
+#include <array>
+#include <charconv>
+#include <limits>
+#include <string>
+#include <system_error>
+
+namespace kelvora::exchange {
+
+namespace {
+
+bool isWhiteSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+struct NamedEntity {
+  std::u16string_view name;  // without the character that follows it
+  char16_t unit;
+};
+
+constexpr std::array<NamedEntity, 3> kNamedEntities = {{
+    {u"&lt", u'<'},
+    {u"&gt", u'>'},
+    {u"&amp", u'&'},
+}};
+
+// Adds a decimal digit to a count kept at most at kCap, which is all the caller needs to know
+// of exponents and digit runs far beyond what a double can show.
+constexpr long long kCap = 1'000'000'000;
+long long addCapped(long long count, long long step) {
+  const long long sum = count + step;
+  return sum > kCap ? kCap : (sum < -kCap ? -kCap : sum);
+}
+
+}  // namespace
+
+std::u16string escapeXmlText(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 4);
+  std::array<char16_t, kMaxEscapedUnit> piece{};
+  for (const char16_t unit : text) {
+    const std::size_t length = escapeXmlUnit(unit, piece);
+    out.append(piece.data(), length);
+  }
+  return out;
+}
+
+std::u16string unescapeXmlText(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  // Where the next ";" stands, looked for again only once passed, so a text full of "&#" and
+  // short of ";" is still read in one pass.
+  std::size_t semicolon = 0;
+  bool semicolonKnown = false;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char16_t c = text[i];
+    if (c != u'&') {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    const std::u16string_view rest = text.substr(i);
+    if (rest.starts_with(u"&#")) {
+      if (!semicolonKnown || (semicolon != std::u16string_view::npos && semicolon < i + 2)) {
+        semicolon = text.find(u';', i + 2);
+        semicolonKnown = true;
+      }
+      if (semicolon != std::u16string_view::npos) {
+        const auto value =
+            static_cast<std::uint64_t>(readXmlInteger(text.substr(i + 2, semicolon - (i + 2))));
+        const auto unit = static_cast<char16_t>(value & 0xFFFF);
+        if (unit == 0) return out;
+        out.push_back(unit);
+        i = semicolon + 1;
+        continue;
+      }
+    }
+    bool named = false;
+    for (const NamedEntity& entity : kNamedEntities) {
+      if (rest.starts_with(entity.name)) {
+        out.push_back(entity.unit);
+        i += entity.name.size() + 1;
+        named = true;
+        break;
+      }
+    }
+    if (!named) {
+      out.push_back(c);
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::int64_t readXmlInteger(std::u16string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && isWhiteSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  std::uint64_t value = 0;  // unsigned arithmetic wraps modulo 2^64 by definition
+  for (; i < text.size() && isDigit(text[i]); ++i) value = value * 10 + (text[i] - u'0');
+  if (negative) value = 0 - value;
+  return static_cast<std::int64_t>(value);
+}
+
+double readXmlReal(std::u16string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && isWhiteSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  const std::size_t begin = i;
+  // The decimal exponent of the leading significant digit, to tell an overflow from an
+  // underflow when the value is out of a double's range.
+  long long magnitude = 0;
+  bool significant = false;
+  std::size_t digits = 0;
+  for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
+    if (text[i] != u'0') significant = true;
+    if (significant) magnitude = addCapped(magnitude, 1);
+  }
+  if (i < text.size() && text[i] == u'.') {
+    ++i;
+    for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
+      if (!significant && text[i] != u'0') significant = true;
+      if (!significant) magnitude = addCapped(magnitude, -1);
+    }
+  }
+  if (digits == 0) return 0.0;
+  if (i < text.size() && (text[i] == u'e' || text[i] == u'E')) {
+    std::size_t j = i + 1;
+    bool negativeExponent = false;
+    if (j < text.size() && (text[j] == u'+' || text[j] == u'-')) {
+      negativeExponent = text[j] == u'-';
+      ++j;
+    }
+    if (j < text.size() && isDigit(text[j])) {
+      long long exponent = 0;
+      for (; j < text.size() && isDigit(text[j]); ++j) {
+        exponent = addCapped(exponent * 10 > kCap ? kCap : exponent * 10, text[j] - u'0');
+      }
+      magnitude = addCapped(magnitude, negativeExponent ? -exponent : exponent);
+      i = j;
+    }
+  }
+  std::string ascii;
+  ascii.reserve(i - begin);
+  for (std::size_t k = begin; k < i; ++k) ascii.push_back(static_cast<char>(text[k]));
+  double value = 0.0;
+  const auto [end, error] =
+      std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::general);
+  if (error == std::errc::result_out_of_range) {
+    value = significant && magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (error != std::errc{}) {
+    value = 0.0;
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace kelvora::exchange

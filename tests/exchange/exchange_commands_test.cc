@@ -1,0 +1,139 @@
+// The import and export operations as a whole: which files appear, what the user is told,
+// and that failures are never reported as success.
+#include "exchange/exchange_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "memory_file_system.h"
+#include "recording_messages.h"
+#include "store/collection_opening.h"
+
+namespace kelvora::exchange {
+namespace {
+
+constexpr XmlTime kNow{2004, 8, 14, 9, 5};
+
+struct Fixture {
+  fakes::MemoryFileSystem files;
+  fakes::RecordingMessages messages;
+  store::Collection c{files, messages, [] { return store::DayNumber{8993}; }};
+
+  void putText(const std::string& path, const std::string& text) {
+    files.put(path, {text.begin(), text.end()});
+  }
+  std::string text(const std::string& path) {
+    auto& b = files.bytes(path);
+    return {b.begin(), b.end()};
+  }
+  // Opens the collection at base and returns its items' questions.
+  std::vector<std::u16string> questions(const std::string& base) {
+    std::vector<std::u16string> out;
+    EXPECT_TRUE(store::openCollection(c, base));
+    for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
+      c.currentPosition = p;
+      c.readItem(p);
+      out.push_back(c.loaded.question);
+    }
+    c.closeCollection();
+    return out;
+  }
+};
+
+TEST(ImportCollection, MakesTheTextsFileBesideTheSourceAndNoIndex) {
+  for (ExchangeKind kind : {ExchangeKind::Xml, ExchangeKind::QaText}) {
+    Fixture f;
+    if (kind == ExchangeKind::Xml) {
+      f.putText("/d/words.xml",
+                "<KelvoraElement><Content><Question>one</Question><Answer>1</Answer></Content>"
+                "</KelvoraElement><KelvoraElement><Content><Question>two</Question></Content>"
+                "</KelvoraElement>");
+    } else {
+      f.putText("/d/words.txt", "Q: one\r\nA: 1\r\n\r\nQ: two\r\nA: \r\n");
+    }
+    ASSERT_TRUE(importCollection(f.c, kind, "/d/words"));
+    EXPECT_FALSE(f.c.isOpen);
+    EXPECT_TRUE(f.files.exists("/d/words.kdb"));
+    EXPECT_TRUE(f.files.exists("/d/words.cfg"));
+    EXPECT_FALSE(f.files.exists("/d/words.kbi"));
+    EXPECT_TRUE(f.messages.shown.empty());
+    EXPECT_EQ(f.questions("/d/words"), (std::vector<std::u16string>{u"one", u"two"}));
+  }
+}
+
+TEST(ImportCollection, ReadsTheSourceByItsFormatsExtension) {
+  Fixture f;
+  f.putText("/d/list.dat", "Q: a\nA: b\n");
+  EXPECT_FALSE(importCollection(f.c, ExchangeKind::QaText, "/d/list"));
+  EXPECT_FALSE(f.c.isOpen);
+}
+
+TEST(ImportCollection, UsesAnExistingSettingsFileAndTellsOfCharactersTurnedToQuestionMarks) {
+  for (bool unicode : {false, true}) {
+    Fixture f;
+    f.putText("/d/cjk.txt", "Q: \xE8\xAA\x9E\nA: word\n");
+    if (unicode) f.putText("/d/cjk.cfg", "UTF8 1\n");
+    ASSERT_TRUE(importCollection(f.c, ExchangeKind::QaText, "/d/cjk"));
+    if (unicode) {
+      EXPECT_TRUE(f.messages.shown.empty());
+      EXPECT_EQ(f.questions("/d/cjk"), std::vector<std::u16string>{u"\u8A9E"});
+    } else {
+      ASSERT_EQ(f.messages.texts(), std::vector<std::u16string>{kReplacedCharactersNotice});
+      EXPECT_EQ(f.messages.shown[0].kind, store::MessageKind::Information);
+      EXPECT_EQ(f.questions("/d/cjk"), std::vector<std::u16string>{u"?"});
+    }
+  }
+}
+
+TEST(ImportCollection, AShortRecordWriteFailsAndKeepsWhatWasStored) {
+  Fixture f;
+  std::string source;
+  for (int i = 0; i < 100; ++i) source += "Q: question " + std::to_string(i) + "\nA: a\n\n";
+  f.putText("/d/big.txt", source);
+  f.files.writeBudget = 0;
+  EXPECT_FALSE(importCollection(f.c, ExchangeKind::QaText, "/d/big"));
+  EXPECT_FALSE(f.c.isOpen);
+}
+
+TEST(ExportCollection, EmptyCollectionGivesTheHeaderAndRootEndOnly) {
+  Fixture f;
+  ASSERT_TRUE(store::createCollection(f.c, "/d/empty"));
+  f.c.closeCollection();
+  ASSERT_TRUE(exportCollection(f.c, ExchangeKind::Xml, "/d/empty", "/out/e.xml", kNow));
+  EXPECT_EQ(f.text("/out/e.xml"),
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
+            "<!-- Created 2004-08-14 9:05 by KelvoraCE 3.0, build May 28, 2004 -->\r\n"
+            "<KelvoraCollection>\r\n  <Count>0</Count>\r\n</KelvoraCollection>\r\n");
+  EXPECT_FALSE(f.c.isOpen);
+}
+
+TEST(ExportCollection, RebuildsADamagedIndexAndRoundTripsBothFormats) {
+  for (ExchangeKind kind : {ExchangeKind::Xml, ExchangeKind::QaText}) {
+    Fixture f;
+    f.putText("/d/src.txt", "Q: one\nQ: more\nA: 1\n\nQ: two\nA: 2\n");
+    ASSERT_TRUE(importCollection(f.c, ExchangeKind::QaText, "/d/src"));
+    f.putText("/d/src.kbi", "damaged");
+    const char* out = kind == ExchangeKind::Xml ? "/d/copy.xml" : "/d/copy.txt";
+    ASSERT_TRUE(exportCollection(f.c, kind, "/d/src", out, kNow));
+    ASSERT_TRUE(importCollection(f.c, kind, "/d/copy"));
+    EXPECT_EQ(f.questions("/d/copy"), (std::vector<std::u16string>{u"one\r\nmore", u"two"}));
+  }
+}
+
+TEST(ExportCollection, OutputThatCannotBeWrittenIsAFailure) {
+  for (ExchangeKind kind : {ExchangeKind::Xml, ExchangeKind::QaText}) {
+    Fixture f;
+    f.putText("/d/src.txt", "Q: one\nA: 1\n");
+    ASSERT_TRUE(importCollection(f.c, ExchangeKind::QaText, "/d/src"));
+    f.files.openFailures["/ro/out"] = store::OpenError::AccessDenied;
+    EXPECT_FALSE(exportCollection(f.c, kind, "/d/src", "/ro/out", kNow));
+    EXPECT_EQ(
+        f.messages.texts(),
+        std::vector<std::u16string>{u"Access denied! Probably file has\nread-only attribute set."});
+    f.files.writeBudget = 40;  // the disk fills up part way
+    EXPECT_FALSE(exportCollection(f.c, kind, "/d/src", "/d/out", kNow));
+    EXPECT_FALSE(f.c.isOpen);
+  }
+}
+
+}  // namespace
+}  // namespace kelvora::exchange

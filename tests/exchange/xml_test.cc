@@ -1,0 +1,410 @@
+// The XML collection format: the exact bytes the writer produces, the forgiving reader's rules,
+// the field conversions and status table, the limits, and a whole export and import round trip.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "exchange/import_sink.h"
+#include "exchange/xml_escape.h"
+#include "exchange/xml_reader.h"
+#include "exchange/xml_writer.h"
+#include "memory_file_system.h"
+#include "recording_messages.h"
+#include "store/collection.h"
+#include "store/collection_opening.h"
+#include "store/item_status.h"
+
+namespace kelvora::exchange {
+namespace {
+
+using store::ItemRecordHeader;
+using store::ItemStatus;
+
+constexpr store::DayNumber kToday = 9000;    // 21 August 2004
+constexpr store::DayNumber kAug14th = 8993;  // 14 August 2004
+
+struct Item {
+  ItemRecordHeader header;
+  std::u16string question;
+  std::u16string answer;
+};
+
+class ProgressLines final : public store::ProgressWindow {
+ public:
+  bool show() override { return true; }
+  void hide() override {}
+  void setLine(std::u16string_view text) override { lines.emplace_back(text); }
+  std::vector<std::u16string> lines;
+};
+
+// Every "\n" as the CR LF it becomes on disk.
+std::string crlf(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+std::string element(std::string_view children) {
+  return "<KelvoraElement>" + std::string(children) + "</KelvoraElement>";
+}
+
+std::string content(std::string_view question, std::string_view answer) {
+  return "<Content><Question>" + std::string(question) + "</Question><Answer>" +
+         std::string(answer) + "</Answer></Content>";
+}
+
+// LearningData with the given texts; an empty text leaves its element out.
+std::string learningData(std::string_view interval, std::string_view repetitions,
+                         std::string_view lapses, std::string_view last, std::string_view aFactor) {
+  std::string out = "<LearningData>";
+  auto add = [&out](std::string_view name, std::string_view text) {
+    if (!text.empty())
+      out += "<" + std::string(name) + ">" + std::string(text) + "</" + std::string(name) + ">";
+  };
+  add("Interval", interval);
+  add("Repetitions", repetitions);
+  add("Lapses", lapses);
+  add("LastRepetition", last);
+  add("AFactor", aFactor);
+  return out + "<UFactor>9.999</UFactor></LearningData>";
+}
+
+ItemRecordHeader learning(ItemStatus status, std::uint16_t interval, std::uint8_t repetitions,
+                          std::uint8_t lapses, store::DayNumber last, std::uint16_t aFactor) {
+  ItemRecordHeader h;
+  h.status = code(status);
+  h.interval = interval;
+  h.repetitions = repetitions;
+  h.lapses = lapses;
+  h.lastRepetition = last;
+  h.aFactor = aFactor;
+  return h;
+}
+
+ItemRecordHeader withId(ItemRecordHeader h, std::uint16_t idLow, std::uint8_t idHigh) {
+  h.idLow = idLow;
+  h.idHigh = idHigh;
+  return h;
+}
+
+// Writes a whole document for the items, their slot numbers counting from 7.
+std::string exportXml(const std::vector<Item>& items, store::Progress& progress) {
+  fakes::MemoryFileSystem files;
+  auto out = store::createTextWriter(files, "/out.xml");
+  writeXmlHeader(*out, static_cast<std::uint16_t>(items.size()), {2004, 8, 5, 9, 7});
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    store::LoadedItem loaded{items[i].header, items[i].question, items[i].answer};
+    loaded.header.slotNumber = static_cast<std::uint16_t>(i + 7);
+    writeXmlItem(*out, loaded, progress);
+  }
+  writeXmlFooter(*out);
+  EXPECT_TRUE(out->close());
+  const auto& bytes = files.bytes("/out.xml");
+  return {bytes.begin(), bytes.end()};
+}
+
+struct Imported {
+  bool ok = false;
+  std::vector<Item> items;
+  std::vector<std::u16string> progressLines;
+};
+
+// Imports the document into a new texts-only collection (Unicode unless utf8 is 0, the form
+// that holds 9999 ASCII units), then opens it, which builds its index, and reads every item.
+Imported importXml(const std::string& document, std::uint8_t utf8 = 1) {
+  fakes::MemoryFileSystem files;
+  fakes::RecordingMessages messages;
+  ProgressLines window;
+  store::Collection c(files, messages, [] { return kToday; });
+  c.settings.utf8 = utf8;
+  files.put("/doc.xml", {document.begin(), document.end()});
+  Imported result;
+  EXPECT_TRUE(c.openFiles("/x", true));
+  c.progress.setWindow(&window);
+  c.progress.openProgress();
+  {
+    auto in = store::openTextReader(files, "/doc.xml");
+    ImportSink sink(c);
+    result.ok = importXmlItems(*in, sink, kToday, c.progress);
+    result.ok = sink.finish() && result.ok;
+  }
+  c.progress.closeProgress();
+  c.closeCollection();
+  EXPECT_TRUE(store::openCollection(c, "/x"));
+  for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
+    c.currentPosition = p;
+    EXPECT_TRUE(c.readItem(p));
+    result.items.push_back({c.loaded.header, c.loaded.question, c.loaded.answer});
+  }
+  result.progressLines = window.lines;
+  return result;
+}
+
+TEST(XmlWriter, WritesTheDocumentLineForLine) {
+  ProgressLines window;
+  store::Progress progress;
+  progress.setWindow(&window);
+  progress.openProgress();
+  const std::string document = exportXml(
+      {
+          {withId(learning(ItemStatus::Memorized, 12, 1, 1, kAug14th, 2500), 4465, 1), u"\u00e9<",
+           u"a\r\nb"},
+          {learning(ItemStatus::Pending, 0, 0, 0, 0, 1300), u"q", u""},
+          {learning(ItemStatus::Dismissed, 5, 2, 0, kAug14th, 2500), u"\U0001F600", u"x&y"},
+      },
+      progress);
+  // The item's own CR LF goes out as CR CR LF: its CR as it is, its LF as a line end.
+  EXPECT_EQ(document, crlf("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                           "<!-- Created 2004-08-05 9:07 by KelvoraCE 3.0, build May 28, 2004 -->\n"
+                           "<KelvoraCollection>\n"
+                           "  <Count>3</Count>\n"
+                           "  <KelvoraElement>\n"
+                           "    <ID>70000</ID>\n"
+                           "    <Type>Item</Type>\n"
+                           "    <Content>\n"
+                           "      <Question>&#233;&lt;</Question>\n"
+                           "      <Answer>a\r\nb</Answer>\n"
+                           "    </Content>\n"
+                           "    <LearningData>\n"
+                           "      <Interval>12</Interval>\n"
+                           "      <Repetitions>1</Repetitions>\n"
+                           "      <Lapses>1</Lapses>\n"
+                           "      <LastRepetition>14.08.2004</LastRepetition>\n"
+                           "      <AFactor>4.620</AFactor>\n"
+                           "      <UFactor>1.000</UFactor>\n"
+                           "    </LearningData>\n"
+                           "  </KelvoraElement>\n"
+                           "  <KelvoraElement>\n"
+                           "    <Type>Item</Type>\n"
+                           "    <Content>\n"
+                           "      <Question>q</Question>\n"
+                           "      <Answer></Answer>\n"
+                           "    </Content>\n"
+                           "    <LearningData>\n"
+                           "      <Repetitions>0</Repetitions>\n"
+                           "      <Lapses>0</Lapses>\n"
+                           "      <AFactor>1.200</AFactor>\n"
+                           "      <UFactor>1.300</UFactor>\n"
+                           "    </LearningData>\n"
+                           "  </KelvoraElement>\n"
+                           "  <KelvoraElement>\n"
+                           "    <Type>Item</Type>\n"
+                           "    <Content>\n"
+                           "      <Question>&#55357;&#56832;</Question>\n"
+                           "      <Answer>x&amp;y</Answer>\n"
+                           "    </Content>\n"
+                           "  </KelvoraElement>\n"
+                           "</KelvoraCollection>\n"));
+  EXPECT_EQ(window.lines,
+            (std::vector<std::u16string>{u"Writing XML: 7", u"Writing XML: 8", u"Writing XML: 9"}));
+}
+
+TEST(XmlEscape, UnescapeUndoesEscapeAndReadsForeignForms) {
+  const std::u16string_view mixed = u"\u00e9<>&\r\n\t\"' \U0001F600\uffff\u0080";
+  EXPECT_EQ(escapeXmlText(mixed), u"&#233;&lt;&gt;&amp;\r\n\t\"' &#55357;&#56832;&#65535;&#128;");
+  EXPECT_EQ(unescapeXmlText(escapeXmlText(mixed)), mixed);
+  // "&#x42;" reads as 0 and ends the text; a reference runs to the next ";" and takes the
+  // low 16 bits of its leading digits; the unit after "&lt" is dropped unseen.
+  const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+      {u"&#65;&#x42;tail", u"A"},
+      {u"&#65 and so on;x", u"Ax"},
+      {u"&#65601;", u"A"},
+      {u"a&#65", u"a&#65"},
+      {u"&quot; AT&T &", u"&quot; AT&T &"},
+      {u"&ltb&gtx", u"<>"},
+      {u"x&lt", u"x<"},
+      {u"x&gt", u"x>"},
+      {u"x&amp", u"x&"},
+  };
+  for (const auto& [text, unescaped] : cases) EXPECT_EQ(unescapeXmlText(text), unescaped);
+}
+
+TEST(XmlNumbers, ReadDecimalsRealsFactorsAndDates) {
+  // Digits beyond 64 bits wrap: 2^64 + 1 reads as 1.
+  const std::pair<std::u16string_view, std::int64_t> integers[] = {
+      {u" \t42x", 42}, {u"-7", -7}, {u"+5", 5},
+      {u"x1", 0},      {u"- 1", 0}, {u"18446744073709551617", 1},
+  };
+  for (const auto& [text, value] : integers) EXPECT_EQ(readXmlInteger(text), value);
+
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::pair<std::u16string_view, double> reals[] = {
+      {u"4.620", 4.62},  {u" -2.5e1", -25.0}, {u"1e", 1.0},           {u"1.e+2x", 100.0},
+      {u".5", 0.5},      {u".", 0.0},         {u"4,620", 4.0},        {u"1e999", inf},
+      {u"-1e999", -inf}, {u"1e-999", 0.0},    {u"1000e-310", 1e-307},
+  };
+  for (const auto& [text, value] : reals) EXPECT_EQ(readXmlReal(text), value);
+  EXPECT_EQ(readXmlReal(u"0.0000000000000000000000000000000000000000000000000001e400"), inf);
+
+  const std::pair<std::u16string_view, std::uint16_t> factors[] = {
+      {u"4.620", 2500}, {u"2.5", 1756},    {u"1.2", 1300},      {u"6.9", 3300},
+      {u"1e999", 3300}, {u"-1e999", 1300}, {u"99999999", 3300}, {u"", 1300},
+  };
+  for (const auto& [text, aFactor] : factors) EXPECT_EQ(readXmlAFactor(text), aFactor);
+
+  // Before 1 January 1980 no date, after 4 June 2159 the last day; every fourth year is a
+  // leap year, 2100 included.
+  const std::pair<std::u16string_view, store::DayNumber> dates[] = {
+      {u"14.08.2004", kAug14th},
+      {u" 14. 8.2004 and more", kAug14th},
+      {u"1.1.1980", 1},
+      {u"31.12.1979", 0},
+      {u"04.06.2159", 65535},
+      {u"05.06.2159", 65535},
+      {u"1.1.99999999999", 65535},
+      {u"29.02.2100", 43890},
+      {u"29.02.2101", 0},
+      {u"31.04.2004", 0},
+      {u"1.13.2004", 0},
+      {u"0.1.2004", 0},
+      {u"14.08", 0},
+      {u"14/08/2004", 0},
+      {u"-1.08.2004", 0},
+  };
+  for (const auto& [text, day] : dates) {
+    EXPECT_EQ(readXmlDate(text), day) << std::string(text.begin(), text.end());
+  }
+}
+
+TEST(XmlReader, ImportsWhatTheScannerFinds) {
+  using Texts = std::vector<std::pair<std::u16string, std::u16string>>;
+  const std::u16string bold = u"a <b>bold</b> word";
+  const std::tuple<const char*, std::string, Texts> cases[] = {
+      {"no declaration or root",
+       element(content("q1", "a1")) + "noise" + element(content("q2", "")),
+       {{u"q1", u"a1"}, {u"q2", u""}}},
+      {"root end tag stops the import",
+       "<?xml version=\"1.0\"?><!-- a > b --><KelvoraCollection>" + element(content("q1", "a1")) +
+           "</KelvoraCollection>" + element(content("q2", "a2")),
+       {{u"q1", u"a1"}}},
+      {"empty elements take no position",
+       element("") + element(content("", "")) + element("<ID>5</ID>") + element(content("q", "")),
+       {{u"q", u""}}},
+      {"only an answer", element("<Content><Answer>a</Answer></Content>"), {{u"", u"a"}}},
+      {"raw and escaped markup read alike",
+       element(content("a <b>bold</b> word", "")) +
+           element(content("a &lt;b&gt;bold&lt;/b&gt; word", "")),
+       {{bold, u""}, {bold, u""}}},
+      {"missing element end tag merges two elements",
+       "<KelvoraElement>" + content("q1", "a1") +
+           element("<Content><Question>q2</Question></Content>") + element(content("q3", "a3")),
+       {{u"q2", u"a1"}, {u"q3", u"a3"}}},
+      {"any order, a repeated child replaces",
+       element("<Content><Answer>a</Answer><Question>1</Question><Question>2</Question></Content>"),
+       {{u"2", u"a"}}},
+      {"a start tag with an attribute is another name",
+       element("<Content><Question lang=\"en\">x</Question><Answer>a</Answer></Content>"),
+       {{u"", u"a"}}},
+      {"bare line feed stored as CR LF",
+       element(content("one\ntwo&#10;", "")),
+       {{u"one\r\ntwo\r\n", u""}}},
+      {"UTF-8 from another program",
+       element(content("\xc3\xa9t\xc3\xa9", "")),
+       {{u"\u00e9t\u00e9", u""}}},
+  };
+  for (const auto& [rule, document, expected] : cases) {
+    const Imported imported = importXml(document);
+    Texts texts;
+    for (const Item& item : imported.items) texts.emplace_back(item.question, item.answer);
+    EXPECT_EQ(texts, expected) << rule;
+  }
+}
+
+TEST(XmlReader, TurnsLearningDataIntoHeaders) {
+  const ItemRecordHeader dismissed = learning(ItemStatus::Dismissed, 0, 0, 0, 0, 1300);
+  const std::pair<std::string, ItemRecordHeader> cases[] = {
+      {"", dismissed},
+      {learningData("7", "1", "", "", ""), learning(ItemStatus::Dismissed, 7, 1, 0, 0, 1300)},
+      {learningData("", "0", "", "", "4.620"), learning(ItemStatus::Pending, 0, 0, 0, 0, 2500)},
+      {learningData("7", "1", "", "14.08.2004", "4.620"),
+       learning(ItemStatus::Outstanding, 7, 1, 0, kAug14th, 2500)},
+      {learningData("8", "1", "", "14.08.2004", "4.620"),
+       learning(ItemStatus::Memorized, 8, 1, 0, kAug14th, 2500)},
+      {learningData("7", "", "2", "14.08.2004", "2.5"),
+       learning(ItemStatus::Drill, 7, 0, 2, kAug14th, 1756)},
+      {learningData("8", "", "2", "14.08.2004", "2.5"),
+       learning(ItemStatus::Memorized, 8, 0, 2, kAug14th, 1756)},
+      // No LastRepetition and no Interval: due on day 0, so at once.
+      {learningData("", "3", "", "", "4.620"), learning(ItemStatus::Outstanding, 0, 3, 0, 0, 2500)},
+      {learningData("70000", "300", "-1", "31.02.2004", "4.620"),
+       learning(ItemStatus::Outstanding, 4464, 44, 255, 0, 2500)},
+      {"<ID>70000</ID>", withId(dismissed, 4465, 1)},
+      {"<ID>16776959</ID>", withId(dismissed, 65534, 255)},
+      {"<ID>16776960</ID>", dismissed},  // idHigh keeps the low 8 bits of 256
+      {"<ID>-5</ID>", dismissed},
+  };
+  for (const auto& [children, header] : cases) {
+    const Imported imported = importXml(element(children + content("q", "")));
+    ASSERT_EQ(imported.items.size(), 1u) << children;
+    ItemRecordHeader expected = header;
+    expected.questionLength = 2;
+    EXPECT_EQ(imported.items[0].header, expected) << children;
+  }
+}
+
+TEST(XmlReader, CutsLongTextsAndReadsOn) {
+  const Imported imported = importXml(
+      element("<ID>00000000000070000123</ID>" + content(std::string(10005, 'q'), "answer")) +
+          element(content("next", "")),
+      0);
+  ASSERT_TRUE(imported.ok);
+  ASSERT_EQ(imported.items.size(), 2u);
+  EXPECT_EQ(imported.items[0].question.size(), 9999u);
+  EXPECT_EQ(imported.items[0].answer, u"answer");
+  EXPECT_EQ(imported.items[0].header.itemId(), 700u);  // the ID's first 15 characters
+  EXPECT_EQ(imported.items[1].question, u"next");
+  EXPECT_EQ(imported.progressLines,
+            (std::vector<std::u16string>{u"Parsing XML: 1", u"Parsing XML: 2"}));
+}
+
+TEST(XmlReader, StopsAtAFullCollection) {
+  std::string document;
+  for (int i = 0; i <= store::MaxItems; ++i) {
+    document += element("<Content><Question>" + std::to_string(i) + "</Question></Content>");
+  }
+  const Imported imported = importXml(document);
+  EXPECT_TRUE(imported.ok);
+  ASSERT_EQ(imported.items.size(), store::MaxItems);
+  EXPECT_EQ(imported.items.back().question, u"29999");
+}
+
+TEST(XmlRoundTrip, ExportThenImportKeepsTextsIdsAndLearningData) {
+  const std::vector<Item> source = {
+      {withId(learning(ItemStatus::Pending, 0, 0, 0, 0, 2500), 1, 0), u"line\r\nbreak", u"a & b"},
+      {withId(learning(ItemStatus::Memorized, 30, 4, 1, kAug14th, 2501), 65534, 255),
+       u"<b>\u00e9t\u00e9</b>", u"\U0001F600 \u4e2d"},
+      {learning(ItemStatus::Drill, 2, 0, 3, kAug14th, 1999), u"", u"only answer"},
+      {learning(ItemStatus::Dismissed, 0, 0, 0, 0, 1300), u"&lt; stays", u"\t\"'"},
+  };
+  store::Progress progress;
+  const std::string document = exportXml(source, progress);
+  for (const char byte : document) ASSERT_LT(static_cast<unsigned char>(byte), 0x80);
+  const Imported back = importXml(document);
+  ASSERT_EQ(back.items.size(), source.size());
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    const ItemRecordHeader& want = source[i].header;
+    const ItemRecordHeader& got = back.items[i].header;
+    EXPECT_EQ(back.items[i].question, source[i].question) << i;
+    EXPECT_EQ(back.items[i].answer, source[i].answer) << i;
+    EXPECT_EQ(std::tie(got.idLow, got.idHigh, got.status),
+              std::tie(want.idLow, want.idHigh, want.status))
+        << i;
+    if (want.status == code(ItemStatus::Dismissed)) continue;
+    EXPECT_EQ(std::tie(got.interval, got.lastRepetition, got.repetitions, got.lapses),
+              std::tie(want.interval, want.lastRepetition, want.repetitions, want.lapses))
+        << i;
+    EXPECT_LE(got.aFactor, want.aFactor) << i;
+    EXPECT_GE(got.aFactor + 3, want.aFactor) << i;
+  }
+  EXPECT_EQ(back.items[0].header.aFactor, 2500);
+}
+
+}  // namespace
+}  // namespace kelvora::exchange
