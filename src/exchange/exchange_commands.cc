@@ -15,12 +15,6 @@
 namespace kelvora::exchange {
 namespace {
 
-std::filesystem::path withSuffix(const std::filesystem::path& base, const char* suffix) {
-  std::filesystem::path p = base;
-  p += suffix;
-  return p;
-}
-
 // The end of either operation, successful or not: the collection closed, the progress window
 // gone, the statistics shown again.
 void finish(store::Collection& c) {
@@ -42,7 +36,7 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
   QaCounts counts;
   store::OpenError error = store::OpenError::None;
   auto source = c.files().openForReading(
-      withSuffix(base, kind == ExchangeKind::Xml ? ".xml" : ".txt"), &error);
+      store::withSuffix(base, kind == ExchangeKind::Xml ? ".xml" : ".txt"), &error);
   if (!source) return fail(c, error);
   store::TextReader in(std::move(source));
   if (!c.openFiles(base, true)) return fail(c, store::OpenError::Other);

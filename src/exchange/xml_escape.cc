@@ -94,14 +94,25 @@ std::u16string unescapeXmlText(std::u16string_view text) {
   return out;
 }
 
-std::int64_t readXmlInteger(std::u16string_view text) {
+namespace {
+
+// Where a number's digits start: after leading white space and an optional sign.
+std::size_t skipSpaceAndSign(std::u16string_view text, bool& negative) {
   std::size_t i = 0;
   while (i < text.size() && isWhiteSpace(text[i])) ++i;
-  bool negative = false;
+  negative = false;
   if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
     negative = text[i] == u'-';
     ++i;
   }
+  return i;
+}
+
+}  // namespace
+
+std::int64_t readXmlInteger(std::u16string_view text) {
+  bool negative = false;
+  std::size_t i = skipSpaceAndSign(text, negative);
   std::uint64_t value = 0;  // unsigned arithmetic wraps modulo 2^64 by definition
   for (; i < text.size() && isDigit(text[i]); ++i) value = value * 10 + (text[i] - u'0');
   if (negative) value = 0 - value;
@@ -109,13 +120,8 @@ std::int64_t readXmlInteger(std::u16string_view text) {
 }
 
 double readXmlReal(std::u16string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && isWhiteSpace(text[i])) ++i;
   bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-    negative = text[i] == u'-';
-    ++i;
-  }
+  std::size_t i = skipSpaceAndSign(text, negative);
   const std::size_t begin = i;
   // The decimal exponent of the leading significant digit, to tell an overflow from an
   // underflow when the value is out of a double's range.

@@ -149,6 +149,9 @@ class Collection {
   bool m_loadedLengthsCut = false;
 };
 
+// A path with a suffix added to its file name (base + ".kdb"); dots already in base stay.
+std::filesystem::path withSuffix(const std::filesystem::path& base, const char* suffix);
+
 // The collection files of a base path.
 std::filesystem::path textsPath(const std::filesystem::path& base);
 std::filesystem::path indexPath(const std::filesystem::path& base);

@@ -9,12 +9,6 @@
 namespace kelvora::store {
 namespace {
 
-std::filesystem::path withSuffix(const std::filesystem::path& base, const char* suffix) {
-  std::filesystem::path p = base;
-  p += suffix;
-  return p;
-}
-
 bool readIndexBytes(BinaryFile& file, std::span<std::uint8_t> into) {
   return file.read(into) == into.size();
 }
@@ -24,6 +18,12 @@ bool writeExactly(BinaryFile& file, std::span<const std::uint8_t> from) {
 }
 
 }  // namespace
+
+std::filesystem::path withSuffix(const std::filesystem::path& base, const char* suffix) {
+  std::filesystem::path p = base;
+  p += suffix;
+  return p;
+}
 
 std::filesystem::path textsPath(const std::filesystem::path& base) {
   return withSuffix(base, ".kdb");
