@@ -29,11 +29,15 @@ const char kCliUsage[] =
     "              its index\n"
     "  export-xml BASE OUT.xml, export-qa BASE OUT.txt\n"
     "              exports the collection at BASE\n"
+    "  script FILE runs the program without a window from FILE (- for standard input):\n"
+    "              command N, key NAME, timer, type question|answer TEXT, show, and the\n"
+    "              answers yes, no, cancel, file PATH, string TEXT, number N\n"
     "  help        this text\n"
     "\n"
     "options (before or after the command):\n"
     "  --today YYYY-MM-DD  take this date as today for the run\n"
     "  --yes               answer Yes to every question\n"
+    "  --narrow            script: the narrow (portrait) screen instead of the wide one\n"
     "  --now \"YYYY-MM-DD HH:MM\"  the time written into an exported XML document\n"
     "  --unicode           store texts as Unicode instead of Compressed Unicode\n"
     "                      (the encoding in force when a collection has no settings file)\n";
@@ -103,6 +107,8 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv,
       options.unicode = true;
     } else if (a == "--yes") {
       options.yes = true;
+    } else if (a == "--narrow") {
+      options.narrow = true;
     } else if (a == "--now") {
       if (i + 1 >= argv.size() || !(options.now = parseDateTime(argv[i + 1]))) {
         error = "--now needs a time \"YYYY-MM-DD HH:MM\"";

@@ -17,7 +17,8 @@ struct CliOptions {
   std::optional<learning::CalendarDate> today;  // --today YYYY-MM-DD
   std::optional<learning::LocalTime> now;       // --now "YYYY-MM-DD HH:MM"
   bool unicode = false;                         // --unicode
-  bool yes = false;                             // --yes: questions are answered Yes
+  bool narrow = false;  // --narrow: the script driver lays out a narrow screen
+  bool yes = false;     // --yes: questions are answered Yes
 };
 
 // Parses argv (without the program name). On error returns nullopt and sets error.

@@ -1,7 +1,9 @@
 // kelvora-cli: a companion to the desktop program for scripts and for looking inside
 // collections. Opening and closing follow the same procedures as the desktop program.
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "learning/clock.h"
 #include "platform/posix_file_system.h"
 #include "platform/system_clock.h"
+#include "script_driver.h"
 #include "store/collection.h"
 #include "store/collection_opening.h"
 #include "store/reset_collection.h"
@@ -170,6 +173,17 @@ int exportFile(Context& x, const std::vector<std::string>& a, exchange::Exchange
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+int runScriptFile(Context& x, const std::vector<std::string>& a) {
+  cli::ScriptOptions options{x.options.today, x.options.now, x.options.narrow, x.options.unicode};
+  if (a[0] == "-") return cli::runScript(std::cin, stdout, options);
+  std::ifstream file(a[0]);
+  if (!file) {
+    std::fprintf(stderr, "kelvora-cli: cannot read %s\n", a[0].c_str());
+    return 1;
+  }
+  return cli::runScript(file, stdout, options);
+}
+
 struct Command {
   std::size_t arguments;
   const char* usage;
@@ -196,6 +210,7 @@ const std::map<std::string, Command>& commands() {
       {"export-qa",
        {2, "export-qa BASE OUT.txt",
         [](Context& x, const auto& a) { return exportFile(x, a, ExchangeKind::QaText); }}},
+      {"script", {1, "script FILE", runScriptFile}},
   };
   return table;
 }

@@ -1,0 +1,100 @@
+// The three status commands: question, counters out of the old status and into the new one,
+// learning data, write, and the continuation of learning.
+#include "learning/status_commands.h"
+
+namespace kelvora::learning {
+
+using store::code;
+using store::ItemStatus;
+
+namespace {
+
+void lower(std::uint16_t& counter) {
+  if (counter > 0) --counter;
+}
+void raise(std::uint16_t& counter) {
+  if (counter < 0xFFFF) ++counter;
+}
+
+const char16_t* questionFor(StatusCommand command) {
+  switch (command) {
+    case StatusCommand::Forget:
+      return u"Forget element?";
+    case StatusCommand::Remember:
+      return u"Remember element?";
+    case StatusCommand::Dismiss:
+      break;
+  }
+  return u"Ignore element\nin learning?";
+}
+
+}  // namespace
+
+void applyStatusCommand(store::Collection& c, StatusCommand command, bool learning,
+                        LearningSession& session) {
+  if (!c.isOpen || c.currentPosition >= c.header.itemCount) return;
+  store::ItemIndexEntry& entry = c.table[c.currentPosition];
+  const std::uint8_t old = entry.status;
+  if (command == StatusCommand::Forget && old == code(ItemStatus::Pending)) return;
+  if (command == StatusCommand::Remember && old == code(ItemStatus::Memorized)) return;
+  if (!c.messages().askYesNo(questionFor(command))) return;
+
+  store::CollectionCounters& n = c.counters;
+  switch (static_cast<ItemStatus>(old)) {
+    case ItemStatus::Memorized:
+      lower(n.memorizedCount);
+      break;
+    case ItemStatus::Drill:
+      lower(n.drillCount);
+      lower(n.memorizedCount);
+      break;
+    case ItemStatus::Outstanding:
+      lower(n.outstandingCount);
+      lower(n.memorizedCount);
+      break;
+    case ItemStatus::Dismissed:
+      lower(n.dismissedCount);
+      break;
+    default:
+      break;
+  }
+
+  store::ItemRecordHeader& h = c.loaded.header;
+  ItemStatus status = ItemStatus::Pending;
+  entry.interval = 0;
+  entry.lastRepetition = 0;
+  h.repetitions = 0;
+  switch (command) {
+    case StatusCommand::Forget:
+      break;
+    case StatusCommand::Remember:
+      status = ItemStatus::Memorized;
+      entry.interval = 365;
+      entry.lastRepetition = c.today();
+      h.repetitions = 1;
+      raise(n.memorizedCount);
+      break;
+    case StatusCommand::Dismiss:
+      status = ItemStatus::Dismissed;
+      raise(n.dismissedCount);
+      break;
+  }
+  entry.status = code(status);
+  h.status = code(status);
+  h.interval = entry.interval;
+  h.lastRepetition = entry.lastRepetition;
+  h.aFactor = store::kNewItemAFactor;
+  h.lapses = 0;
+  c.writeItem(c.currentPosition);
+
+  if (!learning) return;
+  if (old == code(ItemStatus::Drill)) {
+    session.startLearning(StartKind::ContinueDrill);
+  } else if (old == code(ItemStatus::Outstanding)) {
+    session.startLearning(StartKind::ContinueOutstanding);
+  } else {
+    session.startLearning(StartKind::ContinueNew);
+  }
+}
+
+}  // namespace kelvora::learning

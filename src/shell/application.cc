@@ -1,0 +1,538 @@
+// The command table, the keys and the timer, and the mode transitions they share.
+#include "shell/application.h"
+
+#include <algorithm>
+
+#include "exchange/exchange_commands.h"
+#include "store/collection_opening.h"
+#include "store/reset_collection.h"
+#include "store/utf8.h"
+
+namespace kelvora::shell {
+namespace {
+
+using store::MessageKind;
+
+const std::vector<std::pair<std::u16string, std::u16string>> kDatabaseFilter = {
+    {u"Kelvora database files (*.kdb)", u"*.kdb"}, {u"All files (*.*)", u"*.*"}};
+const std::vector<std::pair<std::u16string, std::u16string>> kXmlFilter = {
+    {u"XML files (*.xml)", u"*.xml"}, {u"All files (*.*)", u"*.*"}};
+const std::vector<std::pair<std::u16string, std::u16string>> kQaFilter = {
+    {u"Q&A files (*.txt)", u"*.txt"}, {u"All files (*.*)", u"*.*"}};
+
+constexpr char16_t kOverwrite[] = u"Overwrite old data files?\r\n";
+constexpr char16_t kTooLong[] = u"Item is too long!";
+constexpr char16_t kReplacedNotice[] =
+    u"Some characters could not be stored in\nCompressed Unicode and became '?'.";
+
+std::u16string pathText(const std::filesystem::path& p) {
+  return store::decodeTextBytes(p.string());
+}
+
+// The grade a grade button stands for: 60 "Bright" is 5 down to 65 "Null", 0.
+int gradeOfButton(CommandId id) { return cmd::GradeNull - id; }
+
+}  // namespace
+
+Application::Application(store::Collection& collection, ShellPort& port, learning::Random& random,
+                         const learning::Clock& clock, store::RecentFileStore* recentStore,
+                         ApplicationConfig config)
+    : m_c(collection),
+      m_port(port),
+      m_clock(clock),
+      m_recentStore(recentStore),
+      m_config(std::move(config)),
+      m_session(collection, random, *this) {
+  m_c.setEvents(this);
+  m_c.progress.setWindow(&m_port);
+}
+
+Application::~Application() {
+  m_c.setEvents(nullptr);
+  m_c.progress.setWindow(nullptr);
+}
+
+void Application::start() {
+  if (m_recentStore) {
+    store::loadRecentFiles(m_recent, *m_recentStore, [this](const std::filesystem::path& p) {
+      return m_c.collectionExists(p);
+    });
+  }
+  enterIdle();
+  refreshScreen();
+}
+
+void Application::exitSequence() {
+  commitEdits();
+  m_c.closeCollection();
+  if (m_recentStore) store::saveRecentFiles(m_recent, *m_recentStore);
+}
+
+// ---- entry points ----
+
+void Application::onCommand(CommandId id, std::uint16_t notification) {
+  if (m_depth++ == 0) m_replacedNoticeShown = false;
+  dispatch(id, notification);
+  if (--m_depth == 0) refreshScreen();
+}
+
+void Application::onKey(Key key) {
+  ++m_depth;
+  if (m_c.isOpen) {
+    const int digit = static_cast<int>(key) - static_cast<int>(Key::Digit0);
+    switch (m_mode) {
+      case AppMode::LearnQuestion:
+        if (key == Key::Enter) showAnswer();
+        if (key == Key::Right) m_session.cancelLearning();
+        if (key == Key::Down) m_session.reviewLastGraded();
+        break;
+      case AppMode::LearnAnswer:
+        if (key == Key::Enter) m_session.gradeCurrentItem(3);
+        if (key == Key::Up) m_session.gradeCurrentItem(5);
+        if (key == Key::Left) m_session.gradeCurrentItem(4);
+        if (key == Key::Right) m_session.gradeCurrentItem(2);
+        if (key == Key::Down) m_session.gradeCurrentItem(1);
+        if (digit >= 0 && digit <= 5) m_session.gradeCurrentItem(digit);
+        break;
+      case AppMode::LearnReview:
+        if (key == Key::Enter) m_session.startLearning(learning::StartKind::Start);
+        if (key == Key::Right) m_session.cancelLearning();
+        break;
+      case AppMode::Edit:
+        if (key == Key::Home) firstItem();
+        // The other moves arrive with the browsing commands.
+        break;
+      case AppMode::Idle:
+        break;
+    }
+  }
+  if (--m_depth == 0) refreshScreen();
+}
+
+void Application::onTimer() {
+  ++m_depth;
+  if (!isLearning(m_mode)) m_c.recount();
+  if (--m_depth == 0) refreshScreen();
+}
+
+void Application::setEditText(bool question, std::u16string text) {
+  (question ? m_screen.panes.question : m_screen.panes.answer) = text;
+  (question ? m_editQuestion : m_editAnswer) = std::move(text);
+}
+
+bool Application::buttonShown(CommandId id) const {
+  const SoftButtonRow row = softButtonsFor(m_mode, m_c.isOpen, m_recent);
+  return std::any_of(row.buttons.begin(), row.buttons.end(),
+                     [id](const SoftButton& b) { return b.id == id; });
+}
+
+void Application::dispatch(CommandId id, std::uint16_t notification) {
+  using learning::StartKind;
+  // Soft buttons act only while their set is on the screen.
+  const bool softButton = (id >= cmd::LearnButton && id <= cmd::EditButton) ||
+                          (id >= cmd::GradeBright && id <= cmd::GradeNull) ||
+                          (id >= cmd::Home && id <= cmd::CancelEdit) ||
+                          (id >= cmd::ShowAnswer && id <= cmd::Last) ||
+                          (id >= cmd::NextRepetition && id <= cmd::CancelLearning) ||
+                          (id >= cmd::RecentButton1 && id <= cmd::RecentButton1 + 2);
+  if (softButton && !buttonShown(id)) return;
+
+  if (id >= cmd::GradeBright && id <= cmd::GradeNull) {
+    m_session.gradeCurrentItem(gradeOfButton(id));
+    return;
+  }
+  if (id >= cmd::RecentMenu1 && id <= cmd::RecentMenu1 + 2) {
+    openRecent(id - cmd::RecentMenu1);
+    return;
+  }
+  if (id >= cmd::RecentButton1 && id <= cmd::RecentButton1 + 2) {
+    openRecent(id - cmd::RecentButton1);
+    return;
+  }
+  if (id >= cmd::StatisticsView && id <= cmd::QaSize25) {
+    m_c.settings.ratio = static_cast<std::uint8_t>(id - cmd::StatisticsView);
+    m_c.settings.settingsChanged = true;
+    return;  // panel visibility and statistics follow from the ratio
+  }
+  switch (id) {
+    case cmd::New:
+      newCommand();
+      break;
+    case cmd::Open:
+      openCommand();
+      break;
+    case cmd::Close:
+      closeCommand();
+      break;
+    case cmd::ImportXml:
+    case cmd::ImportQa:
+      importCommand(id == cmd::ImportXml);
+      break;
+    case cmd::ExportXml:
+    case cmd::ExportQa:
+      exportCommand(id == cmd::ExportXml);
+      break;
+    case cmd::Reset:
+      commitEdits();
+      store::resetCollection(m_c);
+      break;
+    case cmd::Exit:
+      m_port.requestClose();
+      break;
+    case cmd::Learn:
+      commitEdits();
+      m_session.startLearning(StartKind::Start);
+      break;
+    case cmd::LearnButton:
+    case cmd::NextRepetition:
+      m_session.startLearning(StartKind::Start);
+      break;
+    case cmd::Edit:
+      commitEdits();
+      enterEdit();
+      break;
+    case cmd::EditButton:
+      enterEdit();
+      break;
+    case cmd::Unicode:
+    case cmd::CompressedUnicode:
+      // Records carry no mark of their form: switching while a collection is open would make
+      // its texts unreadable, so the choice is for collections made afterwards only.
+      if (m_c.isOpen) break;
+      m_c.settings.utf8 = id == cmd::Unicode ? 1 : 0;
+      m_c.settings.settingsChanged = true;
+      break;
+    case cmd::Html:
+      commitEdits();
+      setHtml(m_c.settings.html == 0);
+      m_c.settings.settingsChanged = true;
+      break;
+    case cmd::AddNew:
+      commitEdits();
+      if (m_c.settings.html != 0) setHtml(false);
+      if (!hasBit(m_mode, kEditBit)) enterEdit();
+      addItem();
+      break;
+    case cmd::Forget:
+      statusCommand(learning::StatusCommand::Forget);
+      break;
+    case cmd::Remember:
+      statusCommand(learning::StatusCommand::Remember);
+      break;
+    case cmd::Dismiss:
+      statusCommand(learning::StatusCommand::Dismiss);
+      break;
+    case cmd::Fonts:
+      if (m_port.runDialog(DialogId::Fonts) != 0) {
+        if (m_c.settings.html != 0) show(false);
+        m_c.settings.settingsChanged = true;
+      }
+      break;
+    case cmd::Calendar:
+      m_port.runDialog(DialogId::Calendar);
+      break;
+    case cmd::About:
+      m_port.runDialog(DialogId::About);
+      break;
+    case cmd::HelpTopics:
+      m_port.launch(m_config.helpProgram, m_config.helpArgument);
+      break;
+    case cmd::StoreQuestion:
+    case cmd::StoreAnswer: {
+      if (notification != kFocusLost || !m_c.isOpen || m_c.settings.html != 0) break;
+      const bool question = id == cmd::StoreQuestion;
+      const bool allowed = m_mode == AppMode::Edit ||
+                           (question ? isLearning(m_mode) : m_mode == AppMode::LearnAnswer);
+      if (allowed) takeOverText(question);
+      break;
+    }
+    case cmd::Home:
+      firstItem();
+      m_port.focusMainWindow();
+      break;
+    case cmd::Prev:
+    case cmd::Next:
+    case cmd::End:
+      // Browsing arrives with the move operations.
+      m_port.focusMainWindow();
+      break;
+    case cmd::Add:
+      if (m_c.settings.html != 0) setHtml(false);
+      addItem();
+      m_port.focusMainWindow();
+      break;
+    case cmd::CancelEdit:
+      enterIdle();
+      break;
+    case cmd::ShowAnswer:
+      showAnswer();
+      break;
+    case cmd::CancelQuestion:
+    case cmd::CancelLearning:
+      m_session.cancelLearning();
+      break;
+    case cmd::Last:
+      m_session.reviewLastGraded();
+      break;
+    case cmd::Delete:
+    case cmd::SwapQa:
+      commitEdits();
+      // Deleting and swapping arrive with item editing.
+      break;
+    case cmd::Find:
+    case cmd::FindNext:
+    case cmd::GoTo:
+    case cmd::SwapAll:
+      // Search, go to and swap all arrive with their dialogs.
+      break;
+    default:
+      break;
+  }
+}
+
+// ---- screen ----
+
+void Application::show(bool force) {
+  const auto bits = static_cast<std::uint8_t>(m_mode);
+  m_screen.panes = presentation::showItem(bits, force, m_c.loaded, m_screen.panes);
+  m_editQuestion = m_screen.panes.question;
+  m_editAnswer = m_screen.panes.answer;
+}
+
+void Application::refreshScreen() {
+  m_screen.mode = m_mode;
+  m_screen.html = m_c.settings.html != 0;
+  m_screen.editEnabled = m_mode != AppMode::Idle;
+  m_screen.title = m_c.isOpen ? m_title : std::u16string();
+  learning::StatisticsInput stats{m_c,
+                                  m_screen.title,
+                                  m_mode == AppMode::Idle,
+                                  m_config.narrowScreen,
+                                  m_c.settings.ratio,
+                                  m_config.dateFormat};
+  m_screen.statistics = learning::refreshStatistics(stats, m_screen.statistics);
+  m_screen.buttons = softButtonsFor(m_mode, m_c.isOpen, m_recent);
+  const bool hasItem = m_c.isOpen && m_c.currentPosition < m_c.header.itemCount;
+  CommandId mark = 0;
+  if (m_mode == AppMode::Edit) mark = cmd::Edit;
+  if (isLearning(m_mode)) mark = cmd::Learn;
+  MenuInput menus{m_config.narrowScreen,
+                  m_c.isOpen,
+                  m_mode,
+                  hasItem ? m_c.table[m_c.currentPosition].status : std::uint8_t{0},
+                  hasItem,
+                  mark,
+                  m_c.settings.utf8,
+                  m_c.settings.html,
+                  m_c.settings.ratio,
+                  m_recent};
+  m_screen.menus = computeMenuState(menus);
+}
+
+// ---- mode transitions ----
+
+void Application::enterIdle() {
+  m_mode = AppMode::Idle;
+  show(false);
+}
+
+void Application::enterEdit() {
+  if (!m_c.isOpen) return;
+  m_mode = AppMode::Edit;
+  if (m_c.header.itemCount == 0) addItem();
+  m_c.readItem(m_c.currentPosition);
+  show(false);
+}
+
+void Application::enterLearnState(learning::LearnState state, bool showIt) {
+  switch (state) {
+    case learning::LearnState::Question:
+      m_mode = AppMode::LearnQuestion;
+      break;
+    case learning::LearnState::Answer:
+      m_mode = AppMode::LearnAnswer;
+      break;
+    case learning::LearnState::Review:
+      m_mode = AppMode::LearnReview;
+      break;
+  }
+  if (showIt) show(false);
+}
+
+void Application::showAnswer() {
+  m_mode = AppMode::LearnAnswer;
+  show(false);
+}
+
+void Application::setHtml(bool on) {
+  m_c.settings.html = on ? 1 : 0;
+  show(true);
+}
+
+// ---- items ----
+
+void Application::commitEdits() { m_port.focusMainWindow(); }
+
+void Application::firstItem() {
+  m_c.currentPosition = 0;
+  m_c.readItem(0);
+  if (m_mode == AppMode::Edit) show(false);
+}
+
+void Application::takeOverText(bool question) {
+  std::u16string text = question ? m_editQuestion : m_editAnswer;
+  bool cut = false;
+  if (text.size() > store::MaxTextLength - 1) {
+    text.resize(store::MaxTextLength - 1);
+    cut = true;
+  }
+  // The text becomes what the record will hold: '?' for what the compressed form cannot
+  // store, and no more than a record's text can keep.
+  store::Bytes stored;
+  store::EncodeReport report;
+  const std::uint16_t bytes = store::encodeText(stored, text, m_c.encoding(), &report);
+  if (report.replacedUnits > 0 || report.truncated) {
+    std::u16string kept;
+    store::decodeText(kept, stored, bytes, m_c.encoding());
+    text = std::move(kept);
+    cut = cut || report.truncated;
+  }
+  if (cut) m_c.messages().showMessage(kTooLong, MessageKind::Error);
+  if (report.replacedUnits > 0 && !m_replacedNoticeShown) {
+    m_replacedNoticeShown = true;
+    m_c.messages().showMessage(kReplacedNotice, MessageKind::Information);
+  }
+  (question ? m_c.loaded.question : m_c.loaded.answer) = std::move(text);
+  m_c.loaded.itemModified = true;
+}
+
+void Application::addItem() {
+  if (!m_c.isOpen) return;
+  takeOverText(true);
+  takeOverText(false);
+  if (m_c.header.itemCount >= store::MaxItems) {
+    m_c.messages().showMessage(u"Too many items!", MessageKind::Error);
+    return;
+  }
+  m_c.currentPosition = m_c.header.itemCount;
+  // With no item before it (an empty collection) there is nothing to write back: the write
+  // is refused for a position past the end, so no record appears for the texts taken over.
+  m_c.flushItem();
+  m_c.loaded.question.clear();
+  m_c.loaded.answer.clear();
+  m_c.loaded.header = store::ItemRecordHeader{};
+  m_c.loaded.header.aFactor = store::kNewItemAFactor;
+  m_c.loaded.header.status = store::code(store::ItemStatus::Pending);
+  m_c.loaded.header.slotNumber = m_c.takeSlotNumber();
+  m_c.table[m_c.currentPosition] = store::ItemIndexEntry{store::kNoRecord, 0, 0, 0, 0, 0};
+  ++m_c.header.itemCount;
+  m_c.indexChanged();
+  show(false);
+}
+
+void Application::statusCommand(learning::StatusCommand command) {
+  if (m_mode == AppMode::Idle) return;
+  commitEdits();
+  learning::applyStatusCommand(m_c, command, isLearning(m_mode), m_session);
+}
+
+// ---- files ----
+
+std::filesystem::path Application::deriveTitle(const std::filesystem::path& chosen) {
+  // Only a dot in the file name itself starts an extension; a dot in a folder name does not,
+  // nor a leading dot.
+  const std::string path = chosen.string();
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  std::string base = path;
+  const std::size_t dot = path.find_last_of('.');
+  if (dot != std::string::npos && dot > nameStart) base = path.substr(0, dot);
+  m_title = store::decodeTextBytes(base.substr(nameStart));
+  return base;
+}
+
+void Application::closeCommand() {
+  if (!m_c.isOpen) return;
+  commitEdits();
+  m_c.closeCollection();
+  enterIdle();
+}
+
+void Application::newCommand() {
+  std::optional<std::filesystem::path> chosen;
+  if (m_config.narrowScreen) {
+    m_searchText.clear();
+    if (m_port.askString(u"Create database...", m_searchText) > 0) {
+      chosen = m_config.documentsFolder / std::filesystem::path(store::encodeUtf8(m_searchText));
+    }
+    m_searchText.clear();
+  } else {
+    chosen = m_port.pickOpenFile({u"Create database...", kDatabaseFilter, u"kdb", false, false});
+  }
+  if (chosen) store::createCollection(m_c, deriveTitle(*chosen));
+  enterIdle();
+}
+
+void Application::openCommand() {
+  auto chosen = m_port.pickOpenFile({u"Open database...", kDatabaseFilter, u"kdb", true, false});
+  if (chosen) store::openCollection(m_c, deriveTitle(*chosen));
+  firstItem();
+  enterIdle();
+}
+
+void Application::openRecent(std::size_t index) {
+  if (index >= m_recent.entries.size() || m_recent.entries[index].empty()) return;
+  const std::filesystem::path entry = m_recent.entries[index];
+  store::openCollection(m_c, deriveTitle(entry));
+  firstItem();
+  enterIdle();
+}
+
+void Application::collectionOpened(const std::filesystem::path& base) {
+  store::updateRecentList(m_recent, base);
+}
+
+void Application::importCommand(bool xml) {
+  closeCommand();
+  auto chosen =
+      m_port.pickOpenFile({xml ? u"Open XML file..." : u"Open Q&A file...",
+                           xml ? kXmlFilter : kQaFilter, xml ? u"xml" : u"txt", true, false});
+  if (!chosen) return;
+  const std::filesystem::path base = deriveTitle(*chosen);
+  if (m_c.collectionExists(base) &&
+      !m_c.messages().askYesNo(kOverwrite + pathText(store::textsPath(base)))) {
+    return;
+  }
+  m_c.deleteCollectionFiles(base);
+  const auto kind = xml ? exchange::ExchangeKind::Xml : exchange::ExchangeKind::QaText;
+  if (exchange::importCollection(m_c, kind, base)) {
+    m_c.messages().showMessage(
+        u"Your file has been imported into:\r\n" + pathText(store::textsPath(base)),
+        MessageKind::Information);
+  } else {
+    m_c.messages().showMessage(u"Error while importing database!", MessageKind::Error);
+  }
+}
+
+void Application::exportCommand(bool xml) {
+  closeCommand();
+  auto chosen = m_port.pickOpenFile({u"Open database...", kDatabaseFilter, u"kdb", false, false});
+  if (!chosen) return;
+  const std::filesystem::path base = deriveTitle(*chosen);
+  auto target =
+      m_port.pickSaveFile({xml ? u"Save XML file..." : u"Save Q&A file...",
+                           xml ? kXmlFilter : kQaFilter, xml ? u"xml" : u"txt", false, true},
+                          base);
+  if (!target) return;
+  const learning::LocalTime now = m_clock.localTime();
+  const exchange::XmlTime time{now.date.year, now.date.month, now.date.day, now.hour, now.minute};
+  const auto kind = xml ? exchange::ExchangeKind::Xml : exchange::ExchangeKind::QaText;
+  if (exchange::exportCollection(m_c, kind, base, *target, time)) {
+    m_c.messages().showMessage(u"Database has been exported into:\r\n" + pathText(*target),
+                               MessageKind::Information);
+  } else {
+    m_c.messages().showMessage(u"Error while exporting database!", MessageKind::Error);
+  }
+}
+
+}  // namespace kelvora::shell

@@ -1,0 +1,112 @@
+// The command layer: every command id, key and timer tick drives the modes Idle, Edit and the
+// three learning states, wraps the store, learning and exchange operations with their
+// dialogs and messages, and keeps the Screen up to date. Runs without any window system.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "learning/calendar_date.h"
+#include "learning/clock.h"
+#include "learning/learning_session.h"
+#include "learning/random.h"
+#include "learning/status_commands.h"
+#include "shell/app_mode.h"
+#include "shell/command_ids.h"
+#include "shell/keys.h"
+#include "shell/screen.h"
+#include "shell/shell_port.h"
+#include "store/collection.h"
+#include "store/collection_events.h"
+#include "store/recent_file_store.h"
+#include "store/recent_files.h"
+
+namespace kelvora::shell {
+
+struct ApplicationConfig {
+  bool narrowScreen = false;
+  // Where a new collection named in the Get string dialog goes (narrow screens).
+  std::filesystem::path documentsFolder;
+  learning::ShortDateFormat dateFormat = learning::isoShortDate;
+  // The help the Help topics command starts: program and argument.
+  std::u16string helpProgram = u"PegHelp";
+  std::u16string helpArgument = u"file:KelvoraCE.htp#KelvoraCE_help";
+};
+
+class Application final : private store::CollectionEvents, private learning::SessionHost {
+ public:
+  // recentStore may be null: the recent list is then neither read nor written.
+  Application(store::Collection& collection, ShellPort& port, learning::Random& random,
+              const learning::Clock& clock, store::RecentFileStore* recentStore,
+              ApplicationConfig config);
+  ~Application() override;
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // Reads the recent list and shows the window's first state: Idle, no collection open.
+  void start();
+  // The window closes: pending edits are taken over, the collection is closed (everything
+  // written), the recent list is saved.
+  void exitSequence();
+
+  void onCommand(CommandId id, std::uint16_t notification = 0);
+  void onKey(Key key);
+  void onTimer();
+
+  // The user typed into an edit control: its text is now this (line breaks as CR LF). It
+  // reaches the loaded item when the control reports losing the focus (commands 10 and 11).
+  void setEditText(bool question, std::u16string text);
+
+  const Screen& screen() const { return m_screen; }
+  AppMode mode() const { return m_mode; }
+  const store::RecentFiles& recentFiles() const { return m_recent; }
+  std::uint16_t lastGradedPosition() const { return m_session.lastGradedPosition(); }
+  const std::u16string& searchText() const { return m_searchText; }
+
+ private:
+  // CollectionEvents
+  void commitEdits() override;
+  void collectionOpened(const std::filesystem::path& base) override;
+  // SessionHost
+  void enterIdle() override;
+  void enterLearnState(learning::LearnState state, bool show) override;
+  void showItem() override { show(false); }
+
+  void dispatch(CommandId id, std::uint16_t notification);
+  bool buttonShown(CommandId id) const;
+  void show(bool force);
+  void refreshScreen();
+  void enterEdit();
+  void showAnswer();
+  void firstItem();
+  void addItem();
+  void takeOverText(bool question);
+  void closeCommand();
+  void newCommand();
+  void openCommand();
+  void openRecent(std::size_t index);
+  void importCommand(bool xml);
+  void exportCommand(bool xml);
+  void statusCommand(learning::StatusCommand command);
+  void setHtml(bool on);
+  std::filesystem::path deriveTitle(const std::filesystem::path& chosen);
+
+  store::Collection& m_c;
+  ShellPort& m_port;
+  const learning::Clock& m_clock;
+  store::RecentFileStore* m_recentStore;
+  ApplicationConfig m_config;
+  learning::LearningSession m_session;
+  AppMode m_mode = AppMode::Idle;
+  store::RecentFiles m_recent;
+  Screen m_screen;
+  std::u16string m_editQuestion;
+  std::u16string m_editAnswer;
+  std::u16string m_searchText;
+  std::u16string m_title;
+  bool m_replacedNoticeShown = false;  // the '?' notice goes out once per command
+  int m_depth = 0;                     // nesting of entry points (focus loss inside a command)
+};
+
+}  // namespace kelvora::shell

@@ -1,0 +1,27 @@
+// Everything the main window shows, as plain data a front end renders and a test reads.
+#pragma once
+
+#include <string>
+
+#include "learning/statistics.h"
+#include "presentation/pane_contents.h"
+#include "shell/app_mode.h"
+#include "shell/menu_state.h"
+#include "shell/soft_buttons.h"
+
+namespace kelvora::shell {
+
+struct Screen {
+  AppMode mode = AppMode::Idle;
+  // The texts of the question and answer panes: the edit controls' texts, or the HTML source
+  // the HTML panes show when html is set.
+  presentation::PaneContents panes;
+  bool html = false;
+  bool editEnabled = false;  // the edit controls accept input
+  learning::StatisticsPanel statistics;
+  SoftButtonRow buttons;
+  MenuState menus;
+  std::u16string title;  // the open collection's name, without folder and extension
+};
+
+}  // namespace kelvora::shell

@@ -1,0 +1,48 @@
+// The platform operations the command layer needs: message boxes (through the store's message
+// port), file dialogs, the small dialogs, the focus, the soft keyboard, starting programs and
+// closing the window. The desktop program implements it with widgets, the script driver from
+// a script, tests with a fake.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/message_port.h"
+#include "store/progress.h"
+
+namespace kelvora::shell {
+
+struct FileDialog {
+  std::u16string title;
+  std::vector<std::pair<std::u16string, std::u16string>> filters;  // description, pattern
+  std::u16string defaultExtension;
+  bool mustExist = false;           // the file must exist (open dialogs)
+  bool askBeforeOverwrite = false;  // save dialogs
+};
+
+// The modal dialogs the command layer runs; their logic comes with the dialogs themselves.
+enum class DialogId { Fonts = 140, Calendar = 132, About = 142 };
+
+class ShellPort : public store::MessagePort, public store::ProgressWindow {
+ public:
+  // The chosen path, or nothing when the dialog was cancelled.
+  virtual std::optional<std::filesystem::path> pickOpenFile(const FileDialog& dialog) = 0;
+  virtual std::optional<std::filesystem::path> pickSaveFile(
+      const FileDialog& dialog, const std::filesystem::path& proposed) = 0;
+  // The "Get string" dialog editing text; returns the length confirmed (0 on cancel).
+  virtual int askString(std::u16string_view title, std::u16string& text) = 0;
+  // The "Go to" dialog offering start; the number confirmed, or -1 when cancelled.
+  virtual int askNumber(int start) = 0;
+  virtual int runDialog(DialogId dialog) = 0;
+  // Gives the main window the keyboard focus. An edit control that had it reports its focus
+  // loss (commands 10 or 11) before this returns.
+  virtual void focusMainWindow() = 0;
+  virtual void softKeyboard(bool on) = 0;
+  virtual void launch(std::u16string_view program, std::u16string_view argument) = 0;
+  virtual void requestClose() = 0;
+};
+
+}  // namespace kelvora::shell

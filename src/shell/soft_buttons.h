@@ -1,0 +1,34 @@
+// The row of soft buttons under the panes, whose set follows the mode.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "shell/app_mode.h"
+#include "shell/command_ids.h"
+#include "store/recent_files.h"
+
+namespace kelvora::shell {
+
+struct SoftButton {
+  std::u16string caption;
+  CommandId id = 0;
+  bool operator==(const SoftButton&) const = default;
+};
+
+struct SoftButtonRow {
+  std::vector<SoftButton> buttons;
+  int defaultIndex = -1;  // -1: no default button
+  bool operator==(const SoftButtonRow&) const = default;
+};
+
+// The set for the mode: recent collections when none is open, Learn/Edit in Idle, the edit
+// buttons, the grades, the question buttons or the review buttons.
+SoftButtonRow softButtonsFor(AppMode mode, bool collectionOpen, const store::RecentFiles& recent);
+
+// The caption a recent entry gets: the file name part of the base path.
+std::u16string recentCaption(const std::filesystem::path& entry);
+
+}  // namespace kelvora::shell

@@ -1,0 +1,78 @@
+// A shell port for tests: messages and questions recorded as in RecordingMessages, file
+// dialogs and the small dialogs answered from queues, everything else recorded.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/shell_port.h"
+
+namespace kelvora::fakes {
+
+class FakeShellPort final : public shell::ShellPort {
+ public:
+  struct Shown {
+    std::u16string text;
+    store::MessageKind kind;
+  };
+  std::vector<Shown> shown;
+  std::vector<std::u16string> asked;
+  std::deque<bool> answers;                                // Yes when empty
+  std::deque<std::optional<std::filesystem::path>> files;  // cancel when empty
+  std::vector<std::u16string> dialogs;
+  std::vector<std::u16string> progress;
+  int closeRequests = 0;
+
+  void showMessage(std::u16string_view text, store::MessageKind kind) override {
+    shown.push_back({std::u16string(text), kind});
+  }
+  bool askYesNo(std::u16string_view question) override {
+    asked.emplace_back(question);
+    if (answers.empty()) return true;
+    bool a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  bool show() override { return true; }
+  void hide() override {}
+  void setLine(std::u16string_view text) override { progress.emplace_back(text); }
+  std::optional<std::filesystem::path> pickOpenFile(const shell::FileDialog& d) override {
+    return nextFile(d);
+  }
+  std::optional<std::filesystem::path> pickSaveFile(const shell::FileDialog& d,
+                                                    const std::filesystem::path&) override {
+    return nextFile(d);
+  }
+  int askString(std::u16string_view title, std::u16string&) override {
+    dialogs.emplace_back(title);
+    return 0;
+  }
+  int askNumber(int) override {
+    dialogs.emplace_back(u"Go to");
+    return -1;
+  }
+  int runDialog(shell::DialogId) override { return 0; }
+  void focusMainWindow() override {}
+  void softKeyboard(bool) override {}
+  void launch(std::u16string_view, std::u16string_view) override {}
+  void requestClose() override { ++closeRequests; }
+
+  std::vector<std::u16string> texts() const {
+    std::vector<std::u16string> out;
+    for (const auto& s : shown) out.push_back(s.text);
+    return out;
+  }
+
+ private:
+  std::optional<std::filesystem::path> nextFile(const shell::FileDialog& d) {
+    dialogs.push_back(d.title);
+    if (files.empty()) return std::nullopt;
+    auto f = files.front();
+    files.pop_front();
+    return f;
+  }
+};
+
+}  // namespace kelvora::fakes

@@ -1,0 +1,128 @@
+// The command layer as a user drives it: modes, what the panes show, which commands act when,
+// and the timer, over a collection in memory.
+#include "shell/application.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_shell_port.h"
+#include "fixed_clock.h"
+#include "memory_file_system.h"
+#include "store/collection_opening.h"
+
+namespace kelvora::shell {
+namespace {
+
+using store::code;
+using store::ItemStatus;
+
+struct Fixture {
+  fakes::MemoryFileSystem files;
+  fakes::FakeShellPort port;
+  fakes::FixedClock clock{learning::CalendarDate{2004, 8, 14}};  // day 8993
+  store::Collection c{files, port, [this] { return learning::today(clock); }};
+  learning::LinearRandom random;
+  Application app{c, port, random, clock, nullptr, ApplicationConfig{}};
+
+  // Opens a collection of items "q0"/"a0", ... with the given statuses through the Open
+  // command; item 1 of a Memorized collection falls due on day 8994.
+  explicit Fixture(std::initializer_list<ItemStatus> statuses) {
+    EXPECT_TRUE(store::createCollection(c, "/c"));
+    for (ItemStatus s : statuses) {
+      const std::uint16_t p = c.header.itemCount++;
+      c.table[p] = {store::kNoRecord, 1, 8993, 0, code(s), 0};
+      c.currentPosition = p;
+      c.loaded.loadedPosition = p;
+      c.loaded.header = {};
+      c.loaded.header.aFactor = 2500;
+      c.loaded.question = u"q" + std::u16string(1, static_cast<char16_t>(u'0' + p));
+      c.loaded.answer = u"a" + std::u16string(1, static_cast<char16_t>(u'0' + p));
+      c.writeItem(p);
+    }
+    c.closeCollection();
+    app.start();
+    port.files = {std::filesystem::path("/c.kdb")};
+    app.onCommand(cmd::Open);
+  }
+};
+
+TEST(Application, PanesFollowTheModeAndShowAnswerLeavesTheQuestionAsTyped) {
+  Fixture f{ItemStatus::Pending, ItemStatus::Pending};
+  EXPECT_EQ(f.app.screen().panes, (presentation::PaneContents{u"", u""}));
+  f.app.onCommand(cmd::EditButton);
+  EXPECT_EQ(f.app.screen().panes, (presentation::PaneContents{u"q0", u"a0"}));
+  f.app.onCommand(cmd::CancelEdit);
+  f.app.onCommand(cmd::LearnButton);
+  EXPECT_EQ(f.app.screen().panes, (presentation::PaneContents{u"q0", u""}));
+  f.app.setEditText(true, u"typed");
+  f.app.onKey(Key::Enter);
+  EXPECT_EQ(f.app.mode(), AppMode::LearnAnswer);
+  EXPECT_EQ(f.app.screen().panes, (presentation::PaneContents{u"typed", u"a0"}));
+}
+
+TEST(Application, CommandsActOnlyWhereTheyBelong) {
+  Fixture f{ItemStatus::Memorized, ItemStatus::Pending};
+  // Grade buttons, Show answer and status commands in Idle: nothing, no question.
+  for (CommandId id : {cmd::GradeBright, cmd::ShowAnswer, cmd::Last, cmd::Forget, cmd::Dismiss}) {
+    f.app.onCommand(id);
+  }
+  EXPECT_EQ(f.app.mode(), AppMode::Idle);
+  EXPECT_TRUE(f.port.asked.empty());
+  // The encoding is for collections made afterwards: refused while one is open.
+  f.app.onCommand(cmd::Unicode);
+  EXPECT_EQ(f.c.settings.utf8, 0);
+  // An answer typed while only the question is shown is not stored.
+  f.app.onCommand(cmd::LearnButton);
+  f.app.setEditText(false, u"sneaked in");
+  f.app.onCommand(cmd::StoreAnswer, kFocusLost);
+  EXPECT_FALSE(f.c.loaded.itemModified);
+  // Add new from learning: Edit first, HTML off without counting as a settings change.
+  f.c.settings.html = 1;
+  f.c.settings.settingsChanged = false;
+  f.app.onCommand(cmd::AddNew);
+  EXPECT_EQ(f.app.mode(), AppMode::Edit);
+  EXPECT_EQ(f.c.settings.html, 0);
+  EXPECT_FALSE(f.c.settings.settingsChanged);
+  EXPECT_EQ(f.c.header.itemCount, 3);
+  EXPECT_EQ(f.c.currentPosition, 2);
+}
+
+TEST(Application, TimerRecountsOnlyOutsideLearning) {
+  Fixture f{ItemStatus::Memorized, ItemStatus::Pending};
+  f.app.onCommand(cmd::LearnButton);
+  f.clock.date = learning::CalendarDate{2004, 8, 15};
+  f.app.onTimer();
+  EXPECT_EQ(f.c.table[0].status, code(ItemStatus::Memorized));
+  f.port.answers = {};
+  f.app.onCommand(cmd::CancelQuestion);
+  EXPECT_EQ(f.app.mode(), AppMode::Idle);
+  f.app.onTimer();
+  EXPECT_EQ(f.c.table[0].status, code(ItemStatus::Outstanding));
+  EXPECT_EQ(f.app.screen().statistics.statisticsValues[2], u"1+0");
+}
+
+TEST(Application, NewDeclinedAtTheOverwriteQuestionLeavesIdleWithNothingOpen) {
+  Fixture f{ItemStatus::Pending};
+  f.app.onCommand(cmd::EditButton);
+  f.port.files = {std::filesystem::path("/c.kdb")};
+  f.port.answers = {false};
+  f.app.onCommand(cmd::New);
+  EXPECT_EQ(f.port.asked.back(), u"Overwrite old data files?\r\n/c.kdb");
+  EXPECT_FALSE(f.c.isOpen);
+  EXPECT_EQ(f.app.mode(), AppMode::Idle);
+  EXPECT_EQ(f.app.screen().buttons.buttons.front().caption, u"c");
+}
+
+TEST(Application, ExitWritesTheEditTakenOverAndTheLearningDay) {
+  Fixture f{ItemStatus::Pending};
+  f.app.onCommand(cmd::EditButton);
+  f.app.setEditText(true, u"edited question");
+  f.app.onCommand(cmd::StoreQuestion, kFocusLost);
+  f.app.exitSequence();
+  ASSERT_TRUE(store::openCollection(f.c, "/c"));
+  f.c.currentPosition = 0;
+  ASSERT_TRUE(f.c.readItem(0));
+  EXPECT_EQ(f.c.loaded.question, u"edited question");
+}
+
+}  // namespace
+}  // namespace kelvora::shell

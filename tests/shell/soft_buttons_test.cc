@@ -1,0 +1,67 @@
+// The soft-button sets of the modes and the recent-collection buttons.
+#include "shell/soft_buttons.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvora::shell {
+namespace {
+
+// Captions as caption=id, the default marked with a star.
+std::string shown(const SoftButtonRow& row) {
+  std::string s;
+  for (std::size_t j = 0; j < row.buttons.size(); ++j) {
+    const std::u16string& c = row.buttons[j].caption;
+    s += (j == 0 ? "" : " ") + std::string(c.begin(), c.end()) + "=" +
+         std::to_string(row.buttons[j].id) + (static_cast<int>(j) == row.defaultIndex ? "*" : "");
+  }
+  return s;
+}
+
+TEST(SoftButtons, EachStateShowsItsSet) {
+  using Recent = store::RecentFiles;
+  const struct {
+    AppMode mode;
+    bool open;
+    Recent recent;
+    const char* shown;
+  } rows[] = {
+      {AppMode::Idle, true, {}, "Learn=50* Edit=51"},
+      {AppMode::Edit, true, {}, "Home=70 Prev.=71 Next=72* End=73 Add=74 Cancel=75"},
+      {AppMode::LearnAnswer, true, {}, "Bright=60 Good=61 Pass=62* Fail=63 Bad=64 Null=65"},
+      {AppMode::LearnQuestion, true, {}, "Show answer=80* Cancel=81 Last=82"},
+      {AppMode::LearnReview, true, {}, "Next repetition=90* Cancel learning=91"},
+      {AppMode{0x01}, true, {}, ""},
+      {AppMode::Edit, false, Recent{{"/home/ann/Documents/French"}}, "French=100"},
+      {AppMode::Idle, false, Recent{{"/a/French", "/b/Verbs", "/c/Maps"}},
+       "French=100 Verbs=101 Maps=102"},
+      {AppMode::Idle, false, Recent{{"/a/French", "", "/c/Maps"}}, "French=100"},
+      {AppMode::Idle, false, Recent{{"", "/b/Verbs", ""}}, "Recent=100"},
+      {AppMode::Idle, false, {}, "Recent=100"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(shown(softButtonsFor(r.mode, r.open, r.recent)), r.shown);
+}
+
+TEST(SoftButtons, RecentCaptionIsTheLastNameDecodedAndBounded) {
+  const struct {
+    std::string path;
+    std::u16string caption;
+  } rows[] = {
+      {"Words", u"Words"},
+      {"/home/ann/French/", u"French"},
+      {"/", u"/"},
+      {"/home/ann/Fran\xC3\xA7"
+       "ais",
+       u"Fran\u00E7ais"},
+      {"/home/ann/Fran\xE7"
+       "ais",
+       u"Fran\u00E7ais"},                  // Latin-1 bytes, not UTF-8
+      {"/a/back\\slash", u"back\\slash"},  // an ordinary character on POSIX
+      {"/a/" + std::string(60, 'x'), std::u16string(49, u'x')},
+      // U+1F600 at units 48 and 49 would be split by the cut, so it goes whole.
+      {"/a/" + std::string(48, 'x') + "\xF0\x9F\x98\x80", std::u16string(48, u'x')},
+  };
+  for (const auto& r : rows) EXPECT_EQ(recentCaption(r.path), r.caption) << r.path;
+}
+
+}  // namespace
+}  // namespace kelvora::shell

@@ -1,0 +1,368 @@
+// The script's port: answers come from a queue the script fills, and everything shown goes to
+// the output as one line.
+#include "script_driver.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <deque>
+#include <map>
+
+#include "item_listing.h"
+#include "learning/random.h"
+#include "platform/posix_file_system.h"
+#include "platform/system_clock.h"
+#include "platform/xdg_recent_file_store.h"
+#include "shell/application.h"
+#include "store/utf8.h"
+
+namespace kelvora::cli {
+namespace {
+
+using shell::CommandId;
+
+struct Answer {
+  enum Kind { Yes, No, File, Cancel, String, Number } kind;
+  std::string value;
+};
+
+const char* answerName(Answer::Kind kind) {
+  static const char* const names[] = {"yes", "no", "file", "cancel", "string", "number"};
+  return names[kind];
+}
+
+class ScriptPort final : public shell::ShellPort {
+ public:
+  explicit ScriptPort(std::FILE* out) : m_out(out) {}
+
+  std::deque<Answer> answers;
+  bool failed = false;
+
+  void showMessage(std::u16string_view text, store::MessageKind kind) override {
+    line(std::string("message ") + (kind == store::MessageKind::Error ? "error" : "info") + ": " +
+         escapeText(text));
+  }
+  bool askYesNo(std::u16string_view question) override {
+    line("message question: " + escapeText(question));
+    auto a = take("question", {Answer::Yes, Answer::No});
+    return a && a->kind == Answer::Yes;
+  }
+  bool show() override { return true; }
+  void hide() override {}
+  void setLine(std::u16string_view text) override { line("progress: " + escapeText(text)); }
+
+  std::optional<std::filesystem::path> pickOpenFile(const shell::FileDialog& d) override {
+    return pickFile(d);
+  }
+  std::optional<std::filesystem::path> pickSaveFile(const shell::FileDialog& d,
+                                                    const std::filesystem::path&) override {
+    return pickFile(d);
+  }
+  int askString(std::u16string_view title, std::u16string& text) override {
+    line("dialog " + escapeText(title));
+    auto a = take("dialog " + escapeText(title), {Answer::String, Answer::Cancel});
+    if (!a || a->kind == Answer::Cancel) return 0;
+    text = unescapeScriptText(a->value);
+    return static_cast<int>(text.size());
+  }
+  int askNumber(int) override {
+    line("dialog Go to");
+    auto a = take("dialog Go to", {Answer::Number, Answer::Cancel});
+    if (!a || a->kind == Answer::Cancel) return -1;
+    return std::atoi(a->value.c_str());
+  }
+  int runDialog(shell::DialogId dialog) override {
+    switch (dialog) {
+      case shell::DialogId::Fonts:
+        line("dialog Fonts");
+        break;
+      case shell::DialogId::Calendar:
+        line("dialog Calendar");
+        break;
+      case shell::DialogId::About:
+        line("dialog About");
+        break;
+    }
+    return 0;
+  }
+  // The script's typing always ends with the focus loss, so the window holds the focus.
+  void focusMainWindow() override {}
+  void softKeyboard(bool) override {}
+  void launch(std::u16string_view program, std::u16string_view argument) override {
+    line("launch " + escapeText(program) + " " + escapeText(argument));
+  }
+  void requestClose() override { closeRequested = true; }
+
+  bool closeRequested = false;
+
+  void line(const std::string& text) { std::fprintf(m_out, "%s\n", text.c_str()); }
+
+ private:
+  std::optional<std::filesystem::path> pickFile(const shell::FileDialog& d) {
+    line("dialog " + escapeText(d.title));
+    auto a = take("dialog " + escapeText(d.title), {Answer::File, Answer::Cancel});
+    if (!a || a->kind == Answer::Cancel) return std::nullopt;
+    return std::filesystem::path(a->value);
+  }
+
+  std::optional<Answer> take(const std::string& what, std::initializer_list<Answer::Kind> kinds) {
+    if (!answers.empty()) {
+      for (Answer::Kind k : kinds) {
+        if (answers.front().kind == k) {
+          Answer a = answers.front();
+          answers.pop_front();
+          return a;
+        }
+      }
+    }
+    if (!failed) {
+      line("error: no answer for " + what +
+           (answers.empty()
+                ? ""
+                : std::string(" (next answer: ") + answerName(answers.front().kind) + ")"));
+    }
+    failed = true;
+    return std::nullopt;
+  }
+
+  std::FILE* m_out;
+};
+
+class FixedClock final : public learning::Clock {
+ public:
+  explicit FixedClock(learning::LocalTime time) : m_time(time) {}
+  learning::CalendarDate localDate() const override { return m_time.date; }
+  learning::LocalTime localTime() const override { return m_time; }
+
+ private:
+  learning::LocalTime m_time;
+};
+
+const std::map<std::string, shell::Key>& keyNames() {
+  using shell::Key;
+  static const std::map<std::string, Key> names = {
+      {"Enter", Key::Enter},   {"Escape", Key::Escape},     {"Up", Key::Up},
+      {"Down", Key::Down},     {"Left", Key::Left},         {"Right", Key::Right},
+      {"PageUp", Key::PageUp}, {"PageDown", Key::PageDown}, {"Home", Key::Home},
+      {"End", Key::End},       {"0", Key::Digit0},          {"1", Key::Digit1},
+      {"2", Key::Digit2},      {"3", Key::Digit3},          {"4", Key::Digit4},
+      {"5", Key::Digit5},      {"6", Key::Digit6},          {"7", Key::Digit7},
+      {"8", Key::Digit8},      {"9", Key::Digit9}};
+  return names;
+}
+
+// Menu items by the names `show` prints them with.
+const std::vector<std::pair<CommandId, const char*>>& menuNames() {
+  namespace c = shell::cmd;
+  static const std::vector<std::pair<CommandId, const char*>> names = {
+      {c::Close, "Close"},
+      {c::Reset, "Reset"},
+      {c::Learn, "Learn"},
+      {c::Edit, "Edit"},
+      {c::Unicode, "Unicode"},
+      {c::CompressedUnicode, "CompressedUnicode"},
+      {c::Html, "HTML"},
+      {c::StatisticsView, "Statistics"},
+      {c::StatisticsView + 1, "QA75"},
+      {c::StatisticsView + 2, "QA60"},
+      {c::StatisticsView + 3, "QA50"},
+      {c::StatisticsView + 4, "QA40"},
+      {c::StatisticsView + 5, "QA25"},
+      {c::AddNew, "AddNew"},
+      {c::Delete, "Delete"},
+      {c::SwapQa, "SwapQA"},
+      {c::GoTo, "GoTo"},
+      {c::Forget, "Forget"},
+      {c::Remember, "Remember"},
+      {c::Dismiss, "Dismiss"},
+      {c::Find, "Find"},
+      {c::FindNext, "FindNext"},
+      {c::Fonts, "Fonts"},
+      {c::Calendar, "Calendar"},
+      {c::SwapAll, "SwapAll"},
+  };
+  return names;
+}
+
+const char* modeName(shell::AppMode mode) {
+  switch (mode) {
+    case shell::AppMode::Idle:
+      return "Idle";
+    case shell::AppMode::Edit:
+      return "Edit";
+    case shell::AppMode::LearnQuestion:
+      return "LearnQuestion";
+    case shell::AppMode::LearnAnswer:
+      return "LearnAnswer";
+    case shell::AppMode::LearnReview:
+      return "LearnReview";
+  }
+  return "?";
+}
+
+void printScreen(ScriptPort& port, const shell::Application& app, const store::Collection& c) {
+  const shell::Screen& s = app.screen();
+  port.line(std::string("mode ") + modeName(s.mode));
+  port.line("position " + std::to_string(c.currentPosition));
+  port.line("question " + escapeText(s.panes.question));
+  port.line("answer " + escapeText(s.panes.answer));
+  const auto& st = s.statistics;
+  if (st.visible) {
+    port.line("title " + escapeText(st.titleLines[0]) + " | " + escapeText(st.titleLines[1]));
+    for (std::size_t i = 0; i < 3; ++i) {
+      port.line(escapeText(learning::kStatisticsLabels[i]) + " " +
+                escapeText(st.statisticsValues[i]));
+    }
+    for (std::size_t i = 0; i < 5; ++i) {
+      port.line(escapeText(st.itemLabels[i]) + " " + escapeText(st.itemValues[i]));
+    }
+  } else {
+    port.line("statistics hidden");
+  }
+  std::string buttons = "buttons";
+  for (std::size_t i = 0; i < s.buttons.buttons.size(); ++i) {
+    const auto& b = s.buttons.buttons[i];
+    buttons += " " + escapeText(b.caption) + "=" + std::to_string(b.id);
+    if (static_cast<int>(i) == s.buttons.defaultIndex) buttons += "*";
+  }
+  port.line(buttons);
+  std::string enabled = "enabled";
+  std::string checked = "checked";
+  for (const auto& [id, name] : menuNames()) {
+    if (s.menus.enabled(id)) enabled += std::string(" ") + name;
+    if (s.menus.checked(id)) checked += std::string(" ") + name;
+  }
+  port.line(enabled);
+  port.line(checked);
+  std::string recent = "recent";
+  for (const auto& item : s.menus.recent) {
+    recent += " " + escapeText(item.text) + (item.enabled ? "" : "(grey)");
+  }
+  port.line(recent);
+}
+
+}  // namespace
+
+std::u16string unescapeScriptText(std::string_view text) {
+  std::string bytes;
+  std::u16string out;
+  auto flush = [&] {
+    out += store::decodeTextBytes(bytes);
+    bytes.clear();
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 >= text.size()) {
+      bytes.push_back(text[i]);
+      continue;
+    }
+    const char e = text[++i];
+    if (e == 'u' && i + 4 < text.size()) {
+      unsigned value = 0;
+      auto [end, ec] = std::from_chars(text.data() + i + 1, text.data() + i + 5, value, 16);
+      if (ec == std::errc() && end == text.data() + i + 5) {
+        flush();
+        out.push_back(static_cast<char16_t>(value));
+        i += 4;
+        continue;
+      }
+    }
+    const char plain = e == 'r' ? '\r' : e == 'n' ? '\n' : e == 't' ? '\t' : e;
+    if (plain == e && e != '\\') bytes.push_back('\\');
+    bytes.push_back(plain);
+  }
+  flush();
+  return out;
+}
+
+int runScript(std::istream& script, std::FILE* out, const ScriptOptions& options) {
+  platform::PosixFileSystem files;
+  platform::SystemClock systemClock;
+  learning::LocalTime fixed{options.today.value_or(learning::CalendarDate{1980, 1, 1}), 0, 0};
+  if (options.now) fixed = *options.now;
+  if (options.today) fixed.date = *options.today;
+  FixedClock fixedClock(fixed);
+  const learning::Clock& clock = (options.today || options.now)
+                                     ? static_cast<const learning::Clock&>(fixedClock)
+                                     : systemClock;
+  ScriptPort port(out);
+  store::Collection collection(files, port, [&clock] { return learning::today(clock); });
+  if (options.unicode) collection.settings.utf8 = 1;
+  learning::LinearRandom random;
+  std::optional<platform::XdgRecentFileStore> recentStore;
+  if (auto dir = platform::configDirFromEnvironment()) recentStore.emplace(*dir);
+  shell::ApplicationConfig config;
+  config.narrowScreen = options.narrow;
+  if (const char* home = std::getenv("HOME")) config.documentsFolder = home;
+  shell::Application app(collection, port, random, clock, recentStore ? &*recentStore : nullptr,
+                         config);
+  app.start();
+
+  std::string text;
+  int status = 0;
+  int lineNumber = 0;
+  while (status == 0 && !port.failed && !port.closeRequested && std::getline(script, text)) {
+    ++lineNumber;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (text.empty() || text[0] == '#') continue;
+    const std::size_t space = text.find(' ');
+    const std::string word = text.substr(0, space);
+    const std::string rest = space == std::string::npos ? "" : text.substr(space + 1);
+    if (word == "command") {
+      unsigned id = 0;
+      auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), id);
+      if (ec != std::errc() || end != rest.data() + rest.size() || id > 0xFFFF) {
+        status = 2;
+      } else {
+        app.onCommand(static_cast<CommandId>(id));
+      }
+    } else if (word == "key") {
+      auto key = keyNames().find(rest);
+      if (key == keyNames().end()) {
+        status = 2;
+      } else {
+        app.onKey(key->second);
+      }
+    } else if (word == "timer") {
+      app.onTimer();
+    } else if (word == "yes" || word == "no" || word == "cancel") {
+      port.answers.push_back({word == "yes"  ? Answer::Yes
+                              : word == "no" ? Answer::No
+                                             : Answer::Cancel,
+                              ""});
+    } else if (word == "file") {
+      port.answers.push_back({Answer::File, rest});
+    } else if (word == "string") {
+      port.answers.push_back({Answer::String, rest});
+    } else if (word == "number") {
+      port.answers.push_back({Answer::Number, rest});
+    } else if (word == "type") {
+      const std::size_t space2 = rest.find(' ');
+      const std::string which = rest.substr(0, space2);
+      const std::u16string typed =
+          unescapeScriptText(space2 == std::string::npos ? "" : rest.substr(space2 + 1));
+      if (which != "question" && which != "answer") {
+        status = 2;
+      } else {
+        const bool question = which == "question";
+        app.setEditText(question, typed);
+        app.onCommand(question ? shell::cmd::StoreQuestion : shell::cmd::StoreAnswer,
+                      shell::kFocusLost);
+      }
+    } else if (word == "show") {
+      printScreen(port, app, collection);
+    } else {
+      status = 2;
+    }
+    if (status == 2) port.line("error: line " + std::to_string(lineNumber) + ": " + text);
+  }
+  app.exitSequence();
+  if (status == 0 && !port.failed && !port.answers.empty()) {
+    port.line(std::string("error: no question for answer ") +
+              answerName(port.answers.front().kind));
+    port.failed = true;
+  }
+  std::fflush(out);
+  if (status != 0) return status;
+  return port.failed ? 3 : 0;
+}
+
+}  // namespace kelvora::cli
