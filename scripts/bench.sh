@@ -9,8 +9,9 @@ if ! command -v xmllint >/dev/null; then
 fi
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVORA_BUILD_BENCH=ON \
   -DKELVORA_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench --target store_bench exchange_bench
+cmake --build build-bench --target store_bench exchange_bench learning_bench
 build-bench/bench/store_bench "$@"
+build-bench/bench/learning_bench
 keep=$(mktemp -d)
 trap 'rm -rf "$keep"' EXIT
 KELVORA_BENCH_KEEP="$keep" build-bench/bench/exchange_bench "$@"

@@ -89,6 +89,25 @@ void Collection::indexChanged() {
   saveIndex();
 }
 
+void Collection::indexEntryChanged(std::uint16_t position) {
+  if (m_batchDepth > 0 || position >= m_indexEntriesOnDisk ||
+      header.itemCount > m_indexEntriesOnDisk || !m_indexFile || m_indexFrozen) {
+    indexChanged();
+    return;
+  }
+  header.headerSize = kIndexHeaderSize;
+  header.entrySize = kIndexEntrySize;
+  header.recordHeaderSize = kRecordHeaderSize;
+  auto head = encodeIndexHeader(header);
+  Bytes entry;
+  appendIndexEntry(entry, table[position]);
+  const std::uint64_t at = kIndexHeaderSize + std::uint64_t{position} * kIndexEntrySize;
+  if (m_indexFile->writeAt(0, head) != head.size() ||
+      m_indexFile->writeAt(at, entry) != entry.size()) {
+    m_indexEntriesOnDisk = 0;  // the next change writes the whole table again
+  }
+}
+
 Collection::Batch::Batch(Collection& c) : m_c(c) {
   if (m_c.m_batchDepth++ == 0 && m_c.m_textsFile) m_c.m_textsFile->setGathering(true);
 }

@@ -115,6 +115,9 @@ class Collection {
   // left as it was before the batch (every entry there points at a whole record) and is not
   // written again until the collection is closed and opened anew.
   void indexChanged();
+  // Only the entry at position (and the header) changed since the index was last written:
+  // those bytes alone go to the file, the same bytes a whole write would put there.
+  void indexEntryChanged(std::uint16_t position);
   class Batch {
    public:
     explicit Batch(Collection& c);
@@ -144,6 +147,9 @@ class Collection {
   // the next opening looks at it again rather than at an empty table written over it), or
   // the table points at records that never reached the file.
   bool m_indexFrozen = false;
+  // How many entries the index file is known to hold as the table holds them: an entry past
+  // these can only be written together with the whole table.
+  std::uint16_t m_indexEntriesOnDisk = 0;
   // The loaded item's stored lengths were cut to 0 when read, so its record's true size is
   // unknown and a rewrite must not happen in place.
   bool m_loadedLengthsCut = false;

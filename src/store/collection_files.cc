@@ -64,6 +64,7 @@ bool Collection::openFiles(const std::filesystem::path& base, bool textsOnly) {
   m_textsFile = std::make_unique<RecordFile>(std::move(texts));
   basePath = base;
   m_indexFrozen = false;
+  m_indexEntriesOnDisk = 0;
   settings.resetFonts();
   readSettings(settings, m_files, base);
   isOpen = true;
@@ -113,6 +114,7 @@ bool Collection::loadIndex() {
         entries.data() + p * kIndexEntrySize, kIndexEntrySize));
   }
   header = read;
+  m_indexEntriesOnDisk = read.itemCount;
   recount();
   return true;
 }
@@ -129,7 +131,9 @@ bool Collection::saveIndex() {
   out.insert(out.end(), head.begin(), head.end());
   for (std::size_t p = 0; p < count; ++p) appendIndexEntry(out, table[p]);
   // Header and table go out in one transfer; the file is never truncated.
-  return m_indexFile->seek(0) && writeExactly(*m_indexFile, out);
+  const bool ok = m_indexFile->seek(0) && writeExactly(*m_indexFile, out);
+  m_indexEntriesOnDisk = ok ? header.itemCount : 0;
+  return ok;
 }
 
 bool Collection::readItem(std::uint16_t position) {
@@ -186,7 +190,7 @@ bool Collection::writeItem(std::uint16_t position) {
   if (oldOffset != kNoRecord && newSize == oldSize && !m_loadedLengthsCut) {
     if (!m_textsFile->write(oldOffset, record)) return false;
     loaded.header = head;
-    indexChanged();
+    indexEntryChanged(position);
     return true;
   }
   // Grown, shrunk or new: the record goes to the end, so the file stays walkable record by
@@ -205,7 +209,7 @@ bool Collection::writeItem(std::uint16_t position) {
     std::array<std::uint8_t, 2> dead = {kDeadSlot & 0xFF, kDeadSlot >> 8};
     ok = m_textsFile->write(oldOffset + record_header_offset::kSlotNumber, dead);
   }
-  indexChanged();
+  indexEntryChanged(position);
   return ok;
 }
 

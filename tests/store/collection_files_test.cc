@@ -185,6 +185,17 @@ TEST(IndexFile, IsWrittenAfterEveryItemWriteWithTheBytesACloseWrites) {
   ASSERT_EQ(whileOpen.size(), 12u + 2 * 12);
   t.c.closeCollection();
   EXPECT_EQ(t.files.bytes("/c.kbi"), whileOpen);
+
+  // After reopening, a learning change written with its item reaches the file by itself.
+  ASSERT_TRUE(openCollection(t.c, "/c"));
+  t.c.currentPosition = 1;
+  ASSERT_TRUE(t.c.readItem(1));
+  t.c.table[1].interval = 7;
+  t.c.header.learningDay = 8990;
+  ASSERT_TRUE(t.c.writeItem(1));
+  const Bytes afterWrite = t.files.bytes("/c.kbi");
+  t.c.closeCollection();
+  EXPECT_EQ(t.files.bytes("/c.kbi"), afterWrite);
 }
 
 TEST(IndexFile, MalformedIndexesFailToLoadAndLeaveAnEmptyTable) {
