@@ -20,7 +20,14 @@ struct RunResult {
   std::string out;
 };
 
+// The recent list of every run goes to a folder of the test's own, never the user's.
+void useOwnConfigFolder() {
+  static fakes::TempDir config;
+  setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+}
+
 RunResult runCli(const std::string& args) {
+  useOwnConfigFolder();
   std::string command = std::string(KELVORA_CLI_PATH) + " " + args + " 2>&1";
   RunResult r{-1, {}};
   FILE* pipe = popen(command.c_str(), "r");
@@ -162,6 +169,23 @@ TEST(CliCommands, ImportAndExportTravelBothFormats) {
             "0\t0\t0\t0\t2500\t0\t0\t0\t0\t0\tHund\tdog\n"
             "1\t2\t6\t8993\t2600\t1\t0\t0\t1\t26\tcaf\\u00E9\tcoffee\n");
   EXPECT_NE(runCli("export-qa " + d + "/nothing " + d + "/x.txt").exitCode, 0);
+}
+
+TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {
+  fakes::TempDir dir;
+  auto script = [&](const std::string& text) {
+    std::FILE* f = std::fopen((dir / "s").c_str(), "wb");
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+    return runCli("script " + (dir / "s").string());
+  };
+  RunResult unanswered = script("command 40004\n");
+  EXPECT_EQ(unanswered.exitCode, 3);
+  EXPECT_EQ(unanswered.out, "dialog Open database...\nerror: no answer for dialog Open database...\n");
+  RunResult leftover = script("yes\n");
+  EXPECT_EQ(leftover.exitCode, 3);
+  EXPECT_EQ(script("frobnicate\n").exitCode, 2);
+  EXPECT_EQ(script("cancel\ncommand 40004\nkey Enter\ntimer\n").exitCode, 0);
 }
 
 TEST(CliListing, MissingCollectionsAndBadUsageFail) {
