@@ -71,13 +71,16 @@ void Application::exitSequence() {
 // ---- entry points ----
 
 void Application::onCommand(CommandId id, std::uint16_t notification) {
-  if (m_depth++ == 0) m_replacedNoticeShown = false;
+  if (m_depth++ == 0) {
+    m_replacedNoticeShown = false;
+    m_screen.selection.reset();
+  }
   dispatch(id, notification);
   if (--m_depth == 0) refreshScreen();
 }
 
 void Application::onKey(Key key) {
-  ++m_depth;
+  if (m_depth++ == 0) m_screen.selection.reset();
   if (m_c.isOpen) {
     const int digit = static_cast<int>(key) - static_cast<int>(Key::Digit0);
     switch (m_mode) {
@@ -100,7 +103,13 @@ void Application::onKey(Key key) {
         break;
       case AppMode::Edit:
         if (key == Key::Home) firstItem();
-        // The other moves arrive with the browsing commands.
+        if (key == Key::End) moveTo(m_c.header.itemCount - 1);
+        if (key == Key::Left) moveBy(-1, 0);
+        if (key == Key::Right) moveBy(1, 0);
+        if (key == Key::Up) moveBy(10, 0);
+        if (key == Key::Down) moveBy(-10, 10);
+        if (key == Key::PageUp) moveBy(100, 0);
+        if (key == Key::PageDown) moveBy(-100, 100);
         break;
       case AppMode::Idle:
         break;
@@ -251,9 +260,15 @@ void Application::dispatch(CommandId id, std::uint16_t notification) {
       m_port.focusMainWindow();
       break;
     case cmd::Prev:
+      moveBy(-1, 0);
+      m_port.focusMainWindow();
+      break;
     case cmd::Next:
+      moveBy(1, 0);
+      m_port.focusMainWindow();
+      break;
     case cmd::End:
-      // Browsing arrives with the move operations.
+      moveTo(m_c.header.itemCount - 1);
       m_port.focusMainWindow();
       break;
     case cmd::Add:
@@ -275,15 +290,24 @@ void Application::dispatch(CommandId id, std::uint16_t notification) {
       m_session.reviewLastGraded();
       break;
     case cmd::Delete:
+      commitEdits();
+      deleteItem();
+      break;
     case cmd::SwapQa:
       commitEdits();
-      // Deleting and swapping arrive with item editing.
+      swapCurrentItem();
       break;
     case cmd::Find:
+      findCommand();
+      break;
     case cmd::FindNext:
+      findNextCommand();
+      break;
     case cmd::GoTo:
+      goToCommand();
+      break;
     case cmd::SwapAll:
-      // Search, go to and swap all arrive with their dialogs.
+      swapAllItems();
       break;
     default:
       break;
@@ -427,6 +451,166 @@ void Application::addItem() {
   m_c.table[m_c.currentPosition] = store::ItemIndexEntry{store::kNoRecord, 0, 0, 0, 0, 0};
   ++m_c.header.itemCount;
   m_c.indexChanged();
+  show(false);
+}
+
+// ---- browsing and search ----
+
+void Application::moveTo(int position) {
+  if (m_mode != AppMode::Edit || !m_c.isOpen || m_c.header.itemCount == 0) return;
+  position = std::clamp(position, 0, m_c.header.itemCount - 1);
+  m_c.currentPosition = static_cast<std::uint16_t>(position);
+  m_c.readItem(m_c.currentPosition);
+  show(false);
+}
+
+// Moves by delta; a move back happens only from beyond minimumPosition (ten or a hundred
+// back do not stop at the first item when fewer lie before).
+void Application::moveBy(int delta, int minimumPosition) {
+  if (delta < 0 && m_c.currentPosition <= minimumPosition) return;
+  moveTo(m_c.currentPosition + delta);
+}
+
+bool Application::findFrom(std::uint16_t start) {
+  const std::uint16_t saved = m_c.currentPosition;
+  // Items without a record take a slot number as they are read: one index write at the end.
+  store::Collection::Batch batch(m_c);
+  for (std::uint16_t p = start; p < m_c.header.itemCount; ++p) {
+    m_c.currentPosition = p;
+    m_c.readItem(p);
+    for (bool question : {true, false}) {
+      const std::u16string& text = question ? m_c.loaded.question : m_c.loaded.answer;
+      const std::size_t at = text.find(m_searchText);
+      if (at == std::u16string::npos) continue;
+      show(false);
+      m_screen.selection = Screen::Selection{question, at, m_searchText.size()};
+      return true;
+    }
+  }
+  m_c.currentPosition = saved;
+  m_c.readItem(saved);
+  show(false);
+  return false;
+}
+
+void Application::findCommand() {
+  if (m_mode != AppMode::Edit || !m_c.isOpen || m_c.header.itemCount == 0) return;
+  m_port.softKeyboard(true);
+  std::u16string text = m_searchText;
+  const int n = m_port.askString(u"Find what", text);
+  m_port.softKeyboard(false);
+  if (n <= 0) return;
+  if (text.size() > store::MaxTextLength - 1) {
+    text.resize(store::MaxTextLength - 1);
+    m_c.messages().showMessage(u"String is too long!", MessageKind::Error);
+  }
+  m_searchText = text;
+  if (m_searchText.empty()) return;
+  if (!findFrom(0)) {
+    m_c.messages().showMessage(u"Cannot find the string\n'" + m_searchText + u"'",
+                               MessageKind::Information);
+  }
+}
+
+void Application::findNextCommand() {
+  if (m_mode != AppMode::Edit || !m_c.isOpen || m_searchText.empty()) return;
+  if (m_c.currentPosition >= m_c.header.itemCount) return;
+  if (!findFrom(static_cast<std::uint16_t>(m_c.currentPosition + 1))) findFrom(0);
+}
+
+void Application::goToCommand() {
+  if (m_mode != AppMode::Edit || !m_c.isOpen || m_c.header.itemCount == 0) return;
+  m_port.softKeyboard(true);
+  const int n = m_port.askNumber(m_c.currentPosition + 1);
+  m_port.softKeyboard(false);
+  if (n == -1) return;
+  {
+    store::Collection::Batch batch(m_c);
+    for (std::uint16_t p = 0; p < m_c.header.itemCount; ++p) {
+      m_c.currentPosition = p;
+      m_c.readItem(p);
+      const std::uint32_t id = m_c.loaded.header.itemId();
+      if (n > 0 && id == static_cast<std::uint32_t>(n)) {
+        show(false);
+        return;
+      }
+      if (id == 0) break;
+    }
+  }
+  moveTo(n > 0 ? n - 1 : 0);
+}
+
+// ---- editing ----
+
+void Application::deleteItem() {
+  if (!m_c.isOpen || m_mode != AppMode::Edit || m_c.currentPosition >= m_c.header.itemCount) {
+    return;
+  }
+  if (!m_c.messages().askYesNo(u"DELETE this element?")) return;
+  store::ItemIndexEntry& entry = m_c.table[m_c.currentPosition];
+  store::CollectionCounters& n = m_c.counters;
+  auto lower = [](std::uint16_t& v) {
+    if (v > 0) --v;
+  };
+  switch (static_cast<store::ItemStatus>(entry.status)) {
+    case store::ItemStatus::Memorized:
+      lower(n.memorizedCount);
+      break;
+    case store::ItemStatus::Drill:
+      lower(n.drillCount);
+      lower(n.memorizedCount);
+      break;
+    case store::ItemStatus::Outstanding:
+      lower(n.outstandingCount);
+      lower(n.memorizedCount);
+      break;
+    case store::ItemStatus::Dismissed:
+      lower(n.dismissedCount);
+      break;
+    default:
+      break;
+  }
+  entry.status = store::code(store::ItemStatus::Deleted);
+  m_c.loaded.header.status = entry.status;
+  m_c.writeItem(m_c.currentPosition);
+  m_c.loaded.itemModified = false;
+  m_c.compactTable();
+  m_c.indexChanged();
+  if (m_c.header.itemCount == 0) {
+    // Nothing is left to show: back to Idle; Edit then starts with a new first item.
+    m_c.currentPosition = 0;
+    enterIdle();
+    return;
+  }
+  if (m_c.currentPosition > m_c.header.itemCount - 1) m_c.currentPosition = m_c.header.itemCount - 1;
+  m_c.readItem(m_c.currentPosition);
+  show(false);
+}
+
+void Application::swapCurrentItem() {
+  if (!m_c.isOpen || m_mode != AppMode::Edit) return;
+  std::swap(m_c.loaded.question, m_c.loaded.answer);
+  m_c.loaded.itemModified = true;
+  show(false);
+}
+
+void Application::swapAllItems() {
+  if (!m_c.isOpen || isLearning(m_mode)) return;
+  if (!m_c.messages().askYesNo(u"Do you want swap all items in database?")) return;
+  m_c.progress.openProgress();
+  {
+    store::Collection::Batch batch(m_c);
+    for (std::uint16_t p = 0; p < m_c.header.itemCount; ++p) {
+      // An item without a readable record is left alone: writing it would give it the texts
+      // of the item read before.
+      if (!m_c.readItem(p)) continue;
+      std::swap(m_c.loaded.question, m_c.loaded.answer);
+      m_c.progress.setProgressText(u"Q <-> A: " + store::decodeTextBytes(std::to_string(p)));
+      m_c.writeItem(p);
+    }
+  }
+  m_c.progress.closeProgress();
+  if (m_mode == AppMode::Edit) m_c.readItem(m_c.currentPosition);
   show(false);
 }
 

@@ -80,7 +80,16 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void enterEdit();
   void showAnswer();
   void firstItem();
+  void moveTo(int position);  // browsing: only in Edit, clamped to the table
+  void moveBy(int delta, int minimumPosition);
   void addItem();
+  void deleteItem();
+  void swapCurrentItem();
+  void swapAllItems();
+  bool findFrom(std::uint16_t start);
+  void findCommand();
+  void findNextCommand();
+  void goToCommand();
   void takeOverText(bool question);
   void closeCommand();
   void newCommand();

@@ -1,6 +1,7 @@
 // Everything the main window shows, as plain data a front end renders and a test reads.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "learning/statistics.h"
@@ -22,6 +23,16 @@ struct Screen {
   SoftButtonRow buttons;
   MenuState menus;
   std::u16string title;  // the open collection's name, without folder and extension
+
+  // Where a search found its string: that edit control gets the focus with these code units
+  // selected. Cleared by the next command.
+  struct Selection {
+    bool question = true;
+    std::size_t start = 0;
+    std::size_t length = 0;
+    bool operator==(const Selection&) const = default;
+  };
+  std::optional<Selection> selection;
 };
 
 }  // namespace kelvora::shell

@@ -22,6 +22,8 @@ class FakeShellPort final : public shell::ShellPort {
   std::deque<bool> answers;                                // Yes when empty
   std::deque<std::optional<std::filesystem::path>> files;  // cancel when empty
   std::vector<std::u16string> dialogs;
+  std::deque<std::u16string> strings;  // Get string: cancel when empty
+  std::deque<int> numbers;             // Go to: cancel when empty
   std::vector<std::u16string> progress;
   int closeRequests = 0;
 
@@ -45,13 +47,19 @@ class FakeShellPort final : public shell::ShellPort {
                                                     const std::filesystem::path&) override {
     return nextFile(d);
   }
-  int askString(std::u16string_view title, std::u16string&) override {
+  int askString(std::u16string_view title, std::u16string& text) override {
     dialogs.emplace_back(title);
-    return 0;
+    if (strings.empty()) return 0;
+    text = strings.front();
+    strings.pop_front();
+    return static_cast<int>(text.size());
   }
   int askNumber(int) override {
     dialogs.emplace_back(u"Go to");
-    return -1;
+    if (numbers.empty()) return -1;
+    int n = numbers.front();
+    numbers.pop_front();
+    return n;
   }
   int runDialog(shell::DialogId) override { return 0; }
   void focusMainWindow() override {}

@@ -1,0 +1,102 @@
+// Builds the repetitions calendar of a month: the fixed frame and captions, and each day's
+// count, count text, colours and bar from one pass over the item table.
+#include "learning/repetitions_calendar.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+namespace kelvora::learning {
+namespace {
+
+constexpr int kMaxMonthDays = 31;
+constexpr int kColumnWidth = 33;  // grid cell width
+constexpr int kRowHeight = 15;    // grid cell height
+constexpr int kGridLeft = 4;      // day number of the first column
+constexpr int kGridTop = 38;      // day numbers of the first row
+constexpr int kCountOffset = 13;  // count text, right of the day number
+constexpr int kBarWidth = 7;      // one chart column per day, day 1 from x = 1
+constexpr int kChartBottom = 200;
+constexpr int kMaxBarHeight = 60;  // one pixel per item; taller counts are cut
+constexpr int kInfinityFrom = 100;
+
+std::u16string ascii(const std::string& s) { return {s.begin(), s.end()}; }
+
+CalendarText normal(int x, int y, std::u16string text, Rgb colour) {
+  return {x, y, std::move(text), colour, false};
+}
+CalendarText bold(int x, int y, std::u16string text, Rgb colour) {
+  return {x, y, std::move(text), colour, true};
+}
+
+// Count text colour and bar colour by how many items fall due.
+Rgb textColour(int count) {
+  if (count <= 10) return kCalendarDarkGreen;
+  return count <= 30 ? kCalendarDarkBlue : kCalendarDarkRed;
+}
+Rgb barColour(int count) {
+  if (count <= 10) return kCalendarGreen;
+  return count <= 30 ? kCalendarBlue : kCalendarRed;
+}
+
+void addFixedParts(CalendarView& view) {
+  view.frame = {0, 14, 232, 130};
+  view.lines = {{0, 35, 232, 35}, {0, 140, 0, 200}, {0, 200, 232, 200}};
+  for (const int y : {180, 160, 140}) view.lines.push_back({0, y, 232, y, true});
+  for (const int x : {50, 100, 150, 200, 231}) view.lines.push_back({x, 140, x, 200, true});
+
+  view.labels = {
+      bold(85, 0, monthTitle(view.month), kCalendarDarkGreen),
+      bold(4, 18, u"Mo      Tu      We      Th      Fr", kCalendarBlack),
+      bold(4, 202, u"1           7             14            21            28", kCalendarBlack),
+      bold(4, 173, u"20", kCalendarBlack),
+      bold(4, 153, u"40", kCalendarBlack),
+      bold(4, 133, u"60", kCalendarBlack),
+      bold(166, 18, u"Sa", kCalendarDarkBlue),
+      bold(198, 18, u"Su", kCalendarSundayRed),
+  };
+}
+
+}  // namespace
+
+CalendarView calendarView(const store::Collection& collection, DayNumber month) {
+  CalendarView view;
+  view.month = firstOfMonth(std::max(month, kFirstDay));
+  addFixedParts(view);
+
+  // Day numbers stop at kLastDay; the days of the last month that lie beyond it show no count.
+  const int first = view.month;
+  const int length = daysInMonth(view.month);
+  const int countedDays = std::clamp(int{kLastDay} - first + 1, 0, length);
+  std::array<int, kMaxMonthDays> counts{};
+  const int items = std::min<int>(collection.header.itemCount, collection.table.size());
+  for (int p = 0; p < items; ++p) {
+    const store::ItemIndexEntry& entry = collection.table[p];
+    if (entry.interval == 0) continue;
+    const int offset = int{entry.lastRepetition} + int{entry.interval} - first;
+    if (offset >= 0 && offset < countedDays) ++counts[offset];
+  }
+
+  const int firstCell = weekday(view.month);  // the 1st stands in the cell of its weekday
+  for (int day = 1; day <= length; ++day) {
+    const int cell = firstCell + day - 1;  // 1..37
+    const int x = kColumnWidth * ((cell - 1) % 7) + kGridLeft;
+    const int y = kRowHeight * ((cell - 1) / 7) + kGridTop;
+    const int n = counts[day - 1];
+    CalendarCell& c = view.cells[cell - 1];
+    c.day = day;
+    c.count = n;
+    c.dayText = normal(x, y, ascii((day < 10 ? " " : "") + std::to_string(day)), kCalendarBlack);
+    if (n == 0) continue;
+    c.countText = normal(x + kCountOffset, y,
+                         n >= kInfinityFrom ? u": \u221E" : u":" + ascii(std::to_string(n)),
+                         textColour(n));
+    const int left = 1 + kBarWidth * (day - 1);
+    c.bar = CalendarBar{
+        {left, kChartBottom - std::min(n, kMaxBarHeight), left + kBarWidth, kChartBottom},
+        barColour(n)};
+  }
+  return view;
+}
+
+}  // namespace kelvora::learning

@@ -1,0 +1,31 @@
+// Reading and filling the digits-only number fields of the dialogs.
+#include "presentation/number_field.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kelvora::presentation {
+
+std::int32_t readNumberField(std::u16string_view text) {
+  const std::size_t first = text.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) return 0;
+  text = text.substr(first, text.find_last_not_of(u' ') - first + 1);
+  constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+  std::int64_t value = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') return 0;
+    value = std::min(value * 10 + (c - u'0'), kLargest + 1);
+  }
+  return static_cast<std::int32_t>(std::min(value, kLargest));
+}
+
+std::u16string numberFieldText(std::uint32_t number) {
+  std::u16string text;
+  do {
+    text.insert(text.begin(), static_cast<char16_t>(u'0' + number % 10));
+    number /= 10;
+  } while (number != 0);
+  return text;
+}
+
+}  // namespace kelvora::presentation
