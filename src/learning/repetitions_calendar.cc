@@ -3,6 +3,7 @@
 #include "learning/repetitions_calendar.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
 #include <utility>
 
@@ -69,8 +70,9 @@ CalendarView calendarView(const store::Collection& collection, DayNumber month) 
   const int length = daysInMonth(view.month);
   const int countedDays = std::clamp(int{kLastDay} - first + 1, 0, length);
   std::array<int, kMaxMonthDays> counts{};
-  const int items = std::min<int>(collection.header.itemCount, collection.table.size());
-  for (int p = 0; p < items; ++p) {
+  const std::size_t items =
+      std::min<std::size_t>(collection.header.itemCount, collection.table.size());
+  for (std::size_t p = 0; p < items; ++p) {
     const store::ItemIndexEntry& entry = collection.table[p];
     if (entry.interval == 0) continue;
     const int offset = int{entry.lastRepetition} + int{entry.interval} - first;
@@ -88,9 +90,9 @@ CalendarView calendarView(const store::Collection& collection, DayNumber month) 
     c.count = n;
     c.dayText = normal(x, y, ascii((day < 10 ? " " : "") + std::to_string(day)), kCalendarBlack);
     if (n == 0) continue;
-    c.countText = normal(x + kCountOffset, y,
-                         n >= kInfinityFrom ? u": \u221E" : u":" + ascii(std::to_string(n)),
-                         textColour(n));
+    c.countText =
+        normal(x + kCountOffset, y,
+               n >= kInfinityFrom ? u": \u221E" : u":" + ascii(std::to_string(n)), textColour(n));
     const int left = 1 + kBarWidth * (day - 1);
     c.bar = CalendarBar{
         {left, kChartBottom - std::min(n, kMaxBarHeight), left + kBarWidth, kChartBottom},

@@ -90,8 +90,8 @@ struct CalendarView {
   std::array<CalendarCell, kCalendarCells> cells;
 };
 
-// The calendar of the month holding day month (day 0, "no date", counts as day 1). An item counts on
-// the day lastRepetition + interval, taken as a full-width sum, whatever its status; an item
+// The calendar of the month holding day month (day 0, "no date", counts as day 1). An item counts
+// on the day lastRepetition + interval, taken as a full-width sum, whatever its status; an item
 // with interval 0 never counts, and neither does one whose sum passes the last day number.
 // One pass over the item table, however many days are shown.
 CalendarView calendarView(const store::Collection& collection, DayNumber month);

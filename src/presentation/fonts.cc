@@ -23,8 +23,8 @@ std::u16string styleSheet(const store::FontSetting& font) {
   const std::u16string tail = u"; font-size: " + number(font.size) + u"; font-weight: " +
                               (font.weight != 0 ? u"bold" : u"normal") + u"}";
   // The fixed parts take at most 66 units, so the face always keeps most of the room.
-  std::size_t faceLength = std::min(font.face.size(), kMaxStyleSheetLength - head.size() -
-                                                          tail.size());
+  std::size_t faceLength =
+      std::min(font.face.size(), kMaxStyleSheetLength - head.size() - tail.size());
   if (faceLength > 0 && faceLength < font.face.size() &&
       store::isHighSurrogate(font.face[faceLength - 1])) {
     --faceLength;

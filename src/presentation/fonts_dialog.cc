@@ -14,7 +14,7 @@ namespace {
 // unit stands for itself.
 char16_t foldCase(char16_t c) {
   if (c >= u'A' && c <= u'Z') return c + 0x20;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;    // Latin-1, not the sign ×
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;     // Latin-1, not the sign ×
   if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 0x20;  // Greek
   if (c >= 0x410 && c <= 0x42F) return c + 0x20;                // Cyrillic
   if (c >= 0x400 && c <= 0x40F) return c + 0x50;                // Cyrillic with marks
@@ -76,8 +76,8 @@ void FontsDialog::selectFace(std::size_t index) {
 
 void FontsDialog::stepSize(int steps) {
   const std::int64_t size = std::int64_t{readNumberField(m_sizeText)} + steps;
-  m_sizeText = numberFieldText(static_cast<std::uint32_t>(
-      std::clamp<std::int64_t>(size, kMinFontSize, kMaxFontSize)));
+  m_sizeText = numberFieldText(
+      static_cast<std::uint32_t>(std::clamp<std::int64_t>(size, kMinFontSize, kMaxFontSize)));
 }
 
 void FontsDialog::clickSide(FontSide side) {
@@ -102,7 +102,8 @@ void FontsDialog::storeSide() {
   copy.weight = m_bold ? kBoldWeight : 0;
 }
 
-// A face that matches no entry leaves the selection where it was.
+// A face that matches no entry leaves the selection where it was. The size field holds no
+// sign, so a negative size from a settings file shows as 0.
 void FontsDialog::loadSide() {
   const store::FontSetting& copy = copyOf(m_side);
   m_sizeText = numberFieldText(static_cast<std::uint32_t>(std::max(copy.size, 0)));

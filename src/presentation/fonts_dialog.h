@@ -68,7 +68,9 @@ class FontsDialog {
   int cancel() const { return 0; }
 
  private:
-  store::FontSetting& copyOf(FontSide side) { return side == FontSide::Question ? m_question : m_answer; }
+  store::FontSetting& copyOf(FontSide side) {
+    return side == FontSide::Question ? m_question : m_answer;
+  }
   void storeSide();
   void loadSide();
 

@@ -21,6 +21,8 @@ const std::vector<std::pair<std::u16string, std::u16string>> kQaFilter = {
     {u"Q&A files (*.txt)", u"*.txt"}, {u"All files (*.*)", u"*.*"}};
 
 constexpr char16_t kOverwrite[] = u"Overwrite old data files?\r\n";
+// The longest path a collection may have, in bytes.
+constexpr std::size_t kMaxPathLength = 259;
 constexpr char16_t kTooLong[] = u"Item is too long!";
 constexpr char16_t kReplacedNotice[] =
     u"Some characters could not be stored in\nCompressed Unicode and became '?'.";
@@ -231,17 +233,24 @@ void Application::dispatch(CommandId id, std::uint16_t notification) {
     case cmd::Dismiss:
       statusCommand(learning::StatusCommand::Dismiss);
       break;
-    case cmd::Fonts:
-      if (m_port.runDialog(DialogId::Fonts) != 0) {
+    case cmd::Fonts: {
+      if (!m_c.isOpen || m_mode == AppMode::Idle) break;
+      presentation::FontsDialog dialog(m_c.settings, m_port.fontFamilies());
+      if (m_port.runFontsDialog(dialog) && dialog.ok(m_c.settings) != 0) {
+        // The fonts and style sheets follow from the settings; HTML panes show the new style.
         if (m_c.settings.html != 0) show(false);
         m_c.settings.settingsChanged = true;
       }
       break;
-    case cmd::Calendar:
-      m_port.runDialog(DialogId::Calendar);
+    }
+    case cmd::Calendar: {
+      if (!m_c.isOpen) break;
+      learning::RepetitionsCalendar calendar(m_c.today());
+      m_port.runCalendar(calendar, m_c);
       break;
+    }
     case cmd::About:
-      m_port.runDialog(DialogId::About);
+      m_port.runAbout();
       break;
     case cmd::HelpTopics:
       m_port.launch(m_config.helpProgram, m_config.helpArgument);
@@ -336,6 +345,22 @@ void Application::refreshScreen() {
                                   m_config.dateFormat};
   m_screen.statistics = learning::refreshStatistics(stats, m_screen.statistics);
   m_screen.buttons = softButtonsFor(m_mode, m_c.isOpen, m_recent);
+  m_screen.layout = layoutFor(m_config.measures, m_config.narrowScreen);
+  std::vector<std::u16string> captions;
+  for (const SoftButton& b : m_screen.buttons.buttons) captions.push_back(b.caption);
+  m_screen.buttonRects = softButtonRects(m_screen.layout.softButtonRow, captions);
+  if (m_config.narrowScreen && m_c.settings.ratio != 0) {
+    const QaGeometry qa =
+        qaSizeGeometry(m_screen.layout, m_config.measures.lineHeight, m_c.settings.ratio);
+    m_screen.layout.questionBox = qa.questionBox;
+    m_screen.layout.questionPane = qa.questionPane;
+    m_screen.layout.answerBox = qa.answerBox;
+    m_screen.layout.answerPane = qa.answerPane;
+  }
+  m_screen.questionFont = presentation::editFont(m_c.settings.questionFont);
+  m_screen.answerFont = presentation::editFont(m_c.settings.answerFont);
+  m_screen.questionStyle = presentation::styleSheet(m_c.settings.questionFont);
+  m_screen.answerStyle = presentation::styleSheet(m_c.settings.answerFont);
   const bool hasItem = m_c.isOpen && m_c.currentPosition < m_c.header.itemCount;
   CommandId mark = 0;
   if (m_mode == AppMode::Edit) mark = cmd::Edit;
@@ -500,10 +525,6 @@ void Application::findCommand() {
   const int n = m_port.askString(u"Find what", text);
   m_port.softKeyboard(false);
   if (n <= 0) return;
-  if (text.size() > store::MaxTextLength - 1) {
-    text.resize(store::MaxTextLength - 1);
-    m_c.messages().showMessage(u"String is too long!", MessageKind::Error);
-  }
   m_searchText = text;
   if (m_searchText.empty()) return;
   if (!findFrom(0)) {
@@ -582,7 +603,8 @@ void Application::deleteItem() {
     enterIdle();
     return;
   }
-  if (m_c.currentPosition > m_c.header.itemCount - 1) m_c.currentPosition = m_c.header.itemCount - 1;
+  if (m_c.currentPosition > m_c.header.itemCount - 1)
+    m_c.currentPosition = m_c.header.itemCount - 1;
   m_c.readItem(m_c.currentPosition);
   show(false);
 }
@@ -647,7 +669,18 @@ void Application::newCommand() {
   if (m_config.narrowScreen) {
     m_searchText.clear();
     if (m_port.askString(u"Create database...", m_searchText) > 0) {
-      chosen = m_config.documentsFolder / std::filesystem::path(store::encodeUtf8(m_searchText));
+      // A plain name in the documents folder: a name that reaches into other folders, or a
+      // path past the length a collection path may have, is refused.
+      const std::string name = store::encodeUtf8(m_searchText);
+      const std::filesystem::path path = m_config.documentsFolder / name;
+      if (name.find('/') != std::string::npos || name == "." || name == ".." ||
+          path.string().size() > kMaxPathLength) {
+        m_c.messages().showMessage(u"Error while opening database!", MessageKind::Error);
+        m_searchText.clear();
+        enterIdle();
+        return;
+      }
+      chosen = path;
     }
     m_searchText.clear();
   } else {

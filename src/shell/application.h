@@ -15,6 +15,7 @@
 #include "shell/app_mode.h"
 #include "shell/command_ids.h"
 #include "shell/keys.h"
+#include "shell/layout.h"
 #include "shell/screen.h"
 #include "shell/shell_port.h"
 #include "store/collection.h"
@@ -25,13 +26,16 @@
 namespace kelvora::shell {
 
 struct ApplicationConfig {
+  // The work area and the system font, measured once at start; they choose the arrangement.
+  ScreenMeasures measures{13, 6, 640, 480};
   bool narrowScreen = false;
   // Where a new collection named in the Get string dialog goes (narrow screens).
   std::filesystem::path documentsFolder;
   learning::ShortDateFormat dateFormat = learning::isoShortDate;
-  // The help the Help topics command starts: program and argument.
-  std::u16string helpProgram = u"PegHelp";
-  std::u16string helpArgument = u"file:KelvoraCE.htp#KelvoraCE_help";
+  // The help page Help topics opens, and the program that opens it (empty: the desktop's own
+  // choice for the file).
+  std::u16string helpProgram;
+  std::u16string helpArgument = u"kelvora-help.html";
 };
 
 class Application final : private store::CollectionEvents, private learning::SessionHost {

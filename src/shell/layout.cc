@@ -30,8 +30,8 @@ Layout wideLayout(const ScreenMeasures& m) {
   }
   for (int i = 0; i < 3; ++i) {
     const int y = statisticsHeight - 3 * lh + kMenuBarHeight - 5 + i * lh;
-    l.statisticsRows[i] = {{10, y, 13 * cw, lh}, Rect{13 * cw + 10, y, 6 * cw, lh - 1},
-                           {19 * cw + 10, y, 8 * cw, lh}};
+    l.statisticsRows[i] = {
+        {10, y, 13 * cw, lh}, Rect{13 * cw + 10, y, 6 * cw, lh - 1}, {19 * cw + 10, y, 8 * cw, lh}};
   }
   l.statisticsBox = {2, kMenuBarHeight, columnWidth, statisticsHeight};
   for (int i = 0; i < 5; ++i) {

@@ -5,8 +5,10 @@
 #include <string>
 
 #include "learning/statistics.h"
+#include "presentation/fonts.h"
 #include "presentation/pane_contents.h"
 #include "shell/app_mode.h"
+#include "shell/layout.h"
 #include "shell/menu_state.h"
 #include "shell/soft_buttons.h"
 
@@ -21,6 +23,14 @@ struct Screen {
   bool editEnabled = false;  // the edit controls accept input
   learning::StatisticsPanel statistics;
   SoftButtonRow buttons;
+  std::vector<Rect> buttonRects;  // one per button, in the soft-button row
+  // Where every child window goes; on a narrow screen with a Q/A size chosen the four pane
+  // rectangles are moved as that size gives them.
+  Layout layout;
+  presentation::EditFont questionFont;
+  presentation::EditFont answerFont;
+  std::u16string questionStyle;  // style sheets of the HTML panes
+  std::u16string answerStyle;
   MenuState menus;
   std::u16string title;  // the open collection's name, without folder and extension
 

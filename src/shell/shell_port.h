@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "learning/repetitions_calendar.h"
+#include "presentation/fonts_dialog.h"
+#include "store/collection.h"
 #include "store/message_port.h"
 #include "store/progress.h"
 
@@ -23,9 +26,6 @@ struct FileDialog {
   bool askBeforeOverwrite = false;  // save dialogs
 };
 
-// The modal dialogs the command layer runs; their logic comes with the dialogs themselves.
-enum class DialogId { Fonts = 140, Calendar = 132, About = 142 };
-
 class ShellPort : public store::MessagePort, public store::ProgressWindow {
  public:
   // The chosen path, or nothing when the dialog was cancelled.
@@ -36,7 +36,16 @@ class ShellPort : public store::MessagePort, public store::ProgressWindow {
   virtual int askString(std::u16string_view title, std::u16string& text) = 0;
   // The "Go to" dialog offering start; the number confirmed, or -1 when cancelled.
   virtual int askNumber(int start) = 0;
-  virtual int runDialog(DialogId dialog) = 0;
+  // The Fonts dialog over the logic given; true when it ended with OK.
+  virtual bool runFontsDialog(presentation::FontsDialog& dialog) = 0;
+  // The font families the system offers, for the Fonts dialog.
+  virtual std::vector<std::u16string> fontFamilies() = 0;
+  // The repetitions calendar of the collection, starting at the calendar's month; "<" and ">"
+  // step the calendar.
+  virtual void runCalendar(learning::RepetitionsCalendar& calendar,
+                           const store::Collection& collection) = 0;
+  // The About box (shell::aboutLines()).
+  virtual void runAbout() = 0;
   // Gives the main window the keyboard focus. An edit control that had it reports its focus
   // loss (commands 10 or 11) before this returns.
   virtual void focusMainWindow() = 0;

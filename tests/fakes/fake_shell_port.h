@@ -61,7 +61,15 @@ class FakeShellPort final : public shell::ShellPort {
     numbers.pop_front();
     return n;
   }
-  int runDialog(shell::DialogId) override { return 0; }
+  bool runFontsDialog(presentation::FontsDialog&) override {
+    dialogs.emplace_back(u"Fonts");
+    return false;
+  }
+  std::vector<std::u16string> fontFamilies() override { return {u"DejaVu Sans", u"Tahoma"}; }
+  void runCalendar(learning::RepetitionsCalendar&, const store::Collection&) override {
+    dialogs.emplace_back(u"Calendar");
+  }
+  void runAbout() override { dialogs.emplace_back(u"About"); }
   void focusMainWindow() override {}
   void softKeyboard(bool) override {}
   void launch(std::u16string_view, std::u16string_view) override {}

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "memory_file_system.h"
 #include "recording_messages.h"
@@ -35,25 +33,26 @@ struct Items {
   CalendarView view(DayNumber month) const { return calendarView(c, month); }
 };
 
-// Day of month -> count, for the days that have one.
-std::vector<std::pair<int, int>> counts(const CalendarView& v) {
-  std::vector<std::pair<int, int>> result;
+// "day:count" for each day with a count.
+std::string dueDays(const CalendarView& v) {
+  std::string s;
   for (const auto& cell : v.cells) {
-    if (cell.count != 0) result.emplace_back(cell.day, cell.count);
+    if (cell.count != 0) s += std::to_string(cell.day) + ":" + std::to_string(cell.count) + " ";
   }
-  return result;
+  return s;
 }
 
 TEST(RepetitionsCalendar, MonthGrids) {
   struct Case {
     CalendarDate date;
     const char16_t* title;
-    int firstCell, days;               // cell of the 1st (1..37), length of the month
-    int lastX, lastY;                  // where the last day's number stands
+    int firstCell, days;  // cell of the 1st (1..37), length of the month
+    CalendarText last;    // the last day's number
   } const cases[] = {
-      {{2004, 8, 14}, u"Aug 2004", 7, 31, 37, 113},  // 1st a Sunday: the 31st fills cell 37
-      {{2100, 2, 10}, u"Feb 2100", 1, 29, 4, 98},    // every fourth year leaps, 2100 too
-      {{2004, 2, 1}, u"Feb 2004", 7, 29, 4, 113},
+      // The 1st a Sunday: the 31st fills cell 37, second column of the sixth row.
+      {{2004, 8, 14}, u"Aug 2004", 7, 31, {37, 113, u"31", kCalendarBlack}},
+      // Every fourth year leaps, 2100 too.
+      {{2100, 2, 10}, u"Feb 2100", 1, 29, {4, 98, u"29", kCalendarBlack}},
   };
   Items items;
   for (const auto& k : cases) {
@@ -64,12 +63,9 @@ TEST(RepetitionsCalendar, MonthGrids) {
       const bool inMonth = a >= k.firstCell && a < k.firstCell + k.days;
       EXPECT_EQ(v.cells[a - 1].day, inMonth ? a - k.firstCell + 1 : 0) << "cell " << a;
     }
-    const CalendarCell& first = v.cells[k.firstCell - 1];
-    EXPECT_EQ(first.dayText, (CalendarText{33 * (k.firstCell - 1) + 4, 38, u" 1", {}, false}));
-    const CalendarCell& last = v.cells[k.firstCell + k.days - 2];
-    EXPECT_EQ(last.dayText.x, k.lastX);
-    EXPECT_EQ(last.dayText.y, k.lastY);
-    EXPECT_EQ(last.dayText.text, std::u16string(1, u'0' + k.days / 10) + char16_t(u'0' + k.days % 10));
+    const CalendarText first{33 * (k.firstCell - 1) + 4, 38, u" 1", kCalendarBlack};
+    EXPECT_EQ(v.cells[k.firstCell - 1].dayText, first);
+    EXPECT_EQ(v.cells[k.firstCell + k.days - 2].dayText, k.last);
   }
 }
 
@@ -80,7 +76,6 @@ TEST(RepetitionsCalendar, CountTextsColoursAndBarsFollowTheCount) {
     Rgb textColour, barColour;
     int barHeight;
   } const cases[] = {
-      {2, 1, u":1", kCalendarDarkGreen, kCalendarGreen, 1},
       {3, 10, u":10", kCalendarDarkGreen, kCalendarGreen, 10},
       {4, 11, u":11", kCalendarDarkBlue, kCalendarBlue, 11},
       {5, 30, u":30", kCalendarDarkBlue, kCalendarBlue, 30},
@@ -96,81 +91,52 @@ TEST(RepetitionsCalendar, CountTextsColoursAndBarsFollowTheCount) {
   for (const auto& k : cases) {
     const CalendarCell& cell = v.cells[k.day + 5];  // August 2004 starts in cell 7
     ASSERT_TRUE(cell.countText && cell.bar) << "day " << k.day;
-    EXPECT_EQ(cell.countText->text, k.text);
-    EXPECT_EQ(cell.countText->colour, k.textColour);
-    EXPECT_EQ(cell.countText->x, cell.dayText.x + 13);
+    const CalendarText text{cell.dayText.x + 13, cell.dayText.y, k.text, k.textColour};
+    EXPECT_EQ(*cell.countText, text);
     const int left = 1 + 7 * (k.day - 1);
     EXPECT_EQ(cell.bar->rect, (CalendarRect{left, 200 - k.barHeight, left + 7, 200}));
     EXPECT_EQ(cell.bar->colour, k.barColour);
   }
-  const CalendarCell& empty = v.cells[6];  // the 1st
-  EXPECT_FALSE(empty.countText || empty.bar);
+  EXPECT_FALSE(v.cells[6].countText || v.cells[6].bar);  // the 1st, no items
 }
 
 TEST(RepetitionsCalendar, ItemsCountOnTheirNextRepetitionDayWhateverTheStatus) {
   Items items;
-  items.add(ItemStatus::Drill, 1, kAug14th2004);            // 15th
-  items.add(ItemStatus::Memorized, 4, kAug14th2004);        // graded today: 18th
-  items.add(ItemStatus::Outstanding, 3, kAug1st2004);       // overdue: the 4th, not today
-  items.add(ItemStatus::Pending, 0, 0);                     // never counts
-  items.add(ItemStatus::Dismissed, 0, kAug1st2004);         // never counts
-  items.add(ItemStatus::Memorized, 1, kAug1st2004 - 2);     // 31 July
-  items.add(ItemStatus::Memorized, 31, kAug1st2004);        // 1 September
-  items.add(ItemStatus::Memorized, 0xFFFF, kAug14th2004);   // past the last day: never
+  EXPECT_EQ(dueDays(items.view(kAug1st2004)), "");         // empty: day numbers only
+  items.add(ItemStatus::Drill, 1, kAug14th2004);           // 15th
+  items.add(ItemStatus::Memorized, 4, kAug14th2004);       // graded today: 18th
+  items.add(ItemStatus::Outstanding, 3, kAug1st2004);      // overdue: the 4th, not today
+  items.add(ItemStatus::Pending, 0, 0);                    // never counts
+  items.add(ItemStatus::Dismissed, 0, kAug1st2004);        // never counts
+  items.add(ItemStatus::Memorized, 1, kAug1st2004 - 2);    // 31 July
+  items.add(ItemStatus::Memorized, 31, kAug1st2004);       // 1 September
+  items.add(ItemStatus::Memorized, 0xFFFF, kAug14th2004);  // past the last day: never
   items.c.table[items.c.header.itemCount] = {.interval = 1, .lastRepetition = kAug1st2004};
-  const std::vector<std::pair<int, int>> august = {{4, 1}, {15, 1}, {18, 1}};
-  EXPECT_EQ(counts(items.view(kAug14th2004)), august);  // any day of the month will do
-  const std::vector<std::pair<int, int>> july = {{31, 1}};
-  EXPECT_EQ(counts(items.view(previousMonth(kAug1st2004))), july);
-  const std::vector<std::pair<int, int>> september = {{1, 1}};
-  EXPECT_EQ(counts(items.view(nextMonth(kAug1st2004))), september);
+  EXPECT_EQ(dueDays(items.view(kAug14th2004)), "4:1 15:1 18:1 ");  // any day of the month
+  EXPECT_EQ(dueDays(items.view(previousMonth(kAug1st2004))), "31:1 ");
+  EXPECT_EQ(dueDays(items.view(nextMonth(kAug1st2004))), "1:1 ");
 }
 
 // Day 65535 is 4 June 2159; the rest of that month has no day number and must not pick up the
 // counts of early 1980 by wrapping around.
 TEST(RepetitionsCalendar, LastMonthShowsNoCountsPastTheLastDay) {
   Items items;
-  items.add(ItemStatus::Memorized, 2, 1);       // 3 January 1980
-  items.add(ItemStatus::Memorized, 5, 65530);   // 4 June 2159
-  items.add(ItemStatus::Memorized, 8, 65530);   // would be 7 June 2159
+  items.add(ItemStatus::Memorized, 2, 1);      // 3 January 1980
+  items.add(ItemStatus::Memorized, 5, 65530);  // 4 June 2159
+  items.add(ItemStatus::Memorized, 8, 65530);  // would be 7 June 2159
   const CalendarView june = items.view(kLastDay);
-  EXPECT_EQ(june.labels[0].text, u"Jun 2159");
-  EXPECT_EQ(june.cells[june.cells.size() - 1].day, 0);
-  const std::vector<std::pair<int, int>> lastDay = {{4, 1}};
-  EXPECT_EQ(counts(june), lastDay);
-  const std::vector<std::pair<int, int>> third = {{3, 1}};
-  EXPECT_EQ(counts(items.view(kFirstDay)), third);
-}
-
-TEST(RepetitionsCalendar, EmptyCollectionShowsDaysOnly) {
-  Items items;
-  items.c.table[0] = {.interval = 1, .lastRepetition = kAug1st2004};  // beyond the item count
-  const CalendarView v = items.view(kAug1st2004);
-  EXPECT_TRUE(counts(v).empty());
-  for (const auto& cell : v.cells) EXPECT_FALSE(cell.countText || cell.bar);
-  EXPECT_EQ(v.cells[36].day, 31);
+  EXPECT_EQ(june.cells[34].day, 30);  // the 1st a Saturday
+  EXPECT_EQ(dueDays(june), "4:1 ");
+  EXPECT_EQ(dueDays(items.view(kFirstDay)), "3:1 ");
 }
 
 TEST(RepetitionsCalendar, OpensOnTodaysMonthAndStepsOneMonthAtATime) {
-  RepetitionsCalendar calendar(kAug14th2004);
-  EXPECT_EQ(calendar.month(), kAug1st2004);
-
-  RepetitionsCalendar december(dateToDay(2004, 12, 25));
-  december.showNextMonth();
-  EXPECT_EQ(december.month(), dateToDay(2005, 1, 1));
-  december.showPreviousMonth();
-  EXPECT_EQ(december.month(), dateToDay(2004, 12, 1));
-
-  struct Case {
-    DayNumber today;
-    bool forward;
-    DayNumber shown;
-  } const ends[] = {{kFirstDay, false, kFirstDay}, {kLastDay, true, dateToDay(2159, 6, 1)}};
-  for (const auto& k : ends) {
-    RepetitionsCalendar c(k.today);
-    k.forward ? c.showNextMonth() : c.showPreviousMonth();
-    EXPECT_EQ(c.month(), k.shown);
-  }
+  RepetitionsCalendar calendar(dateToDay(2004, 12, 25));
+  EXPECT_EQ(calendar.month(), dateToDay(2004, 12, 1));
+  calendar.showNextMonth();
+  EXPECT_EQ(calendarView(Items().c, calendar.month()).labels[0].text, u"Jan 2005");
+  calendar.showPreviousMonth();
+  EXPECT_EQ(calendar.month(), dateToDay(2004, 12, 1));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the output as one line.
 #include "script_driver.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <deque>
@@ -13,6 +14,7 @@
 #include "platform/system_clock.h"
 #include "platform/xdg_recent_file_store.h"
 #include "shell/application.h"
+#include "shell/small_dialogs.h"
 #include "store/utf8.h"
 
 namespace kelvora::cli {
@@ -21,12 +23,12 @@ namespace {
 using shell::CommandId;
 
 struct Answer {
-  enum Kind { Yes, No, File, Cancel, String, Number } kind;
+  enum Kind { Yes, No, File, Cancel, String, Number, Fonts } kind;
   std::string value;
 };
 
 const char* answerName(Answer::Kind kind) {
-  static const char* const names[] = {"yes", "no", "file", "cancel", "string", "number"};
+  static const char* const names[] = {"yes", "no", "file", "cancel", "string", "number", "fonts"};
   return names[kind];
 }
 
@@ -59,30 +61,66 @@ class ScriptPort final : public shell::ShellPort {
   }
   int askString(std::u16string_view title, std::u16string& text) override {
     line("dialog " + escapeText(title));
+    shell::GetStringDialog dialog{std::u16string(title), text};
     auto a = take("dialog " + escapeText(title), {Answer::String, Answer::Cancel});
-    if (!a || a->kind == Answer::Cancel) return 0;
-    text = unescapeScriptText(a->value);
-    return static_cast<int>(text.size());
+    const shell::StringAnswer answer = (!a || a->kind == Answer::Cancel)
+                                           ? dialog.cancel()
+                                           : dialog.confirm(unescapeScriptText(a->value), *this);
+    text = answer.text;
+    return answer.length;
   }
-  int askNumber(int) override {
+  int askNumber(int start) override {
     line("dialog Go to");
+    shell::GoToDialog dialog(start);
     auto a = take("dialog Go to", {Answer::Number, Answer::Cancel});
-    if (!a || a->kind == Answer::Cancel) return -1;
-    return std::atoi(a->value.c_str());
+    if (!a || a->kind == Answer::Cancel) return dialog.cancel();
+    return dialog.confirm(store::decodeTextBytes(a->value));
   }
-  int runDialog(shell::DialogId dialog) override {
-    switch (dialog) {
-      case shell::DialogId::Fonts:
-        line("dialog Fonts");
-        break;
-      case shell::DialogId::Calendar:
-        line("dialog Calendar");
-        break;
-      case shell::DialogId::About:
-        line("dialog About");
-        break;
+  // Two "fonts FACE SIZE BOLD" answers set the question side, then the answer side, and end
+  // the dialog with OK; "cancel" ends it with Cancel. FACE takes "_" for a space.
+  bool runFontsDialog(presentation::FontsDialog& dialog) override {
+    line("dialog " + escapeText(presentation::kFontsDialogTitle));
+    for (presentation::FontSide side :
+         {presentation::FontSide::Question, presentation::FontSide::Answer}) {
+      auto a = take("dialog Fonts", {Answer::Fonts, Answer::Cancel});
+      if (!a || a->kind == Answer::Cancel) return false;
+      char face[256] = {};
+      int size = 0;
+      int bold = 0;
+      if (std::sscanf(a->value.c_str(), "%255s %d %d", face, &size, &bold) != 3) {
+        line("error: fonts takes FACE SIZE BOLD");
+        failed = true;
+        return false;
+      }
+      std::string name = face;
+      std::replace(name.begin(), name.end(), '_', ' ');
+      dialog.clickSide(side);
+      if (auto index = presentation::findFacePrefix(dialog.faces(), store::decodeTextBytes(name))) {
+        dialog.selectFace(*index);
+      }
+      dialog.setSizeText(store::decodeTextBytes(std::to_string(size)));
+      dialog.setBold(bold != 0);
     }
-    return 0;
+    return true;
+  }
+  std::vector<std::u16string> fontFamilies() override {
+    return {u"DejaVu Sans", u"DejaVu Sans Mono", u"DejaVu Serif", u"Liberation Sans", u"Tahoma"};
+  }
+  void runCalendar(learning::RepetitionsCalendar& calendar,
+                   const store::Collection& collection) override {
+    line("dialog Calendar");
+    const learning::CalendarView view = calendar.view(collection);
+    std::string text = "calendar " + escapeText(view.labels.front().text);
+    for (const auto& cell : view.cells) {
+      if (cell.day != 0 && cell.countText) {
+        text += " " + std::to_string(cell.day) + escapeText(cell.countText->text);
+      }
+    }
+    line(text);
+  }
+  void runAbout() override {
+    line("dialog " + escapeText(shell::kAboutTitle));
+    for (const auto& l : shell::aboutLines()) line("about " + escapeText(l.text));
   }
   // The script's typing always ends with the focus loss, so the window holds the focus.
   void focusMainWindow() override {}
@@ -219,12 +257,28 @@ void printScreen(ScriptPort& port, const shell::Application& app, const store::C
     port.line("statistics hidden");
   }
   std::string buttons = "buttons";
+  std::string widths = "widths";
   for (std::size_t i = 0; i < s.buttons.buttons.size(); ++i) {
     const auto& b = s.buttons.buttons[i];
     buttons += " " + escapeText(b.caption) + "=" + std::to_string(b.id);
     if (static_cast<int>(i) == s.buttons.defaultIndex) buttons += "*";
+    if (i < s.buttonRects.size()) widths += " " + std::to_string(s.buttonRects[i].width);
   }
   port.line(buttons);
+  port.line(widths);
+  auto rect = [&port](const char* name, const shell::Rect& r) {
+    port.line(std::string("rect ") + name + " " + std::to_string(r.x) + " " + std::to_string(r.y) +
+              " " + std::to_string(r.width) + " " + std::to_string(r.height));
+  };
+  const shell::Layout& l = s.layout;
+  rect("question-box", l.questionBox);
+  rect("question-pane", l.questionPane);
+  rect("answer-box", l.answerBox);
+  rect("answer-pane", l.answerPane);
+  rect("statistics-box", l.statisticsBox);
+  rect("item-box", l.itemBox);
+  rect("buttons", l.softButtonRow);
+  port.line("style " + escapeText(s.questionStyle) + " | " + escapeText(s.answerStyle));
   std::string enabled = "enabled";
   std::string checked = "checked";
   for (const auto& [id, name] : menuNames()) {
@@ -290,8 +344,15 @@ int runScript(std::istream& script, std::FILE* out, const ScriptOptions& options
   std::optional<platform::XdgRecentFileStore> recentStore;
   if (auto dir = platform::configDirFromEnvironment()) recentStore.emplace(*dir);
   shell::ApplicationConfig config;
-  config.narrowScreen = options.narrow;
-  if (const char* home = std::getenv("HOME")) config.documentsFolder = home;
+  // A 480 x 640 window on its side or upright, with a 13-pixel line and 6-pixel characters.
+  config.measures = options.narrow ? shell::ScreenMeasures{13, 6, 480, 640}
+                                   : shell::ScreenMeasures{13, 6, 640, 480};
+  config.narrowScreen = shell::isNarrowScreen(config.measures);
+  if (const char* docs = std::getenv("XDG_DOCUMENTS_DIR"); docs && *docs == '/') {
+    config.documentsFolder = docs;
+  } else if (const char* home = std::getenv("HOME")) {
+    config.documentsFolder = std::filesystem::path(home) / "Documents";
+  }
   shell::Application app(collection, port, random, clock, recentStore ? &*recentStore : nullptr,
                          config);
   app.start();
@@ -334,6 +395,8 @@ int runScript(std::istream& script, std::FILE* out, const ScriptOptions& options
       port.answers.push_back({Answer::String, rest});
     } else if (word == "number") {
       port.answers.push_back({Answer::Number, rest});
+    } else if (word == "fonts") {
+      port.answers.push_back({Answer::Fonts, rest});
     } else if (word == "type") {
       const std::size_t space2 = rest.find(' ');
       const std::string which = rest.substr(0, space2);
