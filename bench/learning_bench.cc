@@ -1,5 +1,5 @@
-// One full learning pass over a 30000-item collection on disk, every item graded once through
-// the keys, with each grade's record and index writes.
+// The application at full size: one learning pass over a 30000-item collection on disk, every
+// item graded once through the keys, and a Find that reads and searches every item.
 #include <benchmark/benchmark.h>
 
 #include "bench_collection.h"
@@ -50,6 +50,28 @@ void BM_LearningPass30000(benchmark::State& state) {
   state.SetItemsProcessed(grades);
 }
 BENCHMARK(BM_LearningPass30000)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Find of a string no item holds: every item of a full collection read and searched.
+void BM_FindAbsent30000(benchmark::State& state) {
+  bench::Bench b;
+  b.createFilled("deck");
+  b.c.closeCollection();
+  fakes::FakeShellPort port;
+  fakes::FixedClock clock{learning::CalendarDate{2004, 8, 14}};
+  store::Collection c{b.files, port, [&clock] { return learning::today(clock); }};
+  learning::LinearRandom random;
+  shell::Application app{c, port, random, clock, nullptr, shell::ApplicationConfig{}};
+  app.start();
+  port.files = {b.dir / "deck.kdb"};
+  app.onCommand(shell::cmd::Open);
+  app.onCommand(shell::cmd::EditButton);
+  for (auto _ : state) {
+    port.strings = {u"no item holds this"};
+    app.onCommand(shell::cmd::Find);
+  }
+  state.SetItemsProcessed(state.iterations() * kItems);
+}
+BENCHMARK(BM_FindAbsent30000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

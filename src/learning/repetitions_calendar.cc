@@ -88,11 +88,17 @@ CalendarView calendarView(const store::Collection& collection, DayNumber month) 
     CalendarCell& c = view.cells[cell - 1];
     c.day = day;
     c.count = n;
-    c.dayText = normal(x, y, ascii((day < 10 ? " " : "") + std::to_string(day)), kCalendarBlack);
+    std::string dayDigits = std::to_string(day);
+    if (day < 10) dayDigits.insert(dayDigits.begin(), ' ');
+    c.dayText = normal(x, y, ascii(dayDigits), kCalendarBlack);
     if (n == 0) continue;
-    c.countText =
-        normal(x + kCountOffset, y,
-               n >= kInfinityFrom ? u": \u221E" : u":" + ascii(std::to_string(n)), textColour(n));
+    std::u16string count = u":";
+    if (n >= kInfinityFrom) {
+      count += u" \u221E";
+    } else {
+      count += ascii(std::to_string(n));
+    }
+    c.countText = normal(x + kCountOffset, y, std::move(count), textColour(n));
     const int left = 1 + kBarWidth * (day - 1);
     c.bar = CalendarBar{
         {left, kChartBottom - std::min(n, kMaxBarHeight), left + kBarWidth, kChartBottom},

@@ -21,6 +21,8 @@ const std::vector<std::pair<std::u16string, std::u16string>> kQaFilter = {
     {u"Q&A files (*.txt)", u"*.txt"}, {u"All files (*.*)", u"*.*"}};
 
 constexpr char16_t kOverwrite[] = u"Overwrite old data files?\r\n";
+// The longest collection title shown, in code units.
+constexpr std::size_t kMaxTitleLength = 127;
 // The longest path a collection may have, in bytes.
 constexpr std::size_t kMaxPathLength = 259;
 constexpr char16_t kTooLong[] = u"Item is too long!";
@@ -654,6 +656,7 @@ std::filesystem::path Application::deriveTitle(const std::filesystem::path& chos
   const std::size_t dot = path.find_last_of('.');
   if (dot != std::string::npos && dot > nameStart) base = path.substr(0, dot);
   m_title = store::decodeTextBytes(base.substr(nameStart));
+  if (m_title.size() > kMaxTitleLength) m_title.resize(kMaxTitleLength);
   return base;
 }
 

@@ -76,6 +76,23 @@ TEST(Application, NewDeclinedAtTheOverwriteQuestionLeavesIdleWithNothingOpen) {
   EXPECT_EQ(f.app.screen().buttons.buttons.front().caption, u"c");
 }
 
+TEST(Application, TheTitleIsTheFileNameWithoutItsExtensionWhateverTheFoldersHold) {
+  Fixture f{ItemStatus::Pending};
+  struct Case {
+    const char* chosen;
+    std::u16string title;
+    const char* base;
+  };
+  for (const Case& c : {Case{"/my.docs/French.kdb", u"French", "/my.docs/French"},
+                        Case{"/top/.hidden", u".hidden", "/top/.hidden"},
+                        Case{"/top/plain", u"plain", "/top/plain"}}) {
+    f.port.files = {std::filesystem::path(c.chosen)};
+    f.app.onCommand(cmd::Open);
+    EXPECT_EQ(f.app.screen().title, c.title) << c.chosen;
+    EXPECT_TRUE(f.files.exists(std::string(c.base) + ".kdb")) << c.chosen;
+  }
+}
+
 TEST(Application, ExitWritesTheEditTakenOverAndTheLearningDay) {
   Fixture f{ItemStatus::Pending};
   f.app.onCommand(cmd::EditButton);
