@@ -133,6 +133,22 @@ void Application::setEditText(bool question, std::u16string text) {
   (question ? m_editQuestion : m_editAnswer) = std::move(text);
 }
 
+void Application::setMeasures(const ScreenMeasures& measures) {
+  m_config.measures = measures;
+  if (m_depth == 0) refreshScreen();
+}
+
+void Application::openPath(const std::filesystem::path& path) {
+  if (m_depth++ == 0) {
+    m_replacedNoticeShown = false;
+    m_screen.selection.reset();
+  }
+  store::openCollection(m_c, deriveTitle(path));
+  firstItem();
+  enterIdle();
+  if (--m_depth == 0) refreshScreen();
+}
+
 bool Application::buttonShown(CommandId id) const {
   const SoftButtonRow row = softButtonsFor(m_mode, m_c.isOpen, m_recent);
   return std::any_of(row.buttons.begin(), row.buttons.end(),
@@ -522,6 +538,9 @@ bool Application::findFrom(std::uint16_t start) {
 
 void Application::findCommand() {
   if (m_mode != AppMode::Edit || !m_c.isOpen || m_c.header.itemCount == 0) return;
+  // Its accelerator reaches it while an edit control has the focus: what is typed there belongs
+  // to the item shown, before the search reads others.
+  commitEdits();
   m_port.softKeyboard(true);
   std::u16string text = m_searchText;
   const int n = m_port.askString(u"Find what", text);
@@ -538,11 +557,13 @@ void Application::findCommand() {
 void Application::findNextCommand() {
   if (m_mode != AppMode::Edit || !m_c.isOpen || m_searchText.empty()) return;
   if (m_c.currentPosition >= m_c.header.itemCount) return;
+  commitEdits();
   if (!findFrom(static_cast<std::uint16_t>(m_c.currentPosition + 1))) findFrom(0);
 }
 
 void Application::goToCommand() {
   if (m_mode != AppMode::Edit || !m_c.isOpen || m_c.header.itemCount == 0) return;
+  commitEdits();
   m_port.softKeyboard(true);
   const int n = m_port.askNumber(m_c.currentPosition + 1);
   m_port.softKeyboard(false);

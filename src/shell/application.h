@@ -62,6 +62,12 @@ class Application final : private store::CollectionEvents, private learning::Ses
   // reaches the loaded item when the control reports losing the focus (commands 10 and 11).
   void setEditText(bool question, std::u16string text);
 
+  // The window was resized: the same arrangement is laid out again for the new work area.
+  void setMeasures(const ScreenMeasures& measures);
+  // Opens the collection of a file named outside the menus (the command line, a second start),
+  // as Open does with a chosen file.
+  void openPath(const std::filesystem::path& path);
+
   const Screen& screen() const { return m_screen; }
   AppMode mode() const { return m_mode; }
   const store::RecentFiles& recentFiles() const { return m_recent; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,7 +71,11 @@ class FakeShellPort final : public shell::ShellPort {
     dialogs.emplace_back(u"Calendar");
   }
   void runAbout() override { dialogs.emplace_back(u"About"); }
-  void focusMainWindow() override {}
+  // What the window does when it takes the focus (an edit control handing over its text).
+  std::function<void()> onFocus;
+  void focusMainWindow() override {
+    if (onFocus) onFocus();
+  }
   void softKeyboard(bool) override {}
   void launch(std::u16string_view, std::u16string_view) override {}
   void requestClose() override { ++closeRequests; }

@@ -105,5 +105,34 @@ TEST(Application, ExitWritesTheEditTakenOverAndTheLearningDay) {
   EXPECT_EQ(f.c.loaded.question, u"edited question");
 }
 
+TEST(Application, AFileNamedFromOutsideOpensAsOpenDoesFromAnyMode) {
+  Fixture f{ItemStatus::Pending, ItemStatus::Pending};
+  f.app.onCommand(cmd::EditButton);
+  f.app.onCommand(cmd::Next);
+  f.app.setEditText(true, u"typed before the second start");
+  // The edit control hands over its text when the window takes the focus for the opening.
+  f.port.onFocus = [&f] { f.app.onCommand(cmd::StoreQuestion, kFocusLost); };
+  f.app.openPath("/c.kdb");
+  EXPECT_EQ(f.app.mode(), AppMode::Idle);
+  EXPECT_EQ(f.c.currentPosition, 0);
+  EXPECT_EQ(f.app.screen().title, u"c");
+  EXPECT_EQ(f.app.recentFiles().entries[0], std::filesystem::path("/c"));
+  ASSERT_TRUE(f.c.readItem(1));
+  EXPECT_EQ(f.c.loaded.question, u"typed before the second start");
+}
+
+TEST(Application, NewMeasuresLayTheSameArrangementOutAgain) {
+  Fixture f{ItemStatus::Pending};
+  const ScreenMeasures wider{13, 6, 1000, 700};
+  f.app.setMeasures(wider);
+  EXPECT_EQ(f.app.screen().layout, layoutFor(wider, false));
+  // The arrangement chosen at start stays, even for a work area that would be narrow.
+  const ScreenMeasures upright{13, 6, 480, 900};
+  f.app.setMeasures(upright);
+  EXPECT_EQ(f.app.screen().layout, layoutFor(upright, false));
+  EXPECT_EQ(f.app.screen().buttonRects.back().x + f.app.screen().buttonRects.back().width,
+            f.app.screen().layout.softButtonRow.x + f.app.screen().layout.softButtonRow.width + 1);
+}
+
 }  // namespace
 }  // namespace kelvora::shell

@@ -1,0 +1,513 @@
+// The small windows of the desktop program, drawn from the headless dialog logic.
+#include "shell/qt/dialogs.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QStringList>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstddef>
+#include <functional>
+#include <utility>
+
+#include "shell/small_dialogs.h"
+
+namespace kelvora::qt {
+namespace {
+
+constexpr char16_t kCalendarTitle[] = u"Repetitions calendar";
+constexpr char16_t kWorkingTitle[] = u"Working";
+constexpr char16_t kPleaseWait[] = u"Please wait...";
+constexpr char16_t kMayTakeAWhile[] = u"(this may take a while)";
+constexpr char16_t kHelpTitle[] = u"Kelvora Help";
+constexpr char kHelpWindowName[] = "kelvoraHelpWindow";
+
+// The drawing area of the calendar, in pixels: the view's geometry reaches x 232 and, with the
+// day axis text under the chart, about y 215.
+constexpr int kCalendarWidth = 236;
+constexpr int kCalendarHeight = 218;
+// The About text area, in pixels; its lines reach y 144 plus one line.
+constexpr int kAboutWidth = 220;
+constexpr int kAboutHeight = 166;
+
+QString toQString(std::u16string_view text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+// A font of the given pixel height (em height) and weight in face, or where that is not
+// installed in a sans-serif face of about its widths: the fixed positions of the calendar's and
+// the About box's texts were laid out for narrow glyphs.
+QFont pixelFont(const QString& face, int pixels, bool bold) {
+  static const QStringList kNarrowSans = {QStringLiteral("Liberation Sans"),
+                                          QStringLiteral("Arial"), QStringLiteral("Helvetica")};
+  QFont font;
+  font.setStyleHint(QFont::SansSerif);
+  font.setFamily(face);
+  if (!QFontDatabase::hasFamily(face)) {
+    const auto found = std::find_if(kNarrowSans.begin(), kNarrowSans.end(),
+                                    [](const QString& f) { return QFontDatabase::hasFamily(f); });
+    if (found != kNarrowSans.end()) {
+      font.setFamily(*found);
+    } else {
+      font.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+      font.setStretch(QFont::SemiCondensed);
+    }
+  }
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}
+
+QColor toColour(const learning::Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+
+// A digits-only single-line field.
+void makeDigitsOnly(QLineEdit* edit) {
+  edit->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+}
+
+QDialogButtonBox* okCancelButtons(QDialog* dialog) {
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  return buttons;
+}
+
+QDialogButtonBox* okButton(QDialog* dialog) {
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+  return buttons;
+}
+
+void removeHelpButton(QDialog* dialog) {
+  dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+// ---- Fonts ----
+
+// The face list: typed letters select the first face beginning with them (letters typed in
+// quick succession make one prefix), as the dialog logic finds it.
+class FaceList : public QListWidget {
+ public:
+  FaceList(QWidget* parent, std::function<void(const QString&)> onPrefix)
+      : QListWidget(parent), m_onPrefix(std::move(onPrefix)) {}
+
+  void keyboardSearch(const QString& search) override {
+    if (search.isEmpty()) return;
+    if (!m_typing.isValid() || m_typing.elapsed() > QApplication::keyboardInputInterval()) {
+      m_prefix.clear();
+    }
+    m_typing.restart();
+    m_prefix += search;
+    m_onPrefix(m_prefix);
+  }
+
+ private:
+  std::function<void(const QString&)> m_onPrefix;
+  QString m_prefix;
+  QElapsedTimer m_typing;
+};
+
+// The size field: the Up and Down keys step the size as the arrows do.
+class SizeEdit : public QLineEdit {
+ public:
+  SizeEdit(QWidget* parent, std::function<void(int)> onStep)
+      : QLineEdit(parent), m_onStep(std::move(onStep)) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
+      m_onStep(event->key() == Qt::Key_Up ? 1 : -1);
+      return;
+    }
+    QLineEdit::keyPressEvent(event);
+  }
+
+ private:
+  std::function<void(int)> m_onStep;
+};
+
+// ---- Calendar ----
+
+class CalendarArea : public QWidget {
+ public:
+  CalendarArea(QWidget* parent, const learning::RepetitionsCalendar& calendar,
+               const store::Collection& collection)
+      : QWidget(parent), m_calendar(calendar), m_collection(collection) {
+    setFixedSize(kCalendarWidth, kCalendarHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* /*event*/) override {
+    const learning::CalendarView view = m_calendar.view(m_collection);
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+
+    // The frame: a one-pixel black border around a white inside; right and bottom exclusive.
+    const learning::CalendarRect& frame = view.frame;
+    const QRect frameRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1));
+    painter.fillRect(frameRect, Qt::white);
+    painter.setPen(QPen(Qt::black, 0));
+    painter.drawRect(frameRect.adjusted(0, 0, -1, -1));
+
+    for (const learning::CalendarLine& line : view.lines) drawLine(painter, line);
+    for (const learning::CalendarText& text : view.labels) drawText(painter, text);
+    for (const learning::CalendarCell& cell : view.cells) {
+      if (cell.day == 0) continue;
+      drawText(painter, cell.dayText);
+      if (cell.countText) drawText(painter, *cell.countText);
+      if (cell.bar) {
+        const learning::CalendarRect& bar = cell.bar->rect;
+        if (bar.right > bar.left && bar.bottom > bar.top) {
+          painter.fillRect(QRect(QPoint(bar.left, bar.top), QPoint(bar.right - 1, bar.bottom - 1)),
+                           toColour(cell.bar->colour));
+        }
+      }
+    }
+  }
+
+ private:
+  // One pixel wide, black; the end point is left out, which for the axis-parallel lines of the
+  // calendar means stopping one pixel short.
+  static void drawLine(QPainter& painter, const learning::CalendarLine& line) {
+    QPen pen(Qt::black, 0, line.dashed ? Qt::DashLine : Qt::SolidLine);
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    int x2 = line.x2;
+    int y2 = line.y2;
+    if (line.y1 == line.y2 && line.x1 != line.x2) x2 += line.x2 > line.x1 ? -1 : 1;
+    if (line.x1 == line.x2 && line.y1 != line.y2) y2 += line.y2 > line.y1 ? -1 : 1;
+    painter.drawLine(line.x1, line.y1, x2, y2);
+  }
+
+  // Opaque text: the box behind the glyphs is white, its top left corner at (x, y).
+  static void drawText(QPainter& painter, const learning::CalendarText& text) {
+    const QFont font = pixelFont(QStringLiteral("Tahoma"), 11, text.bold);
+    const QFontMetrics metrics(font);
+    const QString string = toQString(text.text);
+    painter.fillRect(QRect(text.x, text.y, metrics.horizontalAdvance(string), metrics.height()),
+                     Qt::white);
+    painter.setFont(font);
+    painter.setPen(toColour(text.colour));
+    painter.drawText(text.x, text.y + metrics.ascent(), string);
+  }
+
+  const learning::RepetitionsCalendar& m_calendar;
+  const store::Collection& m_collection;
+};
+
+// ---- About ----
+
+class AboutArea : public QWidget {
+ public:
+  explicit AboutArea(QWidget* parent) : QWidget(parent) { setFixedSize(kAboutWidth, kAboutHeight); }
+
+ protected:
+  void paintEvent(QPaintEvent* /*event*/) override {
+    QPainter painter(this);
+    QFont font = pixelFont(toQString(shell::kAboutFontFace), shell::kAboutFontHeight, false);
+    font.setWeight(static_cast<QFont::Weight>(shell::kAboutFontWeight));
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    for (const shell::AboutLine& line : shell::aboutLines()) {
+      painter.setPen(QColor(static_cast<QRgb>(line.rgb)));
+      painter.drawText(line.x, line.y + metrics.ascent(), toQString(line.text));
+    }
+  }
+};
+
+}  // namespace
+
+int runGetStringDialog(QWidget* parent, std::u16string_view title, std::u16string& text,
+                       store::MessagePort& messages) {
+  const shell::GetStringDialog logic{std::u16string(title), text};
+  QDialog dialog(parent);
+  removeHelpButton(&dialog);
+  dialog.setWindowTitle(toQString(logic.title()));
+  auto* edit = new QLineEdit(toQString(logic.text()), &dialog);
+  edit->selectAll();
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(edit);
+  layout->addWidget(okCancelButtons(&dialog));
+  edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 24);
+
+  const shell::StringAnswer answer = dialog.exec() == QDialog::Accepted
+                                         ? logic.confirm(edit->text().toStdU16String(), messages)
+                                         : logic.cancel();
+  text = answer.text;
+  return answer.length;
+}
+
+int runGoToDialog(QWidget* parent, int start) {
+  const shell::GoToDialog logic(start);
+  QDialog dialog(parent);
+  removeHelpButton(&dialog);
+  dialog.setWindowTitle(toQString(shell::kGoToTitle));
+  auto* label = new QLabel(QStringLiteral("Item:"), &dialog);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* edit = new QLineEdit(toQString(logic.text()), &dialog);
+  makeDigitsOnly(edit);
+  edit->selectAll();
+  label->setBuddy(edit);
+  auto* row = new QHBoxLayout;
+  row->addWidget(label);
+  row->addWidget(edit);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addLayout(row);
+  layout->addWidget(okCancelButtons(&dialog));
+
+  if (dialog.exec() != QDialog::Accepted) return logic.cancel();
+  return logic.confirm(edit->text().toStdU16String());
+}
+
+bool runFontsDialog(QWidget* parent, presentation::FontsDialog& logic) {
+  QDialog dialog(parent);
+  removeHelpButton(&dialog);
+  dialog.setWindowTitle(toQString(presentation::kFontsDialogTitle));
+
+  auto* question = new QRadioButton(QStringLiteral("Question"), &dialog);
+  auto* answer = new QRadioButton(QStringLiteral("Answer"), &dialog);
+  auto* bold = new QCheckBox(QStringLiteral("Bold"), &dialog);
+  FaceList* faces = nullptr;
+  SizeEdit* size = nullptr;
+
+  // Every control shows the logic's state; signals are held while the controls are set so
+  // that setting them is not taken for the user's input.
+  const auto refresh = [&] {
+    const QSignalBlocker holdFaces(faces);
+    const QSignalBlocker holdSize(size);
+    const QSignalBlocker holdBold(bold);
+    question->setChecked(logic.side() == presentation::FontSide::Question);
+    answer->setChecked(logic.side() == presentation::FontSide::Answer);
+    if (const auto selected = logic.selectedFace()) {
+      faces->setCurrentRow(static_cast<int>(*selected));
+      faces->scrollToItem(faces->currentItem());
+    } else {
+      faces->clearSelection();
+    }
+    const QString sizeText = toQString(logic.sizeText());
+    if (size->text() != sizeText) size->setText(sizeText);
+    bold->setChecked(logic.bold());
+  };
+
+  faces = new FaceList(&dialog, [&](const QString& prefix) {
+    if (const auto found = presentation::findFacePrefix(logic.faces(), prefix.toStdU16String())) {
+      logic.selectFace(*found);
+    }
+    refresh();
+  });
+  for (const std::u16string& face : logic.faces()) faces->addItem(toQString(face));
+  faces->setSelectionMode(QAbstractItemView::SingleSelection);
+
+  size = new SizeEdit(&dialog, [&](int steps) {
+    logic.stepSize(steps);
+    refresh();
+  });
+  makeDigitsOnly(size);
+  size->setMaximumWidth(size->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
+
+  auto* up = new QToolButton(&dialog);
+  up->setArrowType(Qt::UpArrow);
+  auto* down = new QToolButton(&dialog);
+  down->setArrowType(Qt::DownArrow);
+  for (QToolButton* arrow : {up, down}) {
+    arrow->setAutoRepeat(true);
+    arrow->setFocusPolicy(Qt::NoFocus);
+    arrow->setFixedSize(16, 11);
+  }
+
+  QObject::connect(faces, &QListWidget::currentRowChanged, &dialog, [&](int row) {
+    if (row >= 0) logic.selectFace(static_cast<std::size_t>(row));
+    refresh();
+  });
+  QObject::connect(size, &QLineEdit::textEdited, &dialog,
+                   [&](const QString& text) { logic.setSizeText(text.toStdU16String()); });
+  QObject::connect(up, &QToolButton::clicked, &dialog, [&] {
+    logic.stepSize(1);
+    refresh();
+  });
+  QObject::connect(down, &QToolButton::clicked, &dialog, [&] {
+    logic.stepSize(-1);
+    refresh();
+  });
+  QObject::connect(bold, &QCheckBox::clicked, &dialog, [&](bool checked) {
+    logic.setBold(checked);
+    refresh();
+  });
+  // A click counts also on the button already checked.
+  QObject::connect(question, &QRadioButton::clicked, &dialog, [&] {
+    logic.clickSide(presentation::FontSide::Question);
+    refresh();
+  });
+  QObject::connect(answer, &QRadioButton::clicked, &dialog, [&] {
+    logic.clickSide(presentation::FontSide::Answer);
+    refresh();
+  });
+
+  auto* nameBox = new QGroupBox(QStringLiteral("Font name"), &dialog);
+  auto* nameLayout = new QVBoxLayout(nameBox);
+  nameLayout->addWidget(faces);
+  faces->setMinimumHeight(faces->fontMetrics().height() * 6);
+
+  auto* arrows = new QVBoxLayout;
+  arrows->setSpacing(0);
+  arrows->addWidget(up);
+  arrows->addWidget(down);
+  auto* sizeRow = new QHBoxLayout;
+  auto* sizeLabel = new QLabel(QStringLiteral("Font size:"), &dialog);
+  sizeLabel->setBuddy(size);
+  sizeRow->addWidget(sizeLabel);
+  sizeRow->addWidget(size);
+  sizeRow->addLayout(arrows);
+  sizeRow->setSpacing(2);
+
+  auto* sides = new QVBoxLayout;
+  sides->addWidget(question);
+  sides->addWidget(answer);
+  auto* properties = new QVBoxLayout;
+  properties->addLayout(sizeRow);
+  properties->addWidget(bold);
+  auto* lower = new QHBoxLayout;
+  lower->addLayout(sides);
+  lower->addStretch();
+  lower->addLayout(properties);
+
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(nameBox);
+  layout->addLayout(lower);
+  layout->addWidget(okCancelButtons(&dialog));
+
+  refresh();
+  faces->setFocus();
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void runCalendarDialog(QWidget* parent, learning::RepetitionsCalendar& calendar,
+                       const store::Collection& collection) {
+  QDialog dialog(parent);
+  removeHelpButton(&dialog);
+  dialog.setWindowTitle(toQString(kCalendarTitle));
+  auto* area = new CalendarArea(&dialog, calendar, collection);
+  auto* previous = new QPushButton(QStringLiteral("<"), &dialog);
+  auto* next = new QPushButton(QStringLiteral(">"), &dialog);
+  auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+  ok->setDefault(true);
+  for (QPushButton* button : {previous, next}) {
+    button->setAutoDefault(false);
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("MM")) + 16);
+  }
+  QObject::connect(previous, &QPushButton::clicked, &dialog, [&] {
+    calendar.showPreviousMonth();
+    area->update();
+  });
+  QObject::connect(next, &QPushButton::clicked, &dialog, [&] {
+    calendar.showNextMonth();
+    area->update();
+  });
+  QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(previous);
+  buttons->addWidget(next);
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(area, 0, Qt::AlignHCenter);
+  layout->addLayout(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  dialog.exec();
+}
+
+void runAboutDialog(QWidget* parent) {
+  QDialog dialog(parent);
+  removeHelpButton(&dialog);
+  dialog.setWindowTitle(toQString(shell::kAboutTitle));
+  auto* row = new QHBoxLayout;
+  const QIcon icon = parent != nullptr ? parent->windowIcon() : QApplication::windowIcon();
+  if (!icon.isNull()) {
+    auto* picture = new QLabel(&dialog);
+    picture->setPixmap(icon.pixmap(32, 32));
+    picture->setAlignment(Qt::AlignTop);
+    row->addWidget(picture);
+  }
+  row->addWidget(new AboutArea(&dialog));
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addLayout(row);
+  layout->addWidget(okButton(&dialog));
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  dialog.exec();
+}
+
+WorkingWindow::WorkingWindow(QWidget* parent) : QDialog(parent) {
+  removeHelpButton(this);
+  setModal(false);
+  setWindowTitle(toQString(kWorkingTitle));
+  auto* wait = new QLabel(toQString(kPleaseWait), this);
+  wait->setAlignment(Qt::AlignCenter);
+  m_line = new QLabel(toQString(kMayTakeAWhile), this);
+  m_line->setAlignment(Qt::AlignCenter);
+  m_line->setMinimumWidth(m_line->fontMetrics().averageCharWidth() * 28);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(wait);
+  layout->addWidget(m_line);
+  show();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void WorkingWindow::setLine(const QString& text) {
+  m_line->setText(text);
+  m_line->repaint();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void showHelpWindow(QWidget* parent, const QString& helpFile) {
+  QWidget* window =
+      parent != nullptr ? parent->findChild<QWidget*>(QLatin1String(kHelpWindowName)) : nullptr;
+  QTextBrowser* browser = nullptr;
+  if (window != nullptr) {
+    browser = window->findChild<QTextBrowser*>();
+  } else {
+    window = new QWidget(parent, Qt::Window);
+    window->setObjectName(QLatin1String(kHelpWindowName));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(toQString(kHelpTitle));
+    browser = new QTextBrowser(window);
+    // Only the local page and its anchors: nothing is fetched from elsewhere.
+    browser->setOpenExternalLinks(false);
+    browser->setOpenLinks(true);
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser);
+    window->resize(560, 640);
+  }
+  browser->setSource(QUrl::fromLocalFile(helpFile));
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+}  // namespace kelvora::qt

@@ -1,0 +1,57 @@
+// The desktop program's small windows: Get string, Go to, Fonts, the repetitions calendar,
+// About, the "Working" progress window and the help window. Each draws the headless logic it
+// is given and hands it the user's input; no decision is taken here.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <string>
+#include <string_view>
+
+#include "learning/repetitions_calendar.h"
+#include "presentation/fonts_dialog.h"
+#include "store/collection.h"
+#include "store/message_port.h"
+
+class QLabel;
+class QWidget;
+
+namespace kelvora::qt {
+
+// Edits text under the caller's title. Returns the number of code units now in text (0 for an
+// empty text); on cancel returns 0 and leaves text as it was. An over-long text is reported
+// through messages and cut.
+int runGetStringDialog(QWidget* parent, std::u16string_view title, std::u16string& text,
+                       store::MessagePort& messages);
+
+// Asks for an item number, opening with start (one-based). Returns the number, -1 on cancel.
+int runGoToDialog(QWidget* parent, int start);
+
+// Runs the Fonts dialog over dialog. Returns true on OK; the caller then calls dialog.ok() with
+// the settings to write.
+bool runFontsDialog(QWidget* parent, presentation::FontsDialog& dialog);
+
+// Shows the calendar of collection, a month at a time, until OK or closing.
+void runCalendarDialog(QWidget* parent, learning::RepetitionsCalendar& calendar,
+                       const store::Collection& collection);
+
+void runAboutDialog(QWidget* parent);
+
+// The modeless progress window of long operations; shown from construction until destroyed.
+class WorkingWindow : public QDialog {
+ public:
+  explicit WorkingWindow(QWidget* parent);
+
+  // Replaces the progress line and paints it before returning, so that it shows while the
+  // caller goes on working without returning to the event loop.
+  void setLine(const QString& text);
+
+ private:
+  QLabel* m_line = nullptr;
+};
+
+// Opens the local HTML page helpFile in a non-modal window owned by parent; a second call
+// brings the open window to the front with that page.
+void showHelpWindow(QWidget* parent, const QString& helpFile);
+
+}  // namespace kelvora::qt

@@ -1,0 +1,649 @@
+// Building the main window's widgets and copying the screen into them.
+#include "shell/qt/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QToolBar>
+#include <algorithm>
+
+#include "learning/statistics.h"
+#include "shell/qt/accelerators.h"
+#include "shell/qt/pane_widgets.h"
+#include "shell/qt/text_conversion.h"
+
+// Our own drawings, kept as XPM source in resources/icons.
+#include "icons/add.xpm"
+#include "icons/calendar.xpm"
+#include "icons/dismiss.xpm"
+#include "icons/edit.xpm"
+#include "icons/forget.xpm"
+#include "icons/kelvora.xpm"
+#include "icons/learn.xpm"
+#include "icons/new.xpm"
+#include "icons/open.xpm"
+#include "icons/remember.xpm"
+
+namespace kelvora::qt {
+namespace {
+
+namespace cmd = shell::cmd;
+using shell::CommandId;
+using shell::Key;
+
+// Commands that show a check mark: the mode, the encoding, HTML and the View sizes.
+bool isCheckable(CommandId id) {
+  return id == cmd::Learn || id == cmd::Edit || id == cmd::Unicode ||
+         id == cmd::CompressedUnicode || id == cmd::Html ||
+         (id >= cmd::StatisticsView && id <= cmd::QaSize25);
+}
+
+QString keySequenceText(CommandId id) {
+  for (const Accelerator& a : kAccelerators) {
+    if (a.command == id) return QKeySequence(Qt::CTRL | a.key).toString();
+  }
+  return {};
+}
+
+// Captions taken from file names show their '&' instead of underlining the next letter.
+QString literalCaption(std::u16string_view text) {
+  QString s = toQString(text);
+  s.replace(QLatin1Char('&'), QStringLiteral("&&"));
+  return s;
+}
+
+void place(QWidget* widget, const shell::Rect& r) {
+  const QRect rect(r.x, r.y, std::max(r.width, 0), std::max(r.height, 0));
+  if (widget->geometry() != rect) widget->setGeometry(rect);
+}
+
+void setLabelText(QLabel* label, std::u16string_view text) {
+  const QString s = toQString(text);
+  if (label->text() != s) label->setText(s);
+}
+
+QFont fontFor(const presentation::EditFont& f, const QFont& base) {
+  QFont font = base;
+  if (!f.face.empty()) font.setFamily(toQString(f.face));
+  if (f.pixelHeight > 0) font.setPixelSize(f.pixelHeight);
+  if (f.weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(f.weight, 1, 1000)));
+  return font;
+}
+
+std::optional<Key> keyOf(const QKeyEvent& e) {
+  if (e.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+    return std::nullopt;
+  }
+  switch (e.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return Key::Enter;
+    case Qt::Key_Escape:
+      return Key::Escape;
+    case Qt::Key_Up:
+      return Key::Up;
+    case Qt::Key_Down:
+      return Key::Down;
+    case Qt::Key_Left:
+      return Key::Left;
+    case Qt::Key_Right:
+      return Key::Right;
+    case Qt::Key_PageUp:
+      return Key::PageUp;
+    case Qt::Key_PageDown:
+      return Key::PageDown;
+    case Qt::Key_Home:
+      return Key::Home;
+    case Qt::Key_End:
+      return Key::End;
+    default:
+      break;
+  }
+  if (e.key() >= Qt::Key_0 && e.key() <= Qt::Key_9) {
+    return static_cast<Key>(static_cast<int>(Key::Digit0) + (e.key() - Qt::Key_0));
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()> collectionFolder)
+    : m_collectionFolder(std::move(collectionFolder)) {
+  setWindowTitle(QStringLiteral("Kelvora"));
+  setWindowIcon(QIcon(QPixmap(kelvora_xpm)));
+  m_area = new QWidget(this);
+  m_area->setObjectName(QStringLiteral("workArea"));
+  m_area->setFocusPolicy(Qt::ClickFocus);
+  setCentralWidget(m_area);
+  buildMenus();
+  resize(initialSize);
+  const shell::ScreenMeasures probe = measures();
+  m_narrow = shell::isNarrowScreen(probe);
+  if (!m_narrow) buildToolbar();
+  buildChildren();
+  m_area->installEventFilter(this);
+
+  m_timer.setInterval(600000);  // 10 minutes
+  connect(&m_timer, &QTimer::timeout, this, [this] { call([this] { m_app->onTimer(); }); });
+  m_cancelDialogs.setInterval(50);
+  connect(&m_cancelDialogs, &QTimer::timeout, this, [this] {
+    if (m_depth == 0) {
+      m_cancelDialogs.stop();
+      close();
+    } else if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      dialog->reject();
+    }
+  });
+}
+
+MainWindow::~MainWindow() = default;
+
+shell::ScreenMeasures MainWindow::measures() const {
+  const QFontMetrics metrics(font());
+  // Before the window is first laid out the work area is the window less its menu bar.
+  const QSize area = m_area->testAttribute(Qt::WA_Resized) || isVisible()
+                         ? m_area->size()
+                         : QSize(width(), height() - menuBar()->sizeHint().height());
+  shell::ScreenMeasures m{metrics.lineSpacing(), metrics.averageCharWidth(), area.width(),
+                          area.height()};
+  // The arrangements keep a menu-bar-high strip free: at the top of the wide one, where our
+  // toolbar goes, and at the foot of the narrow one, which has nothing to put there since the
+  // menu bar is above the work area here.
+  if (m_narrow) m.workHeight += shell::kMenuBarHeight;
+  return m;
+}
+
+void MainWindow::setApplication(shell::Application* app) {
+  m_app = app;
+  if (m_app) {
+    m_app->setMeasures(measures());
+    m_timer.start();
+  } else {
+    m_timer.stop();
+  }
+  render();
+}
+
+QAction* MainWindow::menuAction(CommandId id) const {
+  const auto it = m_menuActions.find(id);
+  return it == m_menuActions.end() ? nullptr : it->second;
+}
+
+QAction* MainWindow::toolbarAction(CommandId id) const {
+  const auto it = m_toolbarActions.find(id);
+  return it == m_toolbarActions.end() ? nullptr : it->second;
+}
+
+// ---- building ----
+
+QAction* MainWindow::addCommand(QMenu* menu, const QString& text, CommandId id) {
+  QAction* action = menu->addAction(text);
+  action->setData(id);
+  action->setCheckable(isCheckable(id));
+  // The accelerator is shown in the menu; the window's shortcut carries it out, so that it
+  // works while the item is greyed as well.
+  if (const QString keys = keySequenceText(id); !keys.isEmpty()) {
+    action->setShortcut(QKeySequence(keys));
+    action->setShortcutContext(Qt::WidgetShortcut);
+  }
+  connect(action, &QAction::triggered, this, [this, id] { command(id); });
+  m_menuActions[id] = action;
+  return action;
+}
+
+void MainWindow::buildMenus() {
+  QMenuBar* bar = menuBar();
+  QMenu* file = bar->addMenu(QStringLiteral("File"));
+  addCommand(file, QStringLiteral("&New..."), cmd::New);
+  addCommand(file, QStringLiteral("&Open..."), cmd::Open);
+  addCommand(file, QStringLiteral("&Close"), cmd::Close);
+  m_recentMenu = file->addMenu(QStringLiteral("Recent"));
+  m_recentMenu->setObjectName(QStringLiteral("recentMenu"));
+  file->addSeparator();
+  QMenu* exchange = file->addMenu(QStringLiteral("Import/Export"));
+  addCommand(exchange, QStringLiteral("Import XML..."), cmd::ImportXml);
+  addCommand(exchange, QStringLiteral("Export XML..."), cmd::ExportXml);
+  exchange->addSeparator();
+  addCommand(exchange, QStringLiteral("Import Q&&A..."), cmd::ImportQa);
+  addCommand(exchange, QStringLiteral("Export Q&&A..."), cmd::ExportQa);
+  file->addSeparator();
+  addCommand(file, QStringLiteral("Reset..."), cmd::Reset);
+  addCommand(file, QStringLiteral("E&xit"), cmd::Exit);
+
+  QMenu* mode = bar->addMenu(QStringLiteral("Mode"));
+  addCommand(mode, QStringLiteral("&Learn"), cmd::Learn);
+  addCommand(mode, QStringLiteral("&Edit"), cmd::Edit);
+  mode->addSeparator();
+  QMenu* encoding = mode->addMenu(QStringLiteral("Encoding"));
+  addCommand(encoding, QStringLiteral("Unicode"), cmd::Unicode);
+  addCommand(encoding, QStringLiteral("Compressed Unicode"), cmd::CompressedUnicode);
+  mode->addSeparator();
+  addCommand(mode, QStringLiteral("HTML"), cmd::Html);
+
+  QMenu* view = bar->addMenu(QStringLiteral("View"));
+  addCommand(view, QStringLiteral("Statistics"), cmd::StatisticsView);
+  view->addSeparator();
+  const char* const sizes[] = {"75", "60", "50", "40", "25"};
+  for (int i = 0; i < 5; ++i) {
+    addCommand(view, QStringLiteral("Q/A size %1%").arg(QLatin1String(sizes[i])),
+               static_cast<CommandId>(cmd::StatisticsView + 1 + i));
+  }
+
+  QMenu* item = bar->addMenu(QStringLiteral("Item"));
+  addCommand(item, QStringLiteral("&Add new"), cmd::AddNew);
+  addCommand(item, QStringLiteral("De&lete"), cmd::Delete);
+  addCommand(item, QStringLiteral("S&wap Q-A"), cmd::SwapQa);
+  item->addSeparator();
+  addCommand(item, QStringLiteral("Forge&t"), cmd::Forget);
+  addCommand(item, QStringLiteral("&Remember"), cmd::Remember);
+  addCommand(item, QStringLiteral("&Dismiss"), cmd::Dismiss);
+  item->addSeparator();
+  addCommand(item, QStringLiteral("&Find..."), cmd::Find);
+  addCommand(item, QStringLiteral("Find &next"), cmd::FindNext);
+  addCommand(item, QStringLiteral("&Go to..."), cmd::GoTo);
+
+  QMenu* misc = bar->addMenu(QStringLiteral("Misc"));
+  addCommand(misc, QStringLiteral("&Fonts..."), cmd::Fonts)->setEnabled(false);
+  addCommand(misc, QStringLiteral("&Calendar..."), cmd::Calendar)->setEnabled(false);
+  misc->addSeparator();
+  addCommand(misc, QStringLiteral("Swap all Q-A..."), cmd::SwapAll)->setEnabled(false);
+
+  QMenu* help = bar->addMenu(QStringLiteral("Help"));
+  addCommand(help, QStringLiteral("&About..."), cmd::About);
+  addCommand(help, QStringLiteral("Help topics..."), cmd::HelpTopics);
+
+  for (const Accelerator& a : kAccelerators) {
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | a.key), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    const CommandId id = a.command;
+    connect(shortcut, &QShortcut::activated, this, [this, id] { command(id); });
+  }
+}
+
+void MainWindow::buildToolbar() {
+  m_toolbar = new QToolBar(m_area);
+  m_toolbar->setObjectName(QStringLiteral("toolbar"));
+  m_toolbar->setIconSize(QSize(16, 16));
+  m_toolbar->setMovable(false);
+  m_toolbar->setFloatable(false);
+  auto button = [this](const char* const* image, const QString& tip, CommandId id) {
+    QAction* action = m_toolbar->addAction(QIcon(QPixmap(image)), tip);
+    action->setData(id);
+    connect(action, &QAction::triggered, this, [this, id] { command(id); });
+    m_toolbarActions[id] = action;
+  };
+  m_toolbar->addSeparator();
+  button(new_xpm, QStringLiteral("New"), cmd::New);
+  button(open_xpm, QStringLiteral("Open"), cmd::Open);
+  m_toolbar->addSeparator();
+  button(learn_xpm, QStringLiteral("Learn"), cmd::Learn);
+  button(edit_xpm, QStringLiteral("Edit"), cmd::Edit);
+  m_toolbar->addSeparator();
+  button(add_xpm, QStringLiteral("Add new"), cmd::AddNew);
+  button(forget_xpm, QStringLiteral("Forget"), cmd::Forget);
+  button(remember_xpm, QStringLiteral("Remember"), cmd::Remember);
+  button(dismiss_xpm, QStringLiteral("Dismiss"), cmd::Dismiss);
+  m_toolbar->addSeparator();
+  button(calendar_xpm, QStringLiteral("Calendar"), cmd::Calendar);
+}
+
+void MainWindow::buildChildren() {
+  // Boxes first, so that the controls inside them lie on top and take the mouse.
+  auto box = [this](const char* title, const char* name) {
+    auto* b = new QGroupBox(QString::fromLatin1(title), m_area);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+  };
+  m_statisticsBox = box("Statistics", "statisticsBox");
+  m_itemBox = box("Item", "itemBox");
+  m_questionBox = box("Question", "questionBox");
+  m_answerBox = box("Answer", "answerBox");
+
+  auto label = [this](const QString& text, const QString& name, Qt::Alignment align) {
+    auto* l = new QLabel(text, m_area);
+    l->setObjectName(name);
+    l->setAlignment(align | Qt::AlignVCenter);
+    return l;
+  };
+  for (int i = 0; i < 2; ++i) {
+    m_titles[i] = label(QString(), QStringLiteral("titleLine%1").arg(i), Qt::AlignLeft);
+  }
+  const Qt::Alignment statisticsAlign = m_narrow ? Qt::AlignRight : Qt::AlignHCenter;
+  for (int i = 0; i < 3; ++i) {
+    m_statisticsLabels[i] = label(toQString(learning::kStatisticsLabels[i]),
+                                  QStringLiteral("statisticsLabel%1").arg(i), Qt::AlignLeft);
+    if (!m_narrow) {
+      m_bars[i] = new QProgressBar(m_area);
+      m_bars[i]->setObjectName(QStringLiteral("statisticsBar%1").arg(i));
+      m_bars[i]->setTextVisible(false);
+    }
+    m_statisticsValues[i] =
+        label(QStringLiteral(" "), QStringLiteral("statisticsValue%1").arg(i), statisticsAlign);
+  }
+  const Qt::Alignment itemAlign = m_narrow ? Qt::AlignRight : Qt::AlignLeft;
+  for (int i = 0; i < 5; ++i) {
+    m_itemLabels[i] = label(QString(), QStringLiteral("itemLabel%1").arg(i), Qt::AlignLeft);
+    m_itemValues[i] = label(QStringLiteral(" "), QStringLiteral("itemValue%1").arg(i), itemAlign);
+  }
+  for (int side = 0; side < 2; ++side) {
+    const bool question = side == 0;
+    auto* edit = new PaneEdit(m_area);
+    edit->setObjectName(question ? QStringLiteral("questionEdit") : QStringLiteral("answerEdit"));
+    auto* browser = new PaneBrowser(m_area, m_collectionFolder);
+    browser->setObjectName(question ? QStringLiteral("questionView")
+                                    : QStringLiteral("answerView"));
+    // Keys belong to the window while an HTML pane is shown, as in learning by keyboard.
+    browser->setFocusPolicy(Qt::NoFocus);
+    browser->hide();
+    m_edits[side] = edit;
+    m_browsers[side] = browser;
+    connect(edit, &QPlainTextEdit::textChanged, this, [this, side] {
+      if (!m_app || m_closed) return;
+      std::u16string text = m_edits[side]->itemText();
+      m_editShown[side] = text;
+      m_app->setEditText(side == 0, std::move(text));
+    });
+    connect(edit, &PaneEdit::focusLost, this, [this, side] { editFocusLost(side); });
+    connect(edit, &PaneEdit::escapePressed, this,
+            [this, side] { m_edits[1 - side]->setFocus(Qt::OtherFocusReason); });
+  }
+}
+
+// ---- entry points ----
+
+void MainWindow::call(const std::function<void()>& entry) {
+  if (!m_app || m_closed) return;
+  ++m_depth;
+  entry();
+  --m_depth;
+  m_selectionPending = true;
+  if (m_depth > 0) {
+    m_renderPending = true;
+    return;
+  }
+  render();
+  if (m_terminating && !m_closed) QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void MainWindow::command(CommandId id) {
+  call([this, id] { m_app->onCommand(id); });
+}
+
+void MainWindow::editFocusLost(int side) {
+  ++m_focusLosses;
+  const CommandId id = side == 0 ? cmd::StoreQuestion : cmd::StoreAnswer;
+  call([this, id] { m_app->onCommand(id, shell::kFocusLost); });
+}
+
+void MainWindow::focusWorkArea() {
+  // A window that is not active changes its focus child without focus events; the edit
+  // control that had the focus hands over its text all the same.
+  QWidget* had = focusWidget();
+  const int before = m_focusLosses;
+  m_area->setFocus(Qt::OtherFocusReason);
+  if (m_focusLosses != before) return;
+  if (had == m_edits[0]) editFocusLost(0);
+  if (had == m_edits[1]) editFocusLost(1);
+}
+
+void MainWindow::openPath(const std::filesystem::path& path) {
+  if (!m_app || m_closed) return;
+  if (m_depth > 0 || QApplication::activeModalWidget() != nullptr) {
+    QTimer::singleShot(250, this, [this, path] { openPath(path); });
+    return;
+  }
+  call([this, &path] { m_app->openPath(path); });
+}
+
+void MainWindow::terminate() {
+  m_terminating = true;
+  if (m_depth == 0) {
+    close();
+  } else {
+    m_cancelDialogs.start();
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!m_closed) {
+    m_timer.stop();
+    m_cancelDialogs.stop();
+    if (m_app) {
+      ++m_depth;
+      m_app->exitSequence();
+      --m_depth;
+    }
+    m_closed = true;
+    emit closed();
+  }
+  event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  QWidget* focus = QApplication::focusWidget();
+  const std::optional<Key> key = keyOf(*event);
+  if ((focus != nullptr && focus != this && focus != m_area) || !key || !m_app) {
+    QMainWindow::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+  call([this, k = *key] { m_app->onKey(k); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_area && event->type() == QEvent::Resize && m_app && !m_closed) {
+    m_app->setMeasures(measures());
+    render();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- rendering ----
+
+void MainWindow::render() {
+  if (!m_app || m_closed) return;
+  if (m_depth > 0) {
+    m_renderPending = true;
+    return;
+  }
+  // Rendering can move the focus out of an edit control, which runs a command; its screen is
+  // rendered in a further round.
+  ++m_depth;
+  for (int round = 0; round < 4; ++round) {
+    m_renderPending = false;
+    const bool selection = m_selectionPending;
+    m_selectionPending = false;
+    renderOnce(selection);
+    if (!m_renderPending) break;
+  }
+  --m_depth;
+}
+
+void MainWindow::renderOnce(bool withSelection) {
+  const shell::Screen& s = m_app->screen();
+  if (m_toolbar) place(m_toolbar, {0, 0, m_area->width(), shell::kMenuBarHeight});
+  renderPanels(s);
+  renderPane(s, 0);
+  renderPane(s, 1);
+  renderButtons(s);
+  renderMenus(s);
+  if (withSelection) applySelection(s);
+}
+
+void MainWindow::moveFocusOut(QWidget* widget) {
+  if (widget->hasFocus()) m_area->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::renderPanels(const shell::Screen& s) {
+  const shell::Layout& l = s.layout;
+  const learning::StatisticsPanel& st = s.statistics;
+  const bool shown = st.visible;
+  place(m_statisticsBox, l.statisticsBox);
+  place(m_itemBox, l.itemBox);
+  m_statisticsBox->setVisible(shown);
+  m_itemBox->setVisible(shown);
+  for (int i = 0; i < 2; ++i) {
+    place(m_titles[i], l.titleLines[i]);
+    setLabelText(m_titles[i], st.titleLines[i]);
+    m_titles[i]->setVisible(shown);
+  }
+  for (int i = 0; i < 3; ++i) {
+    const shell::StatisticsRow& row = l.statisticsRows[i];
+    place(m_statisticsLabels[i], row.label);
+    place(m_statisticsValues[i], row.value);
+    setLabelText(m_statisticsValues[i], st.statisticsValues[i]);
+    m_statisticsLabels[i]->setVisible(shown);
+    m_statisticsValues[i]->setVisible(shown);
+    if (m_bars[i]) {
+      if (row.bar) place(m_bars[i], *row.bar);
+      const learning::ProgressBar& bar = st.bars[i];
+      if (m_bars[i]->maximum() != bar.maximum) m_bars[i]->setRange(0, std::max(bar.maximum, 0));
+      if (m_bars[i]->value() != bar.position) m_bars[i]->setValue(bar.position);
+      m_bars[i]->setVisible(shown && row.bar.has_value());
+    }
+  }
+  for (int i = 0; i < 5; ++i) {
+    place(m_itemLabels[i], l.itemRows[i].label);
+    place(m_itemValues[i], l.itemRows[i].value);
+    setLabelText(m_itemLabels[i], st.itemLabels[i]);
+    setLabelText(m_itemValues[i], st.itemValues[i]);
+    m_itemLabels[i]->setVisible(shown);
+    m_itemValues[i]->setVisible(shown);
+  }
+}
+
+void MainWindow::renderPane(const shell::Screen& s, int side) {
+  const bool question = side == 0;
+  const std::u16string& text = question ? s.panes.question : s.panes.answer;
+  place(question ? m_questionBox : m_answerBox,
+        question ? s.layout.questionBox : s.layout.answerBox);
+  const shell::Rect& rect = question ? s.layout.questionPane : s.layout.answerPane;
+  PaneEdit* edit = m_edits[side];
+  PaneBrowser* browser = m_browsers[side];
+  place(edit, rect);
+  place(browser, rect);
+  const QFont font = fontFor(question ? s.questionFont : s.answerFont, this->font());
+  if (edit->font() != font) edit->setFont(font);
+  if (edit->isReadOnly() == s.editEnabled) edit->setReadOnly(!s.editEnabled);
+  if (!s.html) {
+    if (text != m_editShown[side]) {
+      const QSignalBlocker blocker(edit);
+      edit->setPlainText(toDisplayText(text));
+      m_editShown[side] = text;
+    }
+    moveFocusOut(browser);
+    browser->hide();
+    edit->show();
+    return;
+  }
+  const std::u16string& style = question ? s.questionStyle : s.answerStyle;
+  if (!m_htmlValid[side] || text != m_htmlShown[side] || style != m_styleShown[side]) {
+    browser->document()->setDefaultStyleSheet(toQString(style));
+    browser->setHtml(toQString(text));
+    m_htmlShown[side] = text;
+    m_styleShown[side] = style;
+    m_htmlValid[side] = true;
+  }
+  moveFocusOut(edit);
+  edit->hide();
+  browser->show();
+}
+
+void MainWindow::renderButtons(const shell::Screen& s) {
+  if (!m_buttonsValid || s.buttons != m_shownButtons) {
+    // The clicked button may be among these: it goes once its click has been handled.
+    for (QPushButton* b : m_buttons) {
+      moveFocusOut(b);
+      b->hide();
+      b->deleteLater();
+    }
+    m_buttons.clear();
+    for (std::size_t j = 0; j < s.buttons.buttons.size(); ++j) {
+      const shell::SoftButton& sb = s.buttons.buttons[j];
+      auto* b = new QPushButton(literalCaption(sb.caption), m_area);
+      b->setObjectName(QStringLiteral("softButton%1").arg(j));
+      b->setProperty("commandId", sb.id);
+      b->setAutoDefault(false);
+      if (static_cast<int>(j) == s.buttons.defaultIndex) {
+        b->setDefault(true);
+        QFont bold = b->font();
+        bold.setBold(true);
+        b->setFont(bold);
+      }
+      const CommandId id = sb.id;
+      connect(b, &QPushButton::clicked, this, [this, id] { command(id); });
+      m_buttons.push_back(b);
+    }
+    m_shownButtons = s.buttons;
+    m_buttonsValid = true;
+  }
+  for (std::size_t j = 0; j < m_buttons.size(); ++j) {
+    if (j < s.buttonRects.size()) place(m_buttons[j], s.buttonRects[j]);
+    m_buttons[j]->show();
+  }
+}
+
+void MainWindow::renderMenus(const shell::Screen& s) {
+  for (const auto& [id, action] : m_menuActions) {
+    const bool enabled = s.menus.enabled(id);
+    if (action->isEnabled() != enabled) action->setEnabled(enabled);
+    if (action->isCheckable() && action->isChecked() != s.menus.checked(id)) {
+      action->setChecked(s.menus.checked(id));
+    }
+  }
+  for (const auto& [id, action] : m_toolbarActions) {
+    const auto it = s.menus.toolbarEnabled.find(id);
+    const bool enabled = it == s.menus.toolbarEnabled.end() || it->second;
+    if (action->isEnabled() != enabled) action->setEnabled(enabled);
+  }
+  if (s.menus.recent != m_shownRecent || m_recentMenu->isEmpty()) {
+    m_recentMenu->clear();
+    for (const shell::RecentMenuItem& item : s.menus.recent) {
+      QAction* action = m_recentMenu->addAction(literalCaption(item.text));
+      action->setData(item.id);
+      action->setEnabled(item.enabled);
+      const CommandId id = item.id;
+      connect(action, &QAction::triggered, this, [this, id] { command(id); });
+    }
+    m_shownRecent = s.menus.recent;
+  }
+}
+
+void MainWindow::applySelection(const shell::Screen& s) {
+  if (!s.selection || s.html) return;
+  const shell::Screen::Selection& sel = *s.selection;
+  const std::u16string& text = sel.question ? s.panes.question : s.panes.answer;
+  // The edit control holds each CR LF as one line break.
+  auto shown = [&text](std::size_t at) {
+    at = std::min(at, text.size());
+    std::size_t breaks = 0;
+    for (std::size_t i = 0; i < at && i + 1 < text.size(); ++i) {
+      if (text[i] == u'\r' && text[i + 1] == u'\n') ++breaks;
+    }
+    return static_cast<int>(at - breaks);
+  };
+  PaneEdit* edit = m_edits[sel.question ? 0 : 1];
+  QTextCursor cursor = edit->textCursor();
+  cursor.setPosition(shown(sel.start));
+  cursor.setPosition(shown(sel.start + sel.length), QTextCursor::KeepAnchor);
+  edit->setTextCursor(cursor);
+  edit->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace kelvora::qt

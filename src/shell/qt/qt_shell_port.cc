@@ -1,0 +1,145 @@
+// The Qt implementations of the platform operations.
+#include "shell/qt/qt_shell_port.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+
+#include "shell/qt/dialogs.h"
+#include "shell/qt/main_window.h"
+#include "shell/qt/text_conversion.h"
+
+namespace kelvora::qt {
+namespace {
+
+const QString kCaption = QStringLiteral("Kelvora CE");
+
+}  // namespace
+
+QStringList nameFilters(const shell::FileDialog& dialog) {
+  QStringList filters;
+  for (const auto& [description, pattern] : dialog.filters) {
+    QString desc = toQString(description);
+    QString pat = toQString(pattern);
+    if (pat == QStringLiteral("*.*")) {
+      pat = QStringLiteral("*");
+      desc.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
+    }
+    // Descriptions that already end with their pattern in brackets are filters as they stand.
+    if (!desc.endsWith(QLatin1Char(')'))) desc += QStringLiteral(" (") + pat + QLatin1Char(')');
+    filters << desc;
+  }
+  return filters;
+}
+
+QtShellPort::QtShellPort(MainWindow& window, const std::filesystem::path& startFolder)
+    : m_window(window), m_folder(pathToQString(startFolder)) {}
+
+QtShellPort::~QtShellPort() { delete m_working.data(); }
+
+void QtShellPort::showMessage(std::u16string_view text, store::MessageKind kind) {
+  QMessageBox box(
+      kind == store::MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
+      kCaption, toDisplayText(text), QMessageBox::Ok, &m_window);
+  box.exec();
+}
+
+bool QtShellPort::askYesNo(std::u16string_view question) {
+  QMessageBox box(QMessageBox::NoIcon, kCaption, toDisplayText(question),
+                  QMessageBox::Yes | QMessageBox::No, &m_window);
+  box.setDefaultButton(QMessageBox::Yes);
+  box.exec();
+  return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
+bool QtShellPort::show() {
+  if (!m_working) {
+    m_working = new WorkingWindow(&m_window);
+    // The main window keeps the activation, and an edit control its focus, while it works.
+    m_working->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_working->show();
+  }
+  return true;
+}
+
+void QtShellPort::hide() {
+  const bool wasActive = m_working && m_working->isActiveWindow();
+  delete m_working.data();
+  if (wasActive) m_window.activateWindow();
+}
+
+void QtShellPort::setLine(std::u16string_view text) {
+  if (m_working) m_working->setLine(toQString(text));
+}
+
+std::optional<std::filesystem::path> QtShellPort::runFileDialog(const shell::FileDialog& d,
+                                                                bool save,
+                                                                const QString& proposed) {
+  QFileDialog dialog(&m_window, toQString(d.title), m_folder);
+  dialog.setNameFilters(nameFilters(d));
+  dialog.setDefaultSuffix(toQString(d.defaultExtension));
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  // An open dialog whose file need not exist (New) takes a new name as well.
+  dialog.setFileMode(d.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !d.askBeforeOverwrite);
+  if (!proposed.isEmpty()) dialog.selectFile(proposed);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QString chosen = dialog.selectedFiles().constFirst();
+  m_folder = QFileInfo(chosen).absolutePath();
+  return qStringToPath(chosen);
+}
+
+std::optional<std::filesystem::path> QtShellPort::pickOpenFile(const shell::FileDialog& dialog) {
+  return runFileDialog(dialog, false, {});
+}
+
+std::optional<std::filesystem::path> QtShellPort::pickSaveFile(
+    const shell::FileDialog& dialog, const std::filesystem::path& proposed) {
+  QString name = pathToQString(proposed);
+  if (!name.isEmpty() && !dialog.defaultExtension.empty()) {
+    name += QLatin1Char('.') + toQString(dialog.defaultExtension);
+  }
+  return runFileDialog(dialog, true, name);
+}
+
+int QtShellPort::askString(std::u16string_view title, std::u16string& text) {
+  return runGetStringDialog(&m_window, title, text, *this);
+}
+
+int QtShellPort::askNumber(int start) { return runGoToDialog(&m_window, start); }
+
+bool QtShellPort::runFontsDialog(presentation::FontsDialog& dialog) {
+  return qt::runFontsDialog(&m_window, dialog);
+}
+
+std::vector<std::u16string> QtShellPort::fontFamilies() {
+  std::vector<std::u16string> families;
+  for (const QString& family : QFontDatabase::families()) families.push_back(toU16(family));
+  return families;
+}
+
+void QtShellPort::runCalendar(learning::RepetitionsCalendar& calendar,
+                              const store::Collection& collection) {
+  runCalendarDialog(&m_window, calendar, collection);
+}
+
+void QtShellPort::runAbout() { runAboutDialog(&m_window); }
+
+void QtShellPort::focusMainWindow() { m_window.focusWorkArea(); }
+
+void QtShellPort::softKeyboard(bool) {}
+
+void QtShellPort::launch(std::u16string_view program, std::u16string_view argument) {
+  if (program.empty()) {
+    showHelpWindow(&m_window, toQString(argument));
+    return;
+  }
+  QProcess::startDetached(toQString(program), {toQString(argument)});
+}
+
+void QtShellPort::requestClose() { m_window.close(); }
+
+}  // namespace kelvora::qt

@@ -1,0 +1,197 @@
+// The desktop window on the offscreen platform: its widgets show exactly the command layer's
+// screen, clicks and typing reach the layer, closing writes everything, and a second start of
+// the program hands over to the first.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLocalSocket>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+
+#include "fake_shell_port.h"
+#include "fixed_clock.h"
+#include "learning/random.h"
+#include "platform/posix_file_system.h"
+#include "shell/application.h"
+#include "shell/qt/main_window.h"
+#include "shell/qt/pane_widgets.h"
+#include "store/collection_opening.h"
+#include "temp_dir.h"
+
+namespace kelvora::qt {
+namespace {
+
+QString qs(const std::u16string& s) { return QString::fromStdU16String(s); }
+
+// A window over a collection of three new items on disk, with a port that answers Yes and
+// picks the files it is given.
+struct Session {
+  fakes::TempDir dir;
+  platform::PosixFileSystem files;
+  fakes::FakeShellPort port;
+  fakes::FixedClock clock{learning::CalendarDate{2004, 8, 14}};
+  store::Collection collection{files, port, [this] { return learning::today(clock); }};
+  learning::LinearRandom random;
+  MainWindow window;
+  std::unique_ptr<shell::Application> app;
+
+  explicit Session(QSize size) : window(size, [this] { return dir.path(); }) {
+    store::createCollection(collection, dir / "deck");
+    for (std::uint16_t p = 0; p < 3; ++p) {
+      collection.header.itemCount = p + 1;
+      collection.table[p].recordOffset = store::kNoRecord;
+      collection.currentPosition = p;
+      collection.readItem(p);
+      collection.loaded.question = u"question " + std::u16string(1, u'0' + p);
+      collection.loaded.answer = u"answer " + std::u16string(1, u'0' + p);
+      collection.loaded.itemModified = true;
+    }
+    collection.closeCollection();
+    shell::ApplicationConfig config;
+    config.measures = window.measures();
+    config.narrowScreen = window.narrowScreen();
+    app = std::make_unique<shell::Application>(collection, port, random, clock, nullptr, config);
+    window.setApplication(app.get());
+    // As the desktop port does: the work area takes the focus, and an edit control that had it
+    // hands its text over.
+    port.onFocus = [this] { window.focusWorkArea(); };
+    app->start();
+    window.render();
+    window.show();
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    port.files = {dir / "deck.kdb"};
+    window.menuAction(shell::cmd::Open)->trigger();
+  }
+
+  // The window closes (running the exit sequence) while the layer it calls still exists.
+  ~Session() {
+    window.close();
+    window.setApplication(nullptr);
+  }
+
+  void click(const QString& caption) {
+    for (QPushButton* b : window.softButtons()) {
+      if (b->text() == caption) {
+        QTest::mouseClick(b, Qt::LeftButton);
+        return;
+      }
+    }
+    QFAIL(qPrintable("no soft button " + caption));
+  }
+
+  // Every widget shows what the screen holds.
+  void checkWidgetsMirrorTheScreen() {
+    const shell::Screen& s = app->screen();
+    QCOMPARE(window.softButtons().size(), s.buttons.buttons.size());
+    for (std::size_t i = 0; i < s.buttons.buttons.size(); ++i) {
+      QPushButton* b = window.softButtons()[i];
+      QCOMPARE(b->text(), qs(s.buttons.buttons[i].caption));
+      QCOMPARE(b->isDefault(), static_cast<int>(i) == s.buttons.defaultIndex);
+      QCOMPARE(b->geometry(), QRect(s.buttonRects[i].x, s.buttonRects[i].y, s.buttonRects[i].width,
+                                    s.buttonRects[i].height));
+    }
+    if (!s.html) {
+      QCOMPARE(window.edit(true)->toPlainText().replace("\n", "\r\n"), qs(s.panes.question));
+      QCOMPARE(window.edit(false)->toPlainText().replace("\n", "\r\n"), qs(s.panes.answer));
+    }
+    const auto& pane = s.layout.questionPane;
+    QCOMPARE(window.edit(true)->geometry(), QRect(pane.x, pane.y, pane.width, pane.height));
+    for (shell::CommandId id :
+         {shell::cmd::Close, shell::cmd::Learn, shell::cmd::AddNew, shell::cmd::Forget,
+          shell::cmd::Remember, shell::cmd::Dismiss, shell::cmd::Delete, shell::cmd::Find,
+          shell::cmd::SwapAll, shell::cmd::Unicode, shell::cmd::Html}) {
+      QCOMPARE(window.menuAction(id)->isEnabled(), s.menus.enabled(id));
+      QCOMPARE(window.menuAction(id)->isChecked(), s.menus.checked(id));
+    }
+  }
+};
+
+class GuiTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void bothArrangements() {
+    Session wide(QSize(640, 480));
+    QVERIFY(!wide.window.narrowScreen());
+    QVERIFY(wide.window.toolbar() && wide.window.toolbar()->isVisible());
+    wide.checkWidgetsMirrorTheScreen();
+    Session narrow(QSize(480, 640));
+    QVERIFY(narrow.window.narrowScreen());
+    QVERIFY(!narrow.window.toolbar() || !narrow.window.toolbar()->isVisible());
+    narrow.checkWidgetsMirrorTheScreen();
+  }
+
+  void learningThroughWidgets() {
+    Session s(QSize(640, 480));
+    s.click("Learn");
+    QCOMPARE(s.app->mode(), shell::AppMode::LearnQuestion);
+    s.checkWidgetsMirrorTheScreen();
+    s.click("Show answer");
+    s.checkWidgetsMirrorTheScreen();
+    s.click("Good");
+    QCOMPARE(s.app->mode(), shell::AppMode::LearnQuestion);
+    QCOMPARE(s.collection.counters.memorizedCount, 1);
+    QTest::keyClick(&s.window, Qt::Key_Return);
+    QTest::keyClick(&s.window, Qt::Key_0);
+    QCOMPARE(s.collection.counters.drillCount, 1);
+    s.checkWidgetsMirrorTheScreen();
+  }
+
+  void editingThroughWidgetsAndClosingWritesIt() {
+    Session s(QSize(640, 480));
+    s.click("Edit");
+    QCOMPARE(s.app->mode(), shell::AppMode::Edit);
+    QPlainTextEdit* question = s.window.edit(true);
+    question->setFocus();
+    question->selectAll();
+    QTest::keyClicks(question, "typed line");
+    QTest::keyClick(question, Qt::Key_Return);
+    QTest::keyClicks(question, "second");
+    s.click("Next");  // leaving the control hands its text over
+    s.checkWidgetsMirrorTheScreen();
+    s.window.close();
+    QVERIFY(store::openCollection(s.collection, s.dir / "deck"));
+    s.collection.currentPosition = 0;
+    QVERIFY(s.collection.readItem(0));
+    QCOMPARE(qs(s.collection.loaded.question), QString("typed line\r\nsecond"));
+  }
+
+  void secondStartHandsOverToTheFirst() {
+    fakes::TempDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.path().string()));
+    // A display of this test's own, so that no other copy of the program answers.
+    env.insert("DISPLAY", QString(":kelvora-test-%1").arg(QCoreApplication::applicationPid()));
+    env.remove("WAYLAND_DISPLAY");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(KELVORA_GUI_PATH, {});
+    QVERIFY(first.waitForStarted());
+    QProcess second;
+    second.setProcessEnvironment(env);
+    bool handedOver = false;
+    for (int attempt = 0; attempt < 50 && !handedOver; ++attempt) {
+      QTest::qWait(100);
+      second.start(KELVORA_GUI_PATH, {});
+      QVERIFY(second.waitForFinished(5000));
+      handedOver = second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0 &&
+                   first.state() == QProcess::Running;
+    }
+    QVERIFY(handedOver);
+    first.terminate();  // SIGTERM runs the exit sequence
+    QVERIFY(first.waitForFinished(5000));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 0);
+  }
+};
+
+}  // namespace
+}  // namespace kelvora::qt
+
+QTEST_MAIN(kelvora::qt::GuiTest)
+#include "gui_test.moc"
