@@ -97,6 +97,22 @@ TEST(Search, FindIsCaseSensitiveSelectsTheMatchAndFindNextWraps) {
   EXPECT_EQ(f.port.shown.size(), 1u);
 }
 
+TEST(Search, AnEditPendingInTheControlIsTakenOverBeforeOtherItemsAreRead) {
+  Fixture f{ItemStatus::Pending, ItemStatus::Pending};
+  f.app.onCommand(cmd::EditButton);
+  // The accelerator arrives while the question control still holds the focus and the text.
+  f.port.onFocus = [&f] { f.app.onCommand(cmd::StoreQuestion, kFocusLost); };
+  f.app.setEditText(true, u"typed into the first");
+  f.port.strings = {u"q1"};
+  f.app.onCommand(cmd::Find);
+  EXPECT_EQ(f.c.currentPosition, 1);
+  EXPECT_EQ(f.app.screen().panes.question, u"q1");
+  f.port.onFocus = nullptr;
+  f.c.currentPosition = 0;
+  ASSERT_TRUE(f.c.readItem(0));
+  EXPECT_EQ(f.c.loaded.question, u"typed into the first");
+}
+
 TEST(GoTo, TakesANumberAsAnIdWhileItemsCarryIdsElseAsAPlace) {
   struct Case {
     std::uint32_t firstId;
