@@ -10,6 +10,7 @@
 
 #include "cli_options.h"
 #include "exchange/exchange_commands.h"
+#include "fixed_time_clock.h"
 #include "item_listing.h"
 #include "learning/clock.h"
 #include "platform/posix_file_system.h"
@@ -24,16 +25,6 @@
 namespace {
 
 using namespace kelvora;
-
-class FixedClock final : public learning::Clock {
- public:
-  explicit FixedClock(learning::LocalTime time) : m_time(time) {}
-  learning::CalendarDate localDate() const override { return m_time.date; }
-  learning::LocalTime localTime() const override { return m_time; }
-
- private:
-  learning::LocalTime m_time;
-};
 
 int usageError(const std::string& message) {
   std::fprintf(stderr, "kelvora-cli: %s\n\n%s", message.c_str(), cli::kCliUsage);
@@ -81,8 +72,8 @@ struct Context {
   const cli::CliOptions& options;
   platform::PosixFileSystem files;
   platform::SystemClock systemClock;
-  FixedClock dateClock;
-  FixedClock nowClock;
+  cli::FixedTimeClock dateClock;
+  cli::FixedTimeClock nowClock;
   cli::TerminalMessages messages;
   store::Collection collection;
 };

@@ -8,6 +8,7 @@
 #include <deque>
 #include <map>
 
+#include "fixed_time_clock.h"
 #include "item_listing.h"
 #include "learning/random.h"
 #include "platform/posix_file_system.h"
@@ -163,16 +164,6 @@ class ScriptPort final : public shell::ShellPort {
   }
 
   std::FILE* m_out;
-};
-
-class FixedClock final : public learning::Clock {
- public:
-  explicit FixedClock(learning::LocalTime time) : m_time(time) {}
-  learning::CalendarDate localDate() const override { return m_time.date; }
-  learning::LocalTime localTime() const override { return m_time; }
-
- private:
-  learning::LocalTime m_time;
 };
 
 const std::map<std::string, shell::Key>& keyNames() {
@@ -333,7 +324,7 @@ int runScript(std::istream& script, std::FILE* out, const ScriptOptions& options
   learning::LocalTime fixed{options.today.value_or(learning::CalendarDate{1980, 1, 1}), 0, 0};
   if (options.now) fixed = *options.now;
   if (options.today) fixed.date = *options.today;
-  FixedClock fixedClock(fixed);
+  FixedTimeClock fixedClock(fixed);
   const learning::Clock& clock = (options.today || options.now)
                                      ? static_cast<const learning::Clock&>(fixedClock)
                                      : systemClock;
