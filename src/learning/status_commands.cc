@@ -9,9 +9,6 @@ using store::ItemStatus;
 
 namespace {
 
-void lower(std::uint16_t& counter) {
-  if (counter > 0) --counter;
-}
 void raise(std::uint16_t& counter) {
   if (counter < 0xFFFF) ++counter;
 }
@@ -40,24 +37,7 @@ void applyStatusCommand(store::Collection& c, StatusCommand command, bool learni
   if (!c.messages().askYesNo(questionFor(command))) return;
 
   store::CollectionCounters& n = c.counters;
-  switch (static_cast<ItemStatus>(old)) {
-    case ItemStatus::Memorized:
-      lower(n.memorizedCount);
-      break;
-    case ItemStatus::Drill:
-      lower(n.drillCount);
-      lower(n.memorizedCount);
-      break;
-    case ItemStatus::Outstanding:
-      lower(n.outstandingCount);
-      lower(n.memorizedCount);
-      break;
-    case ItemStatus::Dismissed:
-      lower(n.dismissedCount);
-      break;
-    default:
-      break;
-  }
+  store::uncountStatus(n, old);
 
   store::ItemRecordHeader& h = c.loaded.header;
   ItemStatus status = ItemStatus::Pending;

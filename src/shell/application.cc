@@ -592,28 +592,7 @@ void Application::deleteItem() {
   }
   if (!m_c.messages().askYesNo(u"DELETE this element?")) return;
   store::ItemIndexEntry& entry = m_c.table[m_c.currentPosition];
-  store::CollectionCounters& n = m_c.counters;
-  auto lower = [](std::uint16_t& v) {
-    if (v > 0) --v;
-  };
-  switch (static_cast<store::ItemStatus>(entry.status)) {
-    case store::ItemStatus::Memorized:
-      lower(n.memorizedCount);
-      break;
-    case store::ItemStatus::Drill:
-      lower(n.drillCount);
-      lower(n.memorizedCount);
-      break;
-    case store::ItemStatus::Outstanding:
-      lower(n.outstandingCount);
-      lower(n.memorizedCount);
-      break;
-    case store::ItemStatus::Dismissed:
-      lower(n.dismissedCount);
-      break;
-    default:
-      break;
-  }
+  store::uncountStatus(m_c.counters, entry.status);
   entry.status = store::code(store::ItemStatus::Deleted);
   m_c.loaded.header.status = entry.status;
   m_c.writeItem(m_c.currentPosition);

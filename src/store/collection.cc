@@ -49,6 +49,30 @@ void Collection::recount() {
   m_events->countersChanged();
 }
 
+void uncountStatus(CollectionCounters& n, std::uint8_t status) {
+  auto lower = [](std::uint16_t& counter) {
+    if (counter > 0) --counter;
+  };
+  switch (static_cast<ItemStatus>(status)) {
+    case ItemStatus::Memorized:
+      lower(n.memorizedCount);
+      break;
+    case ItemStatus::Drill:
+      lower(n.drillCount);
+      lower(n.memorizedCount);
+      break;
+    case ItemStatus::Outstanding:
+      lower(n.outstandingCount);
+      lower(n.memorizedCount);
+      break;
+    case ItemStatus::Dismissed:
+      lower(n.dismissedCount);
+      break;
+    default:
+      break;
+  }
+}
+
 void Collection::compactTable() {
   std::uint16_t kept = 0;
   for (std::uint16_t p = 0; p < header.itemCount; ++p) {
