@@ -48,7 +48,7 @@ struct Bench {
       }
       if (p % 4 == 0) c.loaded.answer += u" (caf\u00E9)";
       if (p % 3 == 0) c.loaded.header.setItemId(p + 1000u);
-      c.writeItem(p);
+      (void)c.writeItem(p);
     }
   }
 

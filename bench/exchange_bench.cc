@@ -21,7 +21,7 @@ const char* suffix(ExchangeKind kind) { return kind == ExchangeKind::Xml ? ".xml
 void exportBench(benchmark::State& state, ExchangeKind kind) {
   Bench b;
   b.createFilled("source");
-  b.c.closeCollection();
+  (void)b.c.closeCollection();
   const auto out = b.dir / (std::string("out") + suffix(kind));
   for (auto _ : state) {
     if (!exchange::exportCollection(b.c, kind, b.dir / "source", out, kNow)) {
@@ -41,7 +41,7 @@ void exportBench(benchmark::State& state, ExchangeKind kind) {
 void importBench(benchmark::State& state, ExchangeKind kind) {
   Bench b;
   b.createFilled("source");
-  b.c.closeCollection();
+  (void)b.c.closeCollection();
   exchange::exportCollection(b.c, kind, b.dir / "source",
                              b.dir / (std::string("in") + suffix(kind)), kNow);
   for (auto _ : state) {

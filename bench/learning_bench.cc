@@ -23,7 +23,7 @@ void BM_LearningPass30000(benchmark::State& state) {
   {
     bench::Bench b;
     b.createFilled("deck");
-    b.c.closeCollection();
+    (void)b.c.closeCollection();
     std::filesystem::copy_file(b.dir / "deck.kdb", dir / "deck.kdb");
     std::filesystem::copy_file(b.dir / "deck.kbi", dir / "deck.kbi");
   }
@@ -55,7 +55,7 @@ BENCHMARK(BM_LearningPass30000)->Unit(benchmark::kMillisecond)->Iterations(2);
 void BM_FindAbsent30000(benchmark::State& state) {
   bench::Bench b;
   b.createFilled("deck");
-  b.c.closeCollection();
+  (void)b.c.closeCollection();
   fakes::FakeShellPort port;
   fakes::FixedClock clock{learning::CalendarDate{2004, 8, 14}};
   store::Collection c{b.files, port, [&clock] { return learning::today(clock); }};

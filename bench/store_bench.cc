@@ -80,7 +80,7 @@ void BM_Rebuild30000WithDeadRecords(benchmark::State& state) {
       b.c.currentPosition = p;
       b.c.readItem(p);
       b.c.loaded.answer += u" (grown)";
-      b.c.writeItem(p);
+      (void)b.c.writeItem(p);
     }
   }
   for (auto _ : state) benchmark::DoNotOptimize(b.c.rebuildIndex());

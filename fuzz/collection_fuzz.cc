@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       c.loaded.itemModified = true;
     }
   }
-  c.closeCollection();
+  (void)c.closeCollection();
   store::openCollection(c, "/f");
-  c.closeCollection();
+  (void)c.closeCollection();
   return 0;
 }

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     exchange::importXmlItems(*in, sink, c.today(), c.progress);
     sink.finish();
   }
-  c.closeCollection();
+  (void)c.closeCollection();
 
   std::u16string text;
   for (std::size_t i = 0; i + 1 < size; i += 2) {

@@ -9,7 +9,9 @@
 #include "exchange/qa_reader.h"
 #include "exchange/qa_writer.h"
 #include "exchange/xml_reader.h"
+#include "store/atomic_file.h"
 #include "store/file_error.h"
+#include "store/settings.h"
 #include "store/text_stream.h"
 
 namespace kelvora::exchange {
@@ -18,7 +20,7 @@ namespace {
 // The end of either operation, successful or not: the collection closed, the progress window
 // gone, the statistics shown again.
 void finish(store::Collection& c) {
-  c.closeCollection();
+  (void)c.closeCollection();  // a failure was reported, and the journal keeps the change
   c.progress.closeProgress();
   c.events().countersChanged();
 }
@@ -39,24 +41,42 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
       store::withSuffix(base, kind == ExchangeKind::Xml ? ".xml" : ".txt"), &error);
   if (!source) return fail(c, error);
   store::TextReader in(std::move(source));
-  if (!c.openFiles(base, true)) return fail(c, store::OpenError::Other);
+  // The collection at base is held from here on, so no other program has it open while it is
+  // replaced, and its files stay exactly as they are until the new texts are complete.
+  const bool textsExisted = c.files().exists(store::textsPath(base));
+  const bool indexExisted = c.files().exists(store::indexPath(base));
+  if (!c.openForReplacing(base)) return fail(c, store::OpenError::Other);
 
   c.header = store::IndexHeader{};
   std::fill(c.table.begin(), c.table.end(), store::ItemIndexEntry{});
   c.loaded.header = store::ItemRecordHeader{};
   bool ok;
   std::size_t replaced;
+  int sinkError;
   {
     ImportSink sink(c);
     ok = kind == ExchangeKind::Xml ? importXmlItems(in, sink, c.today(), c.progress)
                                    : importQaItems(in, sink, counts, c.progress);
+    // A source that could not be read to its end is not imported in part.
+    if (in.failed()) ok = false;
     ok = sink.finish() && ok;
     replaced = sink.replacedUnits();
+    sinkError = sink.error();
   }
-  if (ok) {
-    finish(c);
+  if (ok && c.settings.settingsChanged &&
+      !store::writeSettings(c.settings, c.files(), base)) {
+    ok = false;
+  }
+  if (ok) ok = c.installImportedTexts();
+  if (!ok) {
+    c.closeWithoutWriting();
+    // Files that only the attempt created go again: a failed import leaves the folder as it was.
+    if (!textsExisted) (void)c.files().remove(store::textsPath(base));
+    if (!indexExisted) (void)c.files().remove(store::indexPath(base));
+    (void)c.files().remove(store::temporaryPathFor(store::textsPath(base)));
+    fail(c, store::openErrorFor(sinkError));
   } else {
-    fail(c, store::OpenError::Other);
+    finish(c);
   }
   if (replaced > 0) {
     c.messages().showMessage(kReplacedCharactersNotice, store::MessageKind::Information);
@@ -68,37 +88,33 @@ bool exportCollection(store::Collection& c, ExchangeKind kind, const std::filesy
                       const std::filesystem::path& exportPath, const XmlTime& now) {
   c.progress.openProgress();
   QaCounts counts;
+  // The collection is held before the target is touched: a collection in use elsewhere is
+  // refused with an earlier export at that path unharmed.
+  if (!c.openFiles(base)) return fail(c, store::OpenError::Other);
+  if (!c.loadIndex() && !c.rebuildIndex()) return fail(c, store::OpenError::Other);
   store::OpenError error = store::OpenError::None;
-  auto target = c.files().createForWriting(exportPath, &error);
-  if (!target) return fail(c, error);
-  store::TextWriter out(std::move(target));
-  if (!c.openFiles(base, false)) {
-    out.close();
-    return fail(c, store::OpenError::Other);
-  }
-  if (!c.loadIndex() && !c.rebuildIndex()) {
-    out.close();
-    return fail(c, store::OpenError::Other);
-  }
+  // The target is written by way of a temporary beside it and replaced only when complete.
+  auto out = store::createTextWriter(c.files(), exportPath, &error);
+  if (!out) return fail(c, error);
 
   {
     // Items without a record take a slot number as they are read; the index is written once.
     store::Collection::Batch batch(c);
     if (kind == ExchangeKind::Xml) {
-      writeXmlHeader(out, c.header.itemCount, now);
+      writeXmlHeader(*out, c.header.itemCount, now);
       for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
         readItemForExport(c, p);
-        writeXmlItem(out, c.loaded, c.progress);
+        writeXmlItem(*out, c.loaded, c.progress);
       }
     } else {
-      exportQaItems(out, c, counts);
+      exportQaItems(*out, c, counts);
     }
   }
-  c.closeCollection();
-  if (kind == ExchangeKind::Xml) writeXmlFooter(out);
+  (void)c.closeCollection();  // a failure to store the slot numbers was reported; the export stands
+  if (kind == ExchangeKind::Xml) writeXmlFooter(*out);
   // A write that failed anywhere, or a close that could not store the data, is a failed
-  // export: the file does not hold the collection.
-  if (!out.close()) return fail(c, store::OpenError::Other);
+  // export: the target keeps what it held before.
+  if (!out->close()) return fail(c, store::OpenError::Other);
   finish(c);
   return true;
 }

@@ -2,13 +2,36 @@
 #include "exchange/import_sink.h"
 
 #include <algorithm>
+#include <cerrno>
+
+#include "store/atomic_file.h"
 
 namespace kelvora::exchange {
 
-ImportSink::ImportSink(store::Collection& collection)
-    : m_collection(collection), m_batch(collection) {}
+namespace {
+constexpr std::size_t kGatherBytes = std::size_t{1024} * 1024;
+}  // namespace
 
-ImportSink::~ImportSink() = default;
+ImportSink::ImportSink(store::Collection& collection)
+    : m_collection(collection),
+      m_path(store::temporaryPathFor(store::textsPath(collection.basePath))) {
+  store::OpenError error = store::OpenError::None;
+  m_file = collection.files().createForWriting(m_path, &error);
+  if (!m_file) fail(EIO);
+  m_pending.reserve(kGatherBytes + 2 * store::kRecordHeaderSize);
+}
+
+ImportSink::~ImportSink() {
+  if (!m_finished) {
+    m_ok = false;
+    (void)finish();
+  }
+}
+
+void ImportSink::fail(int error) {
+  if (m_ok) m_error = error;
+  m_ok = false;
+}
 
 bool ImportSink::full() const { return m_collection.header.itemCount >= store::MaxItems; }
 
@@ -16,8 +39,7 @@ std::uint16_t ImportSink::itemCount() const { return m_collection.header.itemCou
 
 bool ImportSink::append(store::ItemRecordHeader header, std::u16string question,
                         std::u16string answer) {
-  store::RecordFile* texts = m_collection.textsFile();
-  if (!m_ok || full() || texts == nullptr) return false;
+  if (!m_ok || full()) return false;
   for (std::u16string* text : {&question, &answer}) {
     normalizeLineBreaks(*text);
     if (text->size() > store::MaxTextLength - 1) text->resize(store::MaxTextLength - 1);
@@ -30,18 +52,42 @@ bool ImportSink::append(store::ItemRecordHeader header, std::u16string question,
   header.slotNumber = m_collection.header.itemCount;
   auto head = store::encodeRecordHeader(header);
   std::copy(head.begin(), head.end(), m_record.begin());
-  if (texts->size() + m_record.size() >= store::kNoRecord || !texts->append(m_record)) {
-    m_ok = false;
+  if (m_written + m_pending.size() + m_record.size() >= store::kNoRecord) {
+    fail(EFBIG);
     return false;
   }
+  m_pending.insert(m_pending.end(), m_record.begin(), m_record.end());
+  if (m_pending.size() >= kGatherBytes && !flush()) return false;
   ++m_collection.header.itemCount;
   return true;
 }
 
+bool ImportSink::flush() {
+  if (!m_ok) return false;
+  if (m_pending.empty()) return true;
+  store::IoResult r = m_file->writeAt(m_written, m_pending);
+  if (!r.ok()) {
+    fail(r.failed() ? r.error : EIO);
+    return false;
+  }
+  m_written += m_pending.size();
+  m_pending.clear();
+  return true;
+}
+
 bool ImportSink::finish() {
-  store::RecordFile* texts = m_collection.textsFile();
-  if (texts != nullptr && !texts->flush()) m_ok = false;
-  if (texts != nullptr && texts->failed()) m_ok = false;
+  if (m_finished) return m_ok;
+  m_finished = true;
+  if (m_file) {
+    if (flush()) {
+      store::IoResult r = m_file->sync();
+      if (r.failed()) fail(r.error);
+    }
+    store::IoResult closed = m_file->close();
+    if (closed.failed()) fail(closed.error);
+    m_file.reset();
+  }
+  if (!m_ok) (void)m_collection.files().remove(m_path);
   return m_ok;
 }
 

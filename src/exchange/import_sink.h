@@ -1,8 +1,11 @@
-// Where imported items go: each one becomes a record appended to the texts file of the
-// collection being imported into (opened for its texts only), in document order.
+// Where imported items go: each one becomes a record of a new texts file written beside the
+// collection being imported into (BASE.kdb.tmp), in document order. The collection's own files
+// stay as they were until the import installs the new one.
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -12,8 +15,8 @@ namespace kelvora::exchange {
 
 class ImportSink {
  public:
-  // The collection is open for its texts only and empty. Appends are gathered and reach the
-  // file in large pieces until finish().
+  // The collection is open for replacing, its table empty. Appends are gathered and reach the
+  // new file in large pieces until finish().
   explicit ImportSink(store::Collection& collection);
   ~ImportSink();
   ImportSink(const ImportSink&) = delete;
@@ -29,18 +32,29 @@ class ImportSink {
   // (the item's position) are filled in here. False when the record could not be written.
   bool append(store::ItemRecordHeader header, std::u16string question, std::u16string answer);
 
-  // Writes out what is gathered; false if any record could not be written.
+  // Writes out what is gathered and makes the new file durable; false if any record could not
+  // be written (the new file is then removed).
   bool finish();
+  // The first errno that stopped the import, or 0.
+  int error() const { return m_error; }
 
   // Code units the collection's text form could not hold, stored as "?".
   std::size_t replacedUnits() const { return m_report.replacedUnits; }
 
  private:
+  bool flush();
+  void fail(int error);
+
   store::Collection& m_collection;
-  store::Collection::Batch m_batch;
+  std::filesystem::path m_path;
+  std::unique_ptr<store::BinaryFile> m_file;
+  std::uint64_t m_written = 0;  // bytes the file holds
   store::EncodeReport m_report;
   store::Bytes m_record;
+  store::Bytes m_pending;  // records not yet written
   bool m_ok = true;
+  bool m_finished = false;
+  int m_error = 0;
 };
 
 // Stored line breaks are CR LF: a line feed without a carriage return before it gets one.

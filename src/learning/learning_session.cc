@@ -59,7 +59,8 @@ void LearningSession::startLearning(StartKind kind) {
   if (!m_c.isOpen) return;
   if (m_c.header.learningDay == 0) {
     m_c.header.learningDay = m_c.today();
-    m_c.indexChanged();
+    // Not stored, the day is set again at the next start; learning goes on either way.
+    (void)m_c.indexEntryChanged(m_c.currentPosition);
   }
   std::optional<std::uint16_t> found;
   switch (kind) {
@@ -91,6 +92,12 @@ void LearningSession::startLearning(StartKind kind) {
   m_host.enterLearnState(LearnState::Question, true);
 }
 
+void LearningSession::retryAfterFailedGrade() {
+  // The grade could not be stored and was undone (the user was told): the same item is asked
+  // again, so nothing is learned that the collection does not hold.
+  m_host.enterLearnState(LearnState::Question, true);
+}
+
 void LearningSession::gradeCurrentItem(int grade) {
   if (!m_c.isOpen || m_c.currentPosition >= m_c.header.itemCount) return;
   m_lastGraded = m_c.currentPosition;
@@ -99,7 +106,10 @@ void LearningSession::gradeCurrentItem(int grade) {
 
   if (outcome.wasPending() || outcome.wasOutstanding()) {
     m_host.enterLearnState(LearnState::Question, false);
-    m_c.writeItem(m_c.currentPosition);
+    if (!m_c.writeItem(m_c.currentPosition)) {
+      retryAfterFailedGrade();
+      return;
+    }
     if (auto next = randomOf(ItemStatus::Outstanding, m_c.counters.outstandingCount)) {
       makeCurrent(*next);
       m_host.showItem();
@@ -120,7 +130,10 @@ void LearningSession::gradeCurrentItem(int grade) {
   }
 
   // A drill item.
-  m_c.writeItem(m_c.currentPosition);
+  if (!m_c.writeItem(m_c.currentPosition)) {
+    retryAfterFailedGrade();
+    return;
+  }
   auto next = randomOf(ItemStatus::Drill, m_c.counters.drillCount);
   if (!next) next = randomOf(ItemStatus::Outstanding, m_c.counters.outstandingCount);
   if (next) {

@@ -47,6 +47,7 @@ class LearningSession {
   std::uint16_t lastGradedPosition() const { return m_lastGraded; }
 
  private:
+  void retryAfterFailedGrade();
   std::optional<std::uint16_t> firstOf(store::ItemStatus status) const;
   std::optional<std::uint16_t> randomOf(store::ItemStatus status, int count);
   void makeCurrent(std::uint16_t position);

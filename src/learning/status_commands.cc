@@ -65,9 +65,11 @@ void applyStatusCommand(store::Collection& c, StatusCommand command, bool learni
   h.lastRepetition = entry.lastRepetition;
   h.aFactor = store::kNewItemAFactor;
   h.lapses = 0;
-  c.writeItem(c.currentPosition);
+  // Not stored, the command is undone with the item (the user was told), and learning goes
+  // on from the item as it was.
+  const bool stored = c.writeItem(c.currentPosition);
 
-  if (!learning) return;
+  if (!learning || !stored) return;
   if (old == code(ItemStatus::Drill)) {
     session.startLearning(StartKind::ContinueDrill);
   } else if (old == code(ItemStatus::Outstanding)) {

@@ -1,5 +1,5 @@
-// Descriptor-backed files. Transfers loop over short counts and EINTR so that a short result
-// always means the end of the file or a real error.
+// Descriptor-backed files. Transfers loop over short counts and EINTR so that a short read
+// always means the end of the file, and every failure carries its errno.
 #include "platform/posix_file_system.h"
 
 #include <fcntl.h>
@@ -8,110 +8,100 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace kelvora::platform {
 namespace {
 
+using store::IoResult;
+
 constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(INT64_MAX) / 2;
+
+IoResult retrying(int (*call)(int), int fd) {
+  int rc;
+  do {
+    rc = call(fd);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0 ? IoResult::done(0) : IoResult::failure(errno);
+}
 
 class PosixFile final : public store::BinaryFile {
  public:
   explicit PosixFile(int fd) : m_fd(fd) {}
-  ~PosixFile() override { close(); }
+  ~PosixFile() override { (void)close(); }
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
 
-  std::size_t read(std::span<std::uint8_t> into) override {
+  IoResult readAt(std::uint64_t offset, std::span<std::uint8_t> into) override {
+    if (m_fd < 0) return IoResult::failure(EBADF);
     std::size_t done = 0;
-    while (m_fd >= 0 && done < into.size()) {
-      ssize_t n = ::read(m_fd, into.data() + done, into.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    m_position += done;
-    return done;
-  }
-
-  std::size_t write(std::span<const std::uint8_t> from) override {
-    std::size_t done = 0;
-    while (m_fd >= 0 && done < from.size()) {
-      ssize_t n = ::write(m_fd, from.data() + done, from.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        m_writeFailed = true;
-        break;
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    m_position += done;
-    return done;
-  }
-
-  bool seek(std::uint64_t offset) override {
-    if (m_fd < 0 || offset > kMaxOffset) return false;
-    off_t at = ::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET);
-    if (at < 0) return false;
-    m_position = static_cast<std::uint64_t>(at);
-    return true;
-  }
-
-  std::optional<std::uint64_t> seekToEnd() override {
-    if (m_fd < 0) return std::nullopt;
-    off_t at = ::lseek(m_fd, 0, SEEK_END);
-    if (at < 0) return std::nullopt;
-    m_position = static_cast<std::uint64_t>(at);
-    return m_position;
-  }
-
-  std::uint64_t position() const override { return m_position; }
-
-  std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> into) override {
-    std::size_t done = 0;
-    while (m_fd >= 0 && done < into.size() && offset + done <= kMaxOffset) {
+    while (done < into.size()) {
+      if (offset + done > kMaxOffset) return IoResult::ended(done);
       ssize_t n =
           ::pread(m_fd, into.data() + done, into.size() - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
+      if (n < 0) return IoResult::failure(errno, done);
+      if (n == 0) return IoResult::ended(done);
       done += static_cast<std::size_t>(n);
     }
-    return done;
+    return IoResult::done(done);
   }
 
-  std::size_t writeAt(std::uint64_t offset, std::span<const std::uint8_t> from) override {
+  IoResult writeAt(std::uint64_t offset, std::span<const std::uint8_t> from) override {
+    if (m_fd < 0) return IoResult::failure(EBADF);
     std::size_t done = 0;
-    while (m_fd >= 0 && done < from.size() && offset + done <= kMaxOffset) {
+    while (done < from.size()) {
+      if (offset + done > kMaxOffset) return fail(EFBIG, done);
       ssize_t n =
           ::pwrite(m_fd, from.data() + done, from.size() - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
+      if (n < 0) return fail(errno, done);
+      if (n == 0) return fail(ENOSPC, done);
       done += static_cast<std::size_t>(n);
     }
-    if (done < from.size()) m_writeFailed = true;
-    return done;
+    return IoResult::done(done);
   }
 
-  bool truncate(std::uint64_t size) override {
-    if (m_fd < 0 || size > kMaxOffset) return false;
+  std::optional<std::uint64_t> size() override {
+    struct stat info {};
+    if (m_fd < 0 || ::fstat(m_fd, &info) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+  }
+
+  IoResult truncate(std::uint64_t size) override {
+    if (m_fd < 0) return IoResult::failure(EBADF);
+    if (size > kMaxOffset) return IoResult::failure(EFBIG);
     int rc;
     do {
       rc = ::ftruncate(m_fd, static_cast<off_t>(size));
     } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+    return rc == 0 ? IoResult::done(0) : fail(errno, 0);
   }
 
-  bool close() override {
-    if (m_fd < 0) return !m_writeFailed;
+  IoResult sync() override {
+    if (m_fd < 0) return IoResult::failure(EBADF);
+    IoResult r = retrying(::fsync, m_fd);
+    if (r.failed()) m_writeError = r.error;
+    return r;
+  }
+
+  IoResult close() override {
+    if (m_fd < 0) return m_writeError != 0 ? IoResult::failure(m_writeError) : IoResult::done(0);
     // Closing the descriptor also releases the flock.
     int rc = ::close(m_fd);
+    if (rc != 0 && m_writeError == 0 && errno != EINTR) m_writeError = errno;
     m_fd = -1;
-    return rc == 0 && !m_writeFailed;
+    return m_writeError != 0 ? IoResult::failure(m_writeError) : IoResult::done(0);
   }
 
  private:
+  IoResult fail(int err, std::size_t done) {
+    m_writeError = err;
+    return IoResult::failure(err, done);
+  }
+
   int m_fd;
-  std::uint64_t m_position = 0;
-  bool m_writeFailed = false;
+  int m_writeError = 0;  // the first write error, reported again by close()
 };
 
 store::OpenError classify(int err) {
@@ -184,8 +174,30 @@ std::unique_ptr<store::BinaryFile> PosixFileSystem::createForWriting(
   return std::make_unique<PosixFile>(fd);
 }
 
-bool PosixFileSystem::remove(const std::filesystem::path& path) {
-  return ::unlink(path.c_str()) == 0;
+store::IoResult PosixFileSystem::remove(const std::filesystem::path& path) {
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return IoResult::done(0);
+  return IoResult::failure(errno);
+}
+
+store::IoResult PosixFileSystem::rename(const std::filesystem::path& from,
+                                        const std::filesystem::path& to) {
+  if (::rename(from.c_str(), to.c_str()) == 0) return IoResult::done(0);
+  return IoResult::failure(errno);
+}
+
+store::IoResult PosixFileSystem::syncFolder(const std::filesystem::path& folder) {
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return IoResult::failure(errno);
+  IoResult r = retrying(::fsync, fd);
+  ::close(fd);
+  // Some file systems cannot sync a folder; their entries are as durable as they get.
+  if (r.failed() && (r.error == EINVAL || r.error == ENOTSUP)) return IoResult::done(0);
+  return r;
+}
+
+bool PosixFileSystem::exists(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace kelvora::platform

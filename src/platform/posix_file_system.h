@@ -14,7 +14,11 @@ class PosixFileSystem final : public store::FileSystem {
                                                     store::OpenError* error = nullptr) override;
   std::unique_ptr<store::BinaryFile> createForWriting(const std::filesystem::path& path,
                                                       store::OpenError* error = nullptr) override;
-  bool remove(const std::filesystem::path& path) override;
+  store::IoResult remove(const std::filesystem::path& path) override;
+  store::IoResult rename(const std::filesystem::path& from,
+                         const std::filesystem::path& to) override;
+  store::IoResult syncFolder(const std::filesystem::path& folder) override;
+  bool exists(const std::filesystem::path& path) override;
 };
 
 }  // namespace kelvora::platform

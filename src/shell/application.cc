@@ -68,7 +68,7 @@ void Application::start() {
 
 void Application::exitSequence() {
   commitEdits();
-  m_c.closeCollection();
+  (void)m_c.closeCollection();  // a failure was reported; the journal keeps what it holds
   if (m_recentStore) store::saveRecentFiles(m_recent, *m_recentStore);
 }
 
@@ -481,10 +481,11 @@ void Application::addItem() {
     m_c.messages().showMessage(u"Too many items!", MessageKind::Error);
     return;
   }
+  const std::uint16_t previous = m_c.currentPosition;
   m_c.currentPosition = m_c.header.itemCount;
   // With no item before it (an empty collection) there is nothing to write back: the write
   // is refused for a position past the end, so no record appears for the texts taken over.
-  m_c.flushItem();
+  (void)m_c.flushItem();  // a failure was reported; the new item is added all the same
   m_c.loaded.question.clear();
   m_c.loaded.answer.clear();
   m_c.loaded.header = store::ItemRecordHeader{};
@@ -493,7 +494,12 @@ void Application::addItem() {
   m_c.loaded.header.slotNumber = m_c.takeSlotNumber();
   m_c.table[m_c.currentPosition] = store::ItemIndexEntry{store::kNoRecord, 0, 0, 0, 0, 0};
   ++m_c.header.itemCount;
-  m_c.indexChanged();
+  if (!m_c.indexChanged()) {
+    // Not stored, so not added: the item shown before comes back.
+    m_c.currentPosition = std::min<std::uint16_t>(
+        previous, m_c.header.itemCount > 0 ? m_c.header.itemCount - 1 : 0);
+    m_c.readItem(m_c.currentPosition);
+  }
   show(false);
 }
 
@@ -591,14 +597,23 @@ void Application::deleteItem() {
     return;
   }
   if (!m_c.messages().askYesNo(u"DELETE this element?")) return;
-  store::ItemIndexEntry& entry = m_c.table[m_c.currentPosition];
-  store::uncountStatus(m_c.counters, entry.status);
-  entry.status = store::code(store::ItemStatus::Deleted);
-  m_c.loaded.header.status = entry.status;
-  m_c.writeItem(m_c.currentPosition);
-  m_c.loaded.itemModified = false;
-  m_c.compactTable();
-  m_c.indexChanged();
+  {
+    // The record marked deleted and the table without it are one change.
+    store::Collection::Batch change(m_c);
+    store::ItemIndexEntry& entry = m_c.table[m_c.currentPosition];
+    store::uncountStatus(m_c.counters, entry.status);
+    entry.status = store::code(store::ItemStatus::Deleted);
+    m_c.loaded.header.status = entry.status;
+    (void)m_c.writeItem(m_c.currentPosition);  // inside the batch only an unreadable item fails
+    m_c.loaded.itemModified = false;
+    m_c.compactTable();
+    (void)m_c.indexChanged();  // inside the batch: its commit decides
+    if (!change.commit()) {
+      // Refused by the disk: the item stays, as it was.
+      show(false);
+      return;
+    }
+  }
   if (m_c.header.itemCount == 0) {
     // Nothing is left to show: back to Idle; Edit then starts with a new first item.
     m_c.currentPosition = 0;
@@ -630,8 +645,9 @@ void Application::swapAllItems() {
       if (!m_c.readItem(p)) continue;
       std::swap(m_c.loaded.question, m_c.loaded.answer);
       m_c.progress.setProgressText(u"Q <-> A: " + store::decodeTextBytes(std::to_string(p)));
-      m_c.writeItem(p);
+      (void)m_c.writeItem(p);  // inside the batch only an unreadable item fails
     }
+    (void)batch.commit();  // all or nothing; a failure was reported
   }
   m_c.progress.closeProgress();
   if (m_mode == AppMode::Edit) m_c.readItem(m_c.currentPosition);
@@ -663,7 +679,7 @@ std::filesystem::path Application::deriveTitle(const std::filesystem::path& chos
 void Application::closeCommand() {
   if (!m_c.isOpen) return;
   commitEdits();
-  m_c.closeCollection();
+  (void)m_c.closeCollection();  // a failure was reported; the journal keeps what it holds
   enterIdle();
 }
 
@@ -723,7 +739,6 @@ void Application::importCommand(bool xml) {
       !m_c.messages().askYesNo(kOverwrite + pathText(store::textsPath(base)))) {
     return;
   }
-  m_c.deleteCollectionFiles(base);
   const auto kind = xml ? exchange::ExchangeKind::Xml : exchange::ExchangeKind::QaText;
   if (exchange::importCollection(m_c, kind, base)) {
     m_c.messages().showMessage(

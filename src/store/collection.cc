@@ -7,7 +7,12 @@
 namespace kelvora::store {
 
 Collection::Collection(FileSystem& files, MessagePort& messages, TodayFn today)
-    : table(MaxItems), m_files(files), m_messages(messages), m_today(std::move(today)) {}
+    : table(MaxItems),
+      m_files(files),
+      m_messages(messages),
+      m_today(std::move(today)),
+      m_committedTable(MaxItems),
+      m_reportedUnreadable(MaxItems, false) {}
 
 Collection::~Collection() { closeFiles(); }
 
@@ -87,10 +92,12 @@ std::uint16_t Collection::takeSlotNumber() {
   return header.nextSlotNumber++;
 }
 
-void Collection::flushItem() {
-  if (loaded.itemModified) writeItem(loaded.loadedPosition);
+bool Collection::flushItem() {
+  bool ok = true;
+  if (loaded.itemModified) ok = writeItem(loaded.loadedPosition);
   loaded.itemModified = false;
   loaded.loadedPosition = currentPosition;
+  return ok;
 }
 
 void Collection::prepareBlankItem() {
@@ -101,48 +108,20 @@ void Collection::prepareBlankItem() {
   loaded.header.status = code(ItemStatus::Pending);
   loaded.header.slotNumber = takeSlotNumber();
   m_loadedLengthsCut = false;
-  indexChanged();
+  m_loadedUnsound = false;
+  // Refused, the slot number goes back and the item stays blank: it is handed out again.
+  (void)indexChanged();
 }
 
-void Collection::indexChanged() {
-  if (m_batchDepth > 0) {
-    m_indexPending = true;
-    return;
-  }
-  m_indexPending = false;
-  saveIndex();
-}
+Collection::Batch::Batch(Collection& c) : m_c(c) { ++m_c.m_batchDepth; }
 
-void Collection::indexEntryChanged(std::uint16_t position) {
-  if (m_batchDepth > 0 || position >= m_indexEntriesOnDisk ||
-      header.itemCount > m_indexEntriesOnDisk || !m_indexFile || m_indexFrozen) {
-    indexChanged();
-    return;
-  }
-  header.headerSize = kIndexHeaderSize;
-  header.entrySize = kIndexEntrySize;
-  header.recordHeaderSize = kRecordHeaderSize;
-  auto head = encodeIndexHeader(header);
-  Bytes entry;
-  appendIndexEntry(entry, table[position]);
-  const std::uint64_t at = kIndexHeaderSize + std::uint64_t{position} * kIndexEntrySize;
-  if (m_indexFile->writeAt(0, head) != head.size() ||
-      m_indexFile->writeAt(at, entry) != entry.size()) {
-    m_indexEntriesOnDisk = 0;  // the next change writes the whole table again
-  }
-}
+Collection::Batch::~Batch() { (void)commit(); }
 
-Collection::Batch::Batch(Collection& c) : m_c(c) {
-  if (m_c.m_batchDepth++ == 0 && m_c.m_textsFile) m_c.m_textsFile->setGathering(true);
-}
-
-Collection::Batch::~Batch() {
-  if (--m_c.m_batchDepth > 0) return;
-  if (m_c.m_textsFile) {
-    m_c.m_textsFile->setGathering(false);
-    if (m_c.m_textsFile->failed()) m_c.m_indexFrozen = true;
-  }
-  if (m_c.m_indexPending) m_c.indexChanged();
+bool Collection::Batch::commit() {
+  if (!m_open) return true;
+  m_open = false;
+  if (--m_c.m_batchDepth > 0) return true;
+  return m_c.commitChange();
 }
 
 }  // namespace kelvora::store

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,8 +18,10 @@
 #include "store/item_index_entry.h"
 #include "store/item_record_header.h"
 #include "store/item_status.h"
+#include "store/journal.h"
 #include "store/message_port.h"
 #include "store/progress.h"
+#include "store/pending_writes.h"
 #include "store/record_file.h"
 #include "store/settings.h"
 #include "store/text_encoding.h"
@@ -90,69 +93,122 @@ class Collection {
   // Writes back a modified loaded item, then reads the record of the item at position into
   // the loaded item. False, with nothing changed, when no collection is open or position is
   // past the last item. An item that has no record yet reads as a blank new item (and
-  // reports false, as there was nothing to read).
+  // reports false, as there was nothing to read). An item whose record cannot be read back
+  // (its entry points outside the file, or the disk fails) reads as an empty item, is
+  // reported once, and is never written: no write may land where its entry points.
   bool readItem(std::uint16_t position);
   // Writes the loaded item as the record of the item at position: in place when its stored
-  // size is unchanged, otherwise appended at the end with the old record marked dead.
-  bool writeItem(std::uint16_t position);
+  // size is unchanged, otherwise appended at the end with the old record marked dead. The
+  // record and the item's entry form one change (see Batch). False, after the user was told,
+  // when it could not be stored; the item is then as it was before.
+  [[nodiscard]] bool writeItem(std::uint16_t position);
   // Writes the loaded item back if modified; then it belongs to the current position.
-  void flushItem();
+  [[nodiscard]] bool flushItem();
 
   // ---- files ----
-  bool openFiles(const std::filesystem::path& base, bool textsOnly);
-  void closeCollection();
+  // Opens the collection files, holding both exclusively, finishes any change that an
+  // unclean end (a kill, a crash, a power cut) left in the journal, and reads the settings;
+  // a collection without a settings file gets one at once.
+  bool openFiles(const std::filesystem::path& base);
+  // As openFiles, for an import that will replace the whole collection: the settings file is
+  // read but not created.
+  bool openForReplacing(const std::filesystem::path& base);
+  // Stores everything (loaded item, index, settings), applies the journal to the files and
+  // removes it, then releases the files. False, after the user was told, when something could
+  // not be stored; what the journal holds is then finished at the next opening.
+  [[nodiscard]] bool closeCollection();
+  // Releases the files without writing anything more (a failed or refused import).
+  void closeWithoutWriting();
   bool collectionExists(const std::filesystem::path& base);
-  void deleteCollectionFiles(const std::filesystem::path& base);
+  // Empties the open collection's texts and index files, as one change (creating anew).
+  bool clearCollectionFiles();
+  // Puts the texts file that an import wrote beside the collection (BASE.kdb.tmp) in place of
+  // the texts file and removes the index file, as one change, then releases the files.
+  bool installImportedTexts();
   bool loadIndex();
-  bool saveIndex();
   bool hasIndexFile() const { return m_indexFile != nullptr; }
   RecordFile* textsFile() { return m_textsFile.get(); }
 
-  // The index file is written after every change to the item table, so that a crash loses
-  // nothing that was already written to the texts file. Bulk passes hold a batch: appended
-  // records are gathered and written in large pieces, and the index is written once, when
-  // the outermost batch ends. If gathered records could not be written, the index file is
-  // left as it was before the batch (every entry there points at a whole record) and is not
-  // written again until the collection is closed and opened anew.
-  void indexChanged();
-  // Only the entry at position (and the header) changed since the index was last written:
-  // those bytes alone go to the file, the same bytes a whole write would put there.
-  void indexEntryChanged(std::uint16_t position);
+  // Every change to the item table or the texts file is one transaction in the journal: the
+  // record writes and the changed index entries of one item write, or everything a Batch
+  // holds. A change the journal could not take is undone in memory (table, header, counters,
+  // loaded item) and reported. The journal reaches the disk at least every two seconds while
+  // changes are pending (syncIfDue) and at close; its changes reach the collection files when
+  // enough have gathered, after bulk changes and at close (checkpoint).
+  // The whole table changed.
+  [[nodiscard]] bool indexChanged();
+  // Only the entry at position (and the header) changed.
+  [[nodiscard]] bool indexEntryChanged(std::uint16_t position);
   class Batch {
    public:
     explicit Batch(Collection& c);
     ~Batch();
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
+    // Ends the batch: for the outermost one, the journal takes everything or nothing. False
+    // when it took nothing (the user was told). An inner batch always gives true.
+    [[nodiscard]] bool commit();
 
    private:
     Collection& m_c;
+    bool m_open = true;
   };
+  // Writes what the journal holds into the collection files, syncs them and starts the
+  // journal over.
+  [[nodiscard]] bool checkpoint();
+  // The clock for grouping journal syncs, in milliseconds from any fixed start. Without one,
+  // every change is synced as it is made.
+  void setSyncClock(std::function<std::uint64_t()> nowMs) { m_nowMs = std::move(nowMs); }
+  // Syncs the journal when changes have waited two seconds or longer. The program calls this
+  // from a timer; every change calls it too.
+  void syncIfDue();
+  static constexpr std::uint64_t kSyncPeriodMs = 2000;
+  // Applied to the files once this much has gathered in the journal.
+  static constexpr std::size_t kCheckpointBytes = std::size_t{4} * 1024 * 1024;
 
  private:
   void prepareBlankItem();
   void closeFiles();
+  bool lockFiles(const std::filesystem::path& base);
+  enum class Recovery { Clean, Installed, Failed };
+  // Finishes, with both files held, whatever the journal of the collection holds.
+  Recovery recover(BinaryFile& texts);
+  bool commitChange();
+  void rollBack();
+  void markEntryDirty(std::uint16_t position);
+  void takeCommittedState();
+  bool storeTableDifferences();
+  void reportSave(int error);
 
   FileSystem& m_files;
   MessagePort& m_messages;
   TodayFn m_today;
+  std::function<std::uint64_t()> m_nowMs;
   CollectionEvents m_noEvents;
   CollectionEvents* m_events = &m_noEvents;
   std::unique_ptr<RecordFile> m_textsFile;
   std::unique_ptr<BinaryFile> m_indexFile;
+  std::unique_ptr<Journal> m_journal;
   Bytes m_recordBuffer;  // one record's bytes, reused from item to item
   int m_batchDepth = 0;
-  bool m_indexPending = false;
-  // The index file is not written until the collection is opened anew: it failed to load (so
-  // the next opening looks at it again rather than at an empty table written over it), or
-  // the table points at records that never reached the file.
+  // The table and header as the journal holds them; a change it refuses goes back to these.
+  IndexHeader m_committedHeader;
+  std::vector<ItemIndexEntry> m_committedTable;
+  std::vector<std::uint16_t> m_dirtyEntries;
+  bool m_allDirty = false;
+  PendingWrites m_indexTransaction;
+  PendingWrites m_indexCommitted;  // index writes the journal holds and the file does not
+  std::uint64_t m_unsyncedSinceMs = 0;
+  // The index file failed to load and no rebuild replaced it: it is not written over, so the
+  // next opening meets the same file again rather than an empty table that hides every record.
   bool m_indexFrozen = false;
-  // How many entries the index file is known to hold as the table holds them: an entry past
-  // these can only be written together with the whole table.
-  std::uint16_t m_indexEntriesOnDisk = 0;
   // The loaded item's stored lengths were cut to 0 when read, so its record's true size is
   // unknown and a rewrite must not happen in place.
   bool m_loadedLengthsCut = false;
+  // The loaded item's record could not be read: nothing is written for it.
+  bool m_loadedUnsound = false;
+  std::vector<bool> m_reportedUnreadable;
+  bool m_checkpointReported = false;
 };
 
 // A path with a suffix added to its file name (base + ".kdb"); dots already in base stay.

@@ -1,23 +1,14 @@
 // The file side of the collection: opening and closing both binary files, the index file as a
-// whole, and one item record at a time. Every transfer is checked against the count asked.
+// whole, and one item record at a time. Every read result is checked; writes go through the
+// journal (collection_journal.cc).
 #include <algorithm>
 #include <array>
 
+#include "store/atomic_file.h"
 #include "store/collection.h"
 #include "store/file_error.h"
 
 namespace kelvora::store {
-namespace {
-
-bool readIndexBytes(BinaryFile& file, std::span<std::uint8_t> into) {
-  return file.read(into) == into.size();
-}
-
-bool writeExactly(BinaryFile& file, std::span<const std::uint8_t> from) {
-  return file.write(from) == from.size();
-}
-
-}  // namespace
 
 std::filesystem::path withSuffix(const std::filesystem::path& base, const char* suffix) {
   std::filesystem::path p = base;
@@ -36,57 +27,124 @@ std::filesystem::path settingsPath(const std::filesystem::path& base) {
 }
 
 void Collection::closeFiles() {
-  if (m_indexFile) m_indexFile->close();
-  if (m_textsFile) m_textsFile->close();
+  if (m_journal) (void)m_journal->close();
+  if (m_indexFile) (void)m_indexFile->close();
+  if (m_textsFile) (void)m_textsFile->file().close();
+  m_journal.reset();
   m_indexFile.reset();
   m_textsFile.reset();
+  m_indexTransaction.clear();
+  m_indexCommitted.clear();
 }
 
-bool Collection::openFiles(const std::filesystem::path& base, bool textsOnly) {
-  closeCollection();
-  OpenError error = OpenError::None;
-  if (textsOnly) {
-    m_files.remove(indexPath(base));
-  } else {
+bool Collection::lockFiles(const std::filesystem::path& base) {
+  // Twice at most: finishing an import's installation puts new files in place of the ones held.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    OpenError error = OpenError::None;
     m_indexFile = m_files.openExclusive(indexPath(base), error);
     if (!m_indexFile) {
       reportFileError(m_messages, error);
       closeFiles();
       return false;
     }
+    auto texts = m_files.openExclusive(textsPath(base), error);
+    if (!texts) {
+      reportFileError(m_messages, error);
+      closeFiles();
+      return false;
+    }
+    basePath = base;
+    const Recovery recovery = recover(*texts);
+    if (recovery == Recovery::Failed) {
+      (void)texts->close();
+      closeFiles();
+      return false;
+    }
+    if (recovery == Recovery::Installed) {
+      (void)texts->close();
+      closeFiles();
+      continue;
+    }
+    m_textsFile = RecordFile::open(std::move(texts));
+    break;
   }
-  auto texts = m_files.openExclusive(textsPath(base), error);
-  if (!texts) {
-    reportFileError(m_messages, error);
+  if (!m_textsFile) {
     closeFiles();
     return false;
   }
-  m_textsFile = std::make_unique<RecordFile>(std::move(texts));
-  basePath = base;
+  // A temporary left by a kill while a settings file was being replaced is of no use.
+  (void)m_files.remove(temporaryPathFor(settingsPath(base)));
   m_indexFrozen = false;
-  m_indexEntriesOnDisk = 0;
+  m_allDirty = false;
+  m_dirtyEntries.clear();
+  m_loadedUnsound = false;
+  m_reportedUnreadable.assign(MaxItems, false);
+  m_checkpointReported = false;
+  return true;
+}
+
+bool Collection::openFiles(const std::filesystem::path& base) {
+  (void)closeCollection();  // a failure was reported; the files are released either way
+  if (!lockFiles(base)) return false;
+  settings.resetFonts();
+  readSettings(settings, m_files, base);
+  isOpen = true;
+  // The settings file is the only place that says which text form the records use: it exists
+  // from the first moment a collection does.
+  if (settings.settingsChanged && !writeSettings(settings, m_files, base)) {
+    reportSave(EIO);
+  }
+  return true;
+}
+
+bool Collection::openForReplacing(const std::filesystem::path& base) {
+  (void)closeCollection();  // a failure was reported; the files are released either way
+  if (!lockFiles(base)) return false;
   settings.resetFonts();
   readSettings(settings, m_files, base);
   isOpen = true;
   return true;
 }
 
-void Collection::closeCollection() {
-  if (m_indexFile && m_textsFile) flushItem();
-  if (m_indexFile) saveIndex();
+bool Collection::closeCollection() {
+  if (!isOpen && !m_textsFile && !m_indexFile) return true;
+  bool ok = true;
+  if (m_indexFile && m_textsFile) {
+    ok = flushItem() && ok;
+    ok = storeTableDifferences() && ok;
+  }
+  // Settings go out while the files are still held, so that two programs closing in turn
+  // cannot write over each other's settings.
+  if (isOpen && settings.settingsChanged && !writeSettings(settings, m_files, basePath)) {
+    if (ok) reportSave(EIO);
+    ok = false;
+  }
+  if (m_journal) {
+    if (checkpoint()) {
+      (void)m_journal->close();
+      m_journal.reset();
+      if (m_files.remove(journalPath(basePath)).failed() ||
+          m_files.syncFolder(folderOf(basePath)).failed()) {
+        ok = false;
+      }
+    } else {
+      ok = false;  // reported by the checkpoint; the next opening finishes the journal
+    }
+  }
+  if (m_indexFile && m_indexFile->close().failed()) ok = false;
+  if (m_textsFile && m_textsFile->file().close().failed()) ok = false;
   closeFiles();
-  if (isOpen && settings.settingsChanged) writeSettings(settings, m_files, basePath);
+  isOpen = false;
+  return ok;
+}
+
+void Collection::closeWithoutWriting() {
+  closeFiles();
   isOpen = false;
 }
 
 bool Collection::collectionExists(const std::filesystem::path& base) {
   return m_files.openForReading(textsPath(base)) != nullptr;
-}
-
-void Collection::deleteCollectionFiles(const std::filesystem::path& base) {
-  closeCollection();
-  m_files.remove(textsPath(base));
-  m_files.remove(indexPath(base));
 }
 
 bool Collection::loadIndex() {
@@ -96,49 +154,42 @@ bool Collection::loadIndex() {
     m_indexFrozen = true;
     header = IndexHeader{};
     std::fill(table.begin(), table.end(), ItemIndexEntry{});
+    takeCommittedState();
     return false;
   };
   std::array<std::uint8_t, kIndexHeaderSize> headerBytes{};
-  if (!m_indexFile->seek(0)) return fail();
-  if (!readIndexBytes(*m_indexFile, std::span(headerBytes).first(2))) return fail();
-  if ((headerBytes[0] | (headerBytes[1] << 8)) != kIndexHeaderSize) return fail();
-  if (!readIndexBytes(*m_indexFile, std::span(headerBytes).subspan(2))) return fail();
+  IoResult r = m_indexFile->readAt(0, headerBytes);
+  if (r.failed()) {
+    reportReadFailure(m_messages, r.error);
+    return fail();
+  }
+  if (r.count < 2 || (headerBytes[0] | (headerBytes[1] << 8)) != kIndexHeaderSize) return fail();
+  if (!r.ok()) return fail();
   IndexHeader read = decodeIndexHeader(headerBytes);
   if (read.entrySize != kIndexEntrySize || read.itemCount > MaxItems) return fail();
 
   std::fill(table.begin(), table.end(), ItemIndexEntry{});
   Bytes entries(static_cast<std::size_t>(read.itemCount) * kIndexEntrySize);
-  if (!readIndexBytes(*m_indexFile, entries)) return fail();
+  r = m_indexFile->readAt(kIndexHeaderSize, entries);
+  if (r.failed()) {
+    reportReadFailure(m_messages, r.error);
+    return fail();
+  }
+  if (!r.ok()) return fail();
   for (std::size_t p = 0; p < read.itemCount; ++p) {
     table[p] = decodeIndexEntry(std::span<const std::uint8_t, kIndexEntrySize>(
         entries.data() + p * kIndexEntrySize, kIndexEntrySize));
   }
   header = read;
-  m_indexEntriesOnDisk = read.itemCount;
+  takeCommittedState();
+  m_indexFrozen = false;
   recount();
   return true;
 }
 
-bool Collection::saveIndex() {
-  if (!m_indexFile || m_indexFrozen) return false;
-  header.headerSize = kIndexHeaderSize;
-  header.entrySize = kIndexEntrySize;
-  header.recordHeaderSize = kRecordHeaderSize;
-  const std::size_t count = std::min<std::size_t>(header.itemCount, MaxItems);
-  Bytes out;
-  out.reserve(kIndexHeaderSize + count * kIndexEntrySize);
-  auto head = encodeIndexHeader(header);
-  out.insert(out.end(), head.begin(), head.end());
-  for (std::size_t p = 0; p < count; ++p) appendIndexEntry(out, table[p]);
-  // Header and table go out in one transfer; the file is never truncated.
-  const bool ok = m_indexFile->seek(0) && writeExactly(*m_indexFile, out);
-  m_indexEntriesOnDisk = ok ? header.itemCount : 0;
-  return ok;
-}
-
 bool Collection::readItem(std::uint16_t position) {
   if (!isOpen || !m_textsFile || position >= header.itemCount) return false;
-  flushItem();
+  (void)flushItem();  // a failure is reported there; the item read next is unaffected
   const ItemIndexEntry& entry = table[position];
   if (entry.recordOffset == kNoRecord) {
     // Nothing to read: the item behaves as the blank new item it is, rather than taking the
@@ -146,17 +197,36 @@ bool Collection::readItem(std::uint16_t position) {
     prepareBlankItem();
     return false;
   }
-  loaded.header = ItemRecordHeader{};
+  // Whatever goes wrong below, the loaded item is this empty one and is never written.
+  auto unreadable = [&](const IoResult& r) {
+    loaded.question.clear();
+    loaded.answer.clear();
+    loaded.header = ItemRecordHeader{};
+    loaded.header.aFactor = kNewItemAFactor;
+    loaded.loadedPosition = currentPosition;
+    m_loadedUnsound = true;
+    m_loadedLengthsCut = false;
+    if (!m_reportedUnreadable[position]) {
+      m_reportedUnreadable[position] = true;
+      reportReadFailure(m_messages, r.failed() ? r.error : 0);
+    }
+    return false;
+  };
   std::array<std::uint8_t, kRecordHeaderSize> headBytes{};
-  if (!m_textsFile->read(entry.recordOffset, headBytes)) return false;
-  loaded.header = decodeRecordHeader(headBytes);
-  m_loadedLengthsCut = loaded.header.questionLength > kMaxStoredLength ||
-                       loaded.header.answerLength > kMaxStoredLength;
-  if (loaded.header.questionLength > kMaxStoredLength) loaded.header.questionLength = 0;
-  if (loaded.header.answerLength > kMaxStoredLength) loaded.header.answerLength = 0;
+  IoResult r = m_textsFile->read(entry.recordOffset, headBytes);
+  if (!r.ok()) return unreadable(r);
+  ItemRecordHeader head = decodeRecordHeader(headBytes);
+  const bool cut =
+      head.questionLength > kMaxStoredLength || head.answerLength > kMaxStoredLength;
+  if (head.questionLength > kMaxStoredLength) head.questionLength = 0;
+  if (head.answerLength > kMaxStoredLength) head.answerLength = 0;
 
-  m_recordBuffer.resize(paddedTextSize(loaded.header.questionLength, loaded.header.answerLength));
-  if (!m_textsFile->read(entry.recordOffset + kRecordHeaderSize, m_recordBuffer)) return false;
+  m_recordBuffer.resize(paddedTextSize(head.questionLength, head.answerLength));
+  r = m_textsFile->read(entry.recordOffset + kRecordHeaderSize, m_recordBuffer);
+  if (!r.ok()) return unreadable(r);
+  loaded.header = head;
+  m_loadedLengthsCut = cut;
+  m_loadedUnsound = false;
   const TextEncoding enc = encoding();
   std::size_t used = decodeText(loaded.question, m_recordBuffer, loaded.header.questionLength, enc);
   decodeText(loaded.answer, std::span(m_recordBuffer).subspan(used), loaded.header.answerLength,
@@ -167,11 +237,28 @@ bool Collection::readItem(std::uint16_t position) {
 
 bool Collection::writeItem(std::uint16_t position) {
   if (!isOpen || !m_textsFile || position >= header.itemCount) return false;
+  if (m_loadedUnsound && loaded.loadedPosition == position) {
+    // Its entry points where no sound record is: a write there would overwrite another item's
+    // record or stretch the file. The user was told when it was read; whatever the caller
+    // changed in its entry goes back with it.
+    table[position] = m_committedTable[position];
+    recount();
+    return false;
+  }
+  // An offset that would collide with the no-record mark cannot be stored.
+  if (m_textsFile->size() + kRecordHeaderSize + 2 * MaxTextLength * 2 >= kNoRecord) {
+    reportSave(EFBIG);
+    return false;
+  }
+  Batch change(*this);
   ItemIndexEntry& entry = table[position];
   const std::uint32_t oldSize =
       paddedTextSize(loaded.header.questionLength, loaded.header.answerLength);
 
   ItemRecordHeader head = loaded.header;
+  // A record read through an entry that still points at a superseded copy carries the dead
+  // mark; written as it is, the new record would be born dead and lost at the next rebuild.
+  if (head.slotNumber == kDeadSlot) head.slotNumber = takeSlotNumber();
   Bytes& record = m_recordBuffer;
   record.assign(kRecordHeaderSize, 0);
   const TextEncoding enc = encoding();
@@ -188,29 +275,21 @@ bool Collection::writeItem(std::uint16_t position) {
 
   const std::uint32_t oldOffset = entry.recordOffset;
   if (oldOffset != kNoRecord && newSize == oldSize && !m_loadedLengthsCut) {
-    if (!m_textsFile->write(oldOffset, record)) return false;
-    loaded.header = head;
-    indexEntryChanged(position);
-    return true;
+    m_textsFile->write(oldOffset, record);
+  } else {
+    // Grown, shrunk or new: the record goes to the end, so the file stays walkable record by
+    // record, and the old copy is marked dead in the same change.
+    entry.recordOffset = static_cast<std::uint32_t>(m_textsFile->append(record));
+    if (oldOffset != kNoRecord) {
+      std::array<std::uint8_t, 2> dead = {kDeadSlot & 0xFF, kDeadSlot >> 8};
+      m_textsFile->write(oldOffset + record_header_offset::kSlotNumber, dead);
+    }
   }
-  // Grown, shrunk or new: the record goes to the end, so the file stays walkable record by
-  // record. An offset that would collide with the no-record mark cannot be stored.
-  if (m_textsFile->size() + record.size() >= kNoRecord) return false;
-  auto at = m_textsFile->append(record);
-  if (!at) return false;
-  entry.recordOffset = static_cast<std::uint32_t>(*at);
   loaded.header = head;
   m_loadedLengthsCut = false;
-
-  bool ok = true;
-  if (oldOffset != kNoRecord) {
-    // The new copy is complete before the old one is marked dead, so a crash in between
-    // leaves a live copy of the item either way.
-    std::array<std::uint8_t, 2> dead = {kDeadSlot & 0xFF, kDeadSlot >> 8};
-    ok = m_textsFile->write(oldOffset + record_header_offset::kSlotNumber, dead);
-  }
-  indexEntryChanged(position);
-  return ok;
+  markEntryDirty(position);
+  // Refused by the journal, the change is undone and the loaded item read again as it was.
+  return change.commit();
 }
 
 }  // namespace kelvora::store

@@ -11,7 +11,7 @@ namespace {
 void closeOpenCollection(Collection& c) {
   if (!c.isOpen) return;
   c.events().commitEdits();
-  c.closeCollection();
+  (void)c.closeCollection();  // a failure was reported, and the journal keeps the change
   c.events().collectionClosed();
 }
 
@@ -24,7 +24,7 @@ void reportOpenFailure(Collection& c) {
 bool openCollection(Collection& c, const std::filesystem::path& base) {
   closeOpenCollection(c);
   c.loaded.itemModified = false;
-  if (!c.openFiles(base, false)) {
+  if (!c.openFiles(base)) {
     reportOpenFailure(c);
     return false;
   }
@@ -43,14 +43,17 @@ bool createCollection(Collection& c, const std::filesystem::path& base) {
     question += decodeTextBytes(textsPath(base).string());
     if (!c.messages().askYesNo(question)) return false;
   }
-  c.deleteCollectionFiles(base);
-  if (!c.openFiles(base, false)) {
+  // The old files are emptied only once they are held, so a collection open elsewhere is
+  // refused rather than destroyed under the other program.
+  if (!c.openFiles(base)) {
     reportOpenFailure(c);
     return false;
   }
-  c.header = IndexHeader{};
-  c.counters = {};
-  std::fill(c.table.begin(), c.table.end(), ItemIndexEntry{});
+  if (!c.clearCollectionFiles()) {
+    c.closeWithoutWriting();
+    reportOpenFailure(c);
+    return false;
+  }
   c.events().collectionOpened(base);
   return true;
 }

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "store/collection.h"
+#include "store/file_error.h"
 
 namespace kelvora::store {
 namespace {
@@ -28,10 +29,12 @@ bool Collection::rebuildIndex() {
 
   const std::uint64_t fileSize = m_textsFile->size();
   std::array<std::uint8_t, kRecordHeaderSize> bytes{};
+  IoResult failure = IoResult::done(0);
   auto headerAt = [&](std::uint64_t offset) -> std::optional<ItemRecordHeader> {
-    if (offset + kRecordHeaderSize > fileSize || !m_textsFile->read(offset, bytes)) {
-      return std::nullopt;
-    }
+    if (offset + kRecordHeaderSize > fileSize) return std::nullopt;
+    IoResult r = m_textsFile->read(offset, bytes);
+    if (r.failed()) failure = r;
+    if (!r.ok()) return std::nullopt;
     return decodeRecordHeader(bytes);
   };
 
@@ -48,6 +51,12 @@ bool Collection::rebuildIndex() {
     }
     ++records;
     offset = *end;
+  }
+  // A disk that fails to read is not the end of the records: a table built from part of them
+  // would lose the rest at the next index write.
+  if (failure.failed()) {
+    reportReadFailure(m_messages, failure.error);
+    return false;
   }
 
   std::fill(table.begin(), table.end(), ItemIndexEntry{});
@@ -80,11 +89,14 @@ bool Collection::rebuildIndex() {
   for (std::uint16_t p = 0; p < header.itemCount; ++p) {
     if (table[p].filledMark == 0) table[p].status = code(ItemStatus::Deleted);
   }
+  if (failure.failed()) {
+    reportReadFailure(m_messages, failure.error);
+    return false;
+  }
   compactTable();
   m_indexFrozen = false;
   recount();
-  indexChanged();
-  return true;
+  return indexChanged();
 }
 
 }  // namespace kelvora::store

@@ -1,6 +1,8 @@
 // Exact texts of the two file-error notices.
 #include "store/file_error.h"
 
+#include <cerrno>
+
 namespace kelvora::store {
 
 void reportFileError(MessagePort& messages, OpenError error) {
@@ -17,6 +19,27 @@ void reportFileError(MessagePort& messages, OpenError error) {
     case OpenError::Other:
       break;
   }
+}
+
+OpenError openErrorFor(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return OpenError::AccessDenied;
+    default:
+      return OpenError::Other;
+  }
+}
+
+void reportSaveFailure(MessagePort& messages, int error) {
+  reportFileError(messages, openErrorFor(error));
+  messages.showMessage(kSaveFailedMessage, MessageKind::Error);
+}
+
+void reportReadFailure(MessagePort& messages, int error) {
+  reportFileError(messages, openErrorFor(error));
+  messages.showMessage(kReadFailedMessage, MessageKind::Error);
 }
 
 }  // namespace kelvora::store

@@ -1,6 +1,6 @@
 // The file port of the store: the few operations the collection files, the settings file
 // and the exchange files need. The desktop program and the command-line tool hand in the
-// POSIX adapter; tests may hand in an in-memory fake to provoke failures.
+// POSIX adapter; tests hand in an in-memory fake that can fail any read or write.
 #pragma once
 
 #include <cstddef>
@@ -20,37 +20,45 @@ enum class OpenError {
   Other,             // anything else: the caller's own message follows
 };
 
-// An open file with a current position. Transfers report how many bytes actually moved;
-// callers compare that with what they asked for.
+enum class IoStatus {
+  Ok,         // everything asked for was transferred
+  EndOfFile,  // a read reached the end of the file first; count says how far it got
+  Failed,     // the system refused: error holds its errno
+};
+
+// The outcome of one transfer. It cannot be dropped silently, and a short read at the end of
+// a file is never mistaken for a failing disk.
+struct [[nodiscard]] IoResult {
+  std::size_t count = 0;  // bytes actually transferred
+  IoStatus status = IoStatus::Ok;
+  int error = 0;  // errno when Failed
+
+  bool ok() const { return status == IoStatus::Ok; }
+  bool failed() const { return status == IoStatus::Failed; }
+  static IoResult done(std::size_t n) { return {n, IoStatus::Ok, 0}; }
+  static IoResult ended(std::size_t n) { return {n, IoStatus::EndOfFile, 0}; }
+  static IoResult failure(int err, std::size_t n = 0) { return {n, IoStatus::Failed, err}; }
+};
+
+// An open file, read and written at explicit byte offsets.
 class BinaryFile {
  public:
   virtual ~BinaryFile() = default;
 
-  virtual std::size_t read(std::span<std::uint8_t> into) = 0;
-  virtual std::size_t write(std::span<const std::uint8_t> from) = 0;
-  // Moves to an absolute byte offset; seeking past the end is allowed, as on any file.
-  virtual bool seek(std::uint64_t offset) = 0;
-  // Moves to the end and returns the new position (the file size in bytes).
-  virtual std::optional<std::uint64_t> seekToEnd() = 0;
-  virtual std::uint64_t position() const = 0;
-  // Positioned transfers that leave the current position alone. Files that can do them in one
-  // step override these.
-  virtual std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> into) {
-    const std::uint64_t keep = position();
-    std::size_t n = seek(offset) ? read(into) : 0;
-    seek(keep);
-    return n;
-  }
-  virtual std::size_t writeAt(std::uint64_t offset, std::span<const std::uint8_t> from) {
-    const std::uint64_t keep = position();
-    std::size_t n = seek(offset) ? write(from) : 0;
-    seek(keep);
-    return n;
-  }
-  // Cuts the file to size bytes.
-  virtual bool truncate(std::uint64_t size) = 0;
-  // Releases the file. False when data written earlier could not be stored (a full disk).
-  virtual bool close() = 0;
+  // Reads into.size() bytes at offset: Ok with all of them, EndOfFile with fewer.
+  virtual IoResult readAt(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
+  // Writes all of from at offset (a gap before it reads as zero bytes); Ok only when every
+  // byte was taken.
+  virtual IoResult writeAt(std::uint64_t offset, std::span<const std::uint8_t> from) = 0;
+  // The size in bytes, or nothing when it cannot be learned.
+  virtual std::optional<std::uint64_t> size() = 0;
+  // Cuts or extends the file to size bytes.
+  virtual IoResult truncate(std::uint64_t size) = 0;
+  // Returns once everything written so far is on the disk (fsync).
+  virtual IoResult sync() = 0;
+  // Releases the file (and a lock it holds). Failed when data written earlier could not be
+  // stored.
+  virtual IoResult close() = 0;
 };
 
 class FileSystem {
@@ -65,10 +73,21 @@ class FileSystem {
   // Opens an existing file for reading only. On failure, error (when given) says why.
   virtual std::unique_ptr<BinaryFile> openForReading(const std::filesystem::path& path,
                                                      OpenError* error = nullptr) = 0;
-  // Creates the file, or empties an existing one, for writing only.
+  // Creates the file, or empties an existing one, for writing only. Callers that replace a
+  // file as a whole write a temporary this way and rename it (see atomic_file.h).
   virtual std::unique_ptr<BinaryFile> createForWriting(const std::filesystem::path& path,
                                                        OpenError* error = nullptr) = 0;
-  virtual bool remove(const std::filesystem::path& path) = 0;
+  // Deletes a file. Ok when it is gone afterwards, also when it was not there.
+  virtual IoResult remove(const std::filesystem::path& path) = 0;
+  // Puts from in the place of to in one step, replacing to if it exists.
+  virtual IoResult rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+  // Makes the folder's entries (files created, renamed or deleted in it) durable.
+  virtual IoResult syncFolder(const std::filesystem::path& folder) = 0;
+  // A file (or anything else) exists at path.
+  virtual bool exists(const std::filesystem::path& path) = 0;
 };
+
+// The folder that holds path, for syncFolder ("." for a bare file name).
+std::filesystem::path folderOf(const std::filesystem::path& path);
 
 }  // namespace kelvora::store

@@ -1,105 +1,85 @@
-// Reads are served from a window of the file read ahead; every write keeps the window true
-// to the file by patching the bytes it overlaps.
+// Reads come from a window of the file read ahead, patched with the writes that have not
+// reached the file yet.
 #include "store/record_file.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace kelvora::store {
 
-RecordFile::RecordFile(std::unique_ptr<BinaryFile> file) : m_file(std::move(file)) {
-  auto end = m_file->seekToEnd();
-  m_end = end.value_or(0);
+std::unique_ptr<RecordFile> RecordFile::open(std::unique_ptr<BinaryFile> file) {
+  auto size = file->size();
+  if (!size) return nullptr;
+  return std::unique_ptr<RecordFile>(new RecordFile(std::move(file), *size));
 }
 
-bool RecordFile::read(std::uint64_t offset, std::span<std::uint8_t> into) {
-  if (offset + into.size() > flushedEnd() && !flush()) return false;
-  const std::uint64_t windowEnd = m_windowStart + m_window.size();
-  if (offset >= m_windowStart && offset + into.size() <= windowEnd) {
-    std::copy_n(m_window.begin() + static_cast<std::ptrdiff_t>(offset - m_windowStart), into.size(),
-                into.begin());
-    return true;
+RecordFile::RecordFile(std::unique_ptr<BinaryFile> file, std::uint64_t size)
+    : m_file(std::move(file)), m_fileSize(size), m_end(size), m_committedEnd(size) {}
+
+IoResult RecordFile::read(std::uint64_t offset, std::span<std::uint8_t> into) {
+  if (offset > m_end || into.size() > m_end - offset) {
+    return IoResult::ended(offset < m_end ? static_cast<std::size_t>(m_end - offset) : 0);
   }
-  if (into.size() > kWindowSize) return m_file->readAt(offset, into) == into.size();
-  // The window stops at the remembered end: bytes beyond it may be left from an append that
-  // failed halfway, and the next append overwrites them.
-  const std::uint64_t end = flushedEnd();
-  m_windowStart = offset;
-  m_window.resize(offset < end
-                      ? static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, end - offset))
-                      : 0);
-  m_window.resize(m_file->readAt(offset, m_window));
-  if (m_window.size() < into.size()) return false;
-  std::copy_n(m_window.begin(), into.size(), into.begin());
-  return true;
+  // The part the file holds, through the window.
+  const std::uint64_t fromFile =
+      offset < m_fileSize ? std::min<std::uint64_t>(into.size(), m_fileSize - offset) : 0;
+  if (fromFile > 0) {
+    const std::uint64_t windowEnd = m_windowStart + m_window.size();
+    if (offset >= m_windowStart && offset + fromFile <= windowEnd) {
+      std::copy_n(m_window.begin() + static_cast<std::ptrdiff_t>(offset - m_windowStart),
+                  fromFile, into.begin());
+    } else if (fromFile > kWindowSize) {
+      IoResult r = m_file->readAt(offset, into.first(fromFile));
+      if (r.failed()) return r;
+      if (!r.ok()) return IoResult::failure(EIO);  // the file shrank under us
+    } else {
+      m_windowStart = offset;
+      m_window.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, m_fileSize - offset)));
+      IoResult r = m_file->readAt(offset, m_window);
+      m_window.resize(r.count);
+      if (r.failed() || m_window.size() < fromFile) {
+        m_window.clear();
+        return r.failed() ? r : IoResult::failure(EIO);
+      }
+      std::copy_n(m_window.begin(), fromFile, into.begin());
+    }
+  }
+  std::fill(into.begin() + static_cast<std::ptrdiff_t>(fromFile), into.end(), 0);
+  m_committed.overlay(offset, into);
+  m_transaction.overlay(offset, into);
+  return IoResult::done(into.size());
 }
 
-bool RecordFile::write(std::uint64_t offset, std::span<const std::uint8_t> from) {
-  if (offset >= flushedEnd() && offset + from.size() <= m_end) {
-    // Entirely within gathered appends (a copy appended in this batch marked dead).
-    std::copy(from.begin(), from.end(),
-              m_pending.begin() + static_cast<std::ptrdiff_t>(offset - flushedEnd()));
-    return true;
-  }
-  if (!flush()) return false;
-  const std::size_t written = m_file->writeAt(offset, from);
-  // Patch the window where it overlaps what reached the file.
-  const std::uint64_t windowEnd = m_windowStart + m_window.size();
-  const std::uint64_t lo = std::max(offset, m_windowStart);
-  const std::uint64_t hi = std::min(offset + written, windowEnd);
-  if (lo < hi) {
-    std::copy(from.begin() + static_cast<std::ptrdiff_t>(lo - offset),
-              from.begin() + static_cast<std::ptrdiff_t>(hi - offset),
-              m_window.begin() + static_cast<std::ptrdiff_t>(lo - m_windowStart));
-  }
-  if (written != from.size()) {
-    // The window may no longer match a file that took part of a write.
-    m_window.clear();
-    return false;
-  }
-  m_end = std::max(m_end, offset + written);
-  return true;
+void RecordFile::write(std::uint64_t offset, std::span<const std::uint8_t> from) {
+  m_transaction.add(offset, from);
+  m_end = std::max(m_end, offset + from.size());
 }
 
-std::optional<std::uint64_t> RecordFile::append(std::span<const std::uint8_t> from) {
+std::uint64_t RecordFile::append(std::span<const std::uint8_t> from) {
   const std::uint64_t at = m_end;
-  if (m_gathering) {
-    m_pending.insert(m_pending.end(), from.begin(), from.end());
-    m_end += from.size();
-    if (m_pending.size() >= kGatherLimit && !flush()) return std::nullopt;
-    return at;
-  }
-  // The window ends at or before the old end of file; what is appended lies beyond it.
-  if (m_file->writeAt(at, from) != from.size()) {
-    m_file->truncate(at);
-    m_window.clear();
-    return std::nullopt;
-  }
-  m_end = at + from.size();
+  write(at, from);
   return at;
 }
 
-void RecordFile::setGathering(bool on) {
-  m_gathering = on;
-  if (!on) flush();
+void RecordFile::commitTransaction() {
+  m_committed.absorb(m_transaction);
+  m_committedEnd = m_end;
 }
 
-bool RecordFile::flush() {
-  if (m_pending.empty()) return true;
-  const std::uint64_t at = flushedEnd();
-  const bool ok = m_file->writeAt(at, m_pending) == m_pending.size();
-  if (!ok) {
-    m_file->truncate(at);
-    m_end = at;
-    m_failed = true;
-    m_window.clear();
-  }
-  m_pending.clear();
-  return ok;
+void RecordFile::dropTransaction() {
+  m_transaction.clear();
+  m_end = m_committedEnd;
 }
 
-bool RecordFile::close() {
-  const bool flushed = flush();
-  return m_file->close() && flushed;
+IoResult RecordFile::applyCommitted() {
+  if (m_committed.empty()) return IoResult::done(0);
+  IoResult r = m_committed.applyTo(*m_file);
+  // Whatever part arrived, the window may no longer match the file.
+  m_window.clear();
+  if (r.failed()) return r;
+  m_fileSize = std::max(m_fileSize, m_committed.end());
+  m_committed.clear();
+  return r;
 }
 
 }  // namespace kelvora::store

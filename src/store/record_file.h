@@ -1,61 +1,63 @@
-// The texts file as the collection reads and writes it: positioned transfers, a read window
-// that serves neighbouring records from memory, and appends at a remembered end of file,
-// gathered in memory during bulk work and written in large pieces.
+// The texts file as the collection reads and writes it: positioned reads through a window
+// that serves neighbouring records from memory, with the writes the journal holds and the file
+// does not hold yet laid over them. Writes never go to the file directly: they collect in the
+// open transaction, move to the committed writes when the journal has them, and reach the file
+// when the collection applies the journal (applyCommitted).
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 
 #include "store/byte_io.h"
 #include "store/file_system.h"
+#include "store/pending_writes.h"
 
 namespace kelvora::store {
 
 class RecordFile {
  public:
-  // Takes the open file and learns its size.
-  explicit RecordFile(std::unique_ptr<BinaryFile> file);
+  // Takes the open file and learns its size; nullptr when the size cannot be learned.
+  static std::unique_ptr<RecordFile> open(std::unique_ptr<BinaryFile> file);
 
-  // Size in bytes, including everything appended so far.
+  // Size in bytes, including every write not yet applied.
   std::uint64_t size() const { return m_end; }
 
-  // Reads exactly into.size() bytes at offset; false if the file ends sooner.
-  bool read(std::uint64_t offset, std::span<std::uint8_t> into);
-  // Overwrites bytes at offset; false unless all were written.
-  bool write(std::uint64_t offset, std::span<const std::uint8_t> from);
-  // Writes at the end of the file and returns where. When the write fails, whatever part of
-  // it arrived is cut off again (or, where cutting fails, overwritten by the next append), so
-  // the file stays walkable record by record.
-  std::optional<std::uint64_t> append(std::span<const std::uint8_t> from);
+  // Reads exactly into.size() bytes at offset: EndOfFile when the file ends sooner.
+  IoResult read(std::uint64_t offset, std::span<std::uint8_t> into);
+  // Overwrites bytes at offset, in the open transaction.
+  void write(std::uint64_t offset, std::span<const std::uint8_t> from);
+  // Adds bytes at the end, in the open transaction, and returns where they start.
+  std::uint64_t append(std::span<const std::uint8_t> from);
 
-  // While gathering, appends collect in memory and reach the file in large pieces; any other
-  // transfer that touches the file first writes out what was gathered, so appended copies
-  // always reach the file before anything written after them.
-  void setGathering(bool on);
-  // Writes out gathered appends. When that fails they are dropped, the end of file returns to
-  // where it was before them, and failed() stays true.
-  bool flush();
-  // Some gathered appends could not be written.
-  bool failed() const { return m_failed; }
+  // The open transaction's writes.
+  const PendingWrites& transaction() const { return m_transaction; }
+  // The journal holds the open transaction: its writes become committed.
+  void commitTransaction();
+  // The open transaction is given up: reads no longer see it.
+  void dropTransaction();
+  const PendingWrites& committed() const { return m_committed; }
+  // Writes the committed writes to the file. On success they are forgotten (the file holds
+  // them); on failure they stay, so reads stay true and a later attempt writes them again.
+  IoResult applyCommitted();
 
-  // Writes out gathered appends and releases the file; false when data could not be stored.
-  bool close();
+  BinaryFile& file() { return *m_file; }
+  // Hands the file back; this reader is of no more use.
+  std::unique_ptr<BinaryFile> releaseFile() { return std::move(m_file); }
 
  private:
-  static constexpr std::size_t kWindowSize = std::size_t{64} * 1024;
-  static constexpr std::size_t kGatherLimit = std::size_t{1024} * 1024;
+  explicit RecordFile(std::unique_ptr<BinaryFile> file, std::uint64_t size);
 
-  std::uint64_t flushedEnd() const { return m_end - m_pending.size(); }
+  static constexpr std::size_t kWindowSize = std::size_t{64} * 1024;
 
   std::unique_ptr<BinaryFile> m_file;
+  std::uint64_t m_fileSize = 0;  // bytes of the file itself that reads may use
   std::uint64_t m_end = 0;
+  std::uint64_t m_committedEnd = 0;  // m_end without the open transaction
   std::uint64_t m_windowStart = 0;
-  Bytes m_window;   // bytes of the file from m_windowStart, as last read or written
-  Bytes m_pending;  // gathered appends, to go to the file at flushedEnd()
-  bool m_gathering = false;
-  bool m_failed = false;
+  Bytes m_window;  // bytes of the file from m_windowStart, as last read
+  PendingWrites m_committed;
+  PendingWrites m_transaction;
 };
 
 }  // namespace kelvora::store

@@ -1,11 +1,12 @@
-// Reset, one record rewritten in place per item, the index written once at the end.
+// Reset: every record rewritten in place and the whole table, as one change.
 #include "store/reset_collection.h"
 
 namespace kelvora::store {
 
-void resetCollection(Collection& c) {
-  if (!c.isOpen) return;
-  if (!c.messages().askYesNo(u"Reset database?")) return;
+bool resetCollection(Collection& c) {
+  if (!c.isOpen) return false;
+  if (!c.messages().askYesNo(u"Reset database?")) return false;
+  bool ok = false;
   {
     Collection::Batch batch(c);
     for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
@@ -21,14 +22,16 @@ void resetCollection(Collection& c) {
       h.lapses = 0;
       h.lastRepetition = 0;
       h.aFactor = kNewItemAFactor;
-      c.writeItem(p);
+      (void)c.writeItem(p);  // inside the batch only an unreadable item is refused
     }
     c.counters = {};
     c.header.learningDay = 0;
-    c.indexChanged();
+    (void)c.indexChanged();  // inside the batch: the commit below decides
+    ok = batch.commit();
   }
   c.readItem(c.currentPosition);
   c.events().countersChanged();
+  return ok;
 }
 
 }  // namespace kelvora::store

@@ -20,7 +20,7 @@ TextReader::TextReader(std::unique_ptr<BinaryFile> file) : m_file(std::move(file
 }
 
 TextReader::~TextReader() {
-  if (m_file) m_file->close();
+  if (m_file) (void)m_file->close();
 }
 
 std::optional<char16_t> TextReader::getSlow() {
@@ -34,9 +34,11 @@ void TextReader::topUpRaw() {
   std::size_t filled = m_raw.size();
   m_raw.resize(kTextBufferBytes);
   while (!m_fileEnded && filled < m_raw.size()) {
-    const std::size_t count = m_file->read(std::span(m_raw).subspan(filled));
-    if (count == 0) m_fileEnded = true;
-    filled += count;
+    const IoResult r = m_file->readAt(m_offset, std::span(m_raw).subspan(filled));
+    filled += r.count;
+    m_offset += r.count;
+    if (!r.ok()) m_fileEnded = true;
+    if (r.failed()) m_failed = true;
   }
   m_raw.resize(filled);
 }
@@ -92,12 +94,31 @@ bool TextReader::readLine(std::u16string& line) {
   }
 }
 
-TextWriter::TextWriter(std::unique_ptr<BinaryFile> file) : m_file(std::move(file)) {
+TextWriter::TextWriter(std::unique_ptr<BinaryFile> file)
+    : m_plain(std::move(file)), m_file(m_plain.get()) {
+  m_buffer.reserve(kTextBufferBytes + 8);
+}
+
+TextWriter::TextWriter(std::unique_ptr<AtomicFile> file)
+    : m_atomic(std::move(file)), m_file(&m_atomic->file()) {
   m_buffer.reserve(kTextBufferBytes + 8);
 }
 
 TextWriter::~TextWriter() {
-  if (m_file) close();
+  if (m_atomic) {
+    abandon();
+  } else if (m_plain) {
+    close();
+  }
+}
+
+void TextWriter::abandon() {
+  if (m_atomic) m_atomic->abandon();
+  if (m_plain) (void)m_plain->close();
+  m_atomic.reset();
+  m_plain.reset();
+  m_file = nullptr;
+  m_ok = false;
 }
 
 void TextWriter::write(std::u16string_view text) {
@@ -135,20 +156,28 @@ void TextWriter::flush() {
   } else if (m_ok) {
     const std::span<const std::uint8_t> bytes(
         reinterpret_cast<const std::uint8_t*>(m_buffer.data()), m_buffer.size());
-    if (m_file->write(bytes) != bytes.size()) m_ok = false;
+    const IoResult r = m_file->writeAt(m_offset, bytes);
+    m_offset += r.count;
+    if (!r.ok()) m_ok = false;
   }
   m_buffer.clear();
 }
 
 bool TextWriter::close() {
-  if (!m_file) return m_ok;
+  if (!m_atomic && !m_plain) return m_ok;
   if (m_pendingHigh != 0) {
     m_pendingHigh = 0;
     appendUtf8(m_buffer, kReplacementCharacter);
   }
   flush();
-  const bool closed = m_file->close();
-  m_file.reset();
+  if (!m_ok) {
+    abandon();
+    return false;
+  }
+  const bool closed = m_atomic ? !m_atomic->commit().failed() : !m_plain->close().failed();
+  m_atomic.reset();
+  m_plain.reset();
+  m_file = nullptr;
   m_ok = m_ok && closed;
   return m_ok;
 }
@@ -159,8 +188,9 @@ std::optional<TextReader> openTextReader(FileSystem& files, const std::filesyste
   return TextReader(std::move(file));
 }
 
-std::optional<TextWriter> createTextWriter(FileSystem& files, const std::filesystem::path& path) {
-  std::unique_ptr<BinaryFile> file = files.createForWriting(path);
+std::optional<TextWriter> createTextWriter(FileSystem& files, const std::filesystem::path& path,
+                                           OpenError* error) {
+  std::unique_ptr<AtomicFile> file = AtomicFile::create(files, path, error);
   if (!file) return std::nullopt;
   return TextWriter(std::move(file));
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/atomic_file.h"
 #include "store/file_system.h"
 
 namespace kelvora::store {
@@ -20,8 +21,8 @@ namespace kelvora::store {
 inline constexpr std::size_t kTextBufferBytes = std::size_t{64} * 1024;
 
 // Reads a text file as UTF-16 code units. A CR LF pair reads as one "\n", a lone LF as "\n"
-// and a lone CR as itself; characters above U+FFFF read as surrogate pairs. A read error of
-// the file looks like its end.
+// and a lone CR as itself; characters above U+FFFF read as surrogate pairs. A read error ends
+// the text too, but failed() tells it from the end of the file.
 class TextReader {
  public:
   explicit TextReader(std::unique_ptr<BinaryFile> file);
@@ -47,6 +48,9 @@ class TextReader {
 
   bool atEnd() { return m_next >= m_decoded.size() && !refill(); }
 
+  // A read of the file failed: what came before it is all the text there was to be had.
+  bool failed() const { return m_failed; }
+
  private:
   std::optional<char16_t> getSlow();
   // Decodes the next stretch of the file into m_decoded; false when nothing is left.
@@ -56,7 +60,9 @@ class TextReader {
   std::unique_ptr<BinaryFile> m_file;
   std::vector<std::uint8_t> m_raw;  // undecoded bytes at [m_rawBegin, m_raw.size())
   std::size_t m_rawBegin = 0;
+  std::uint64_t m_offset = 0;  // where the next read of the file starts
   bool m_fileEnded = false;
+  bool m_failed = false;
   bool m_started = false;  // the byte-order mark check has been made
   std::u16string m_decoded;
   std::size_t m_next = 0;  // index of the next code unit in m_decoded
@@ -65,12 +71,15 @@ class TextReader {
 // Writes UTF-16 text as UTF-8, each "\n" as CR LF; a CR in the text is written as it is, and a
 // surrogate without its partner as U+FFFD. Output is buffered, so a failure may only show at a
 // later write or at close(), which reports every failure since the file was created.
+// A writer over an AtomicFile changes its target only at a successful close().
 class TextWriter {
  public:
   explicit TextWriter(std::unique_ptr<BinaryFile> file);
+  explicit TextWriter(std::unique_ptr<AtomicFile> file);
   TextWriter(TextWriter&&) = default;
   TextWriter& operator=(TextWriter&&) = default;
-  // Closes the file if close() was not called; its result is then lost.
+  // Closes the file if close() was not called; its result is then lost, and a target
+  // written by way of a temporary stays as it was.
   ~TextWriter();
 
   // A surrogate pair may be split between two calls.
@@ -79,13 +88,19 @@ class TextWriter {
   // No write has failed so far.
   bool ok() const { return m_ok; }
 
-  // Writes what is buffered and closes the file. False if any write or the close failed.
+  // Writes what is buffered and closes the file (putting it in the place of its target). False
+  // if any write or the close failed; the target is then as it was.
   bool close();
+  // Gives up: the temporary is removed and the target stays as it was.
+  void abandon();
 
  private:
   void flush();
 
-  std::unique_ptr<BinaryFile> m_file;
+  std::unique_ptr<AtomicFile> m_atomic;
+  std::unique_ptr<BinaryFile> m_plain;
+  BinaryFile* m_file = nullptr;
+  std::uint64_t m_offset = 0;
   std::string m_buffer;        // UTF-8 bytes not yet handed to the file
   char16_t m_pendingHigh = 0;  // a high surrogate waiting for its partner, or 0
   bool m_ok = true;
@@ -94,7 +109,9 @@ class TextWriter {
 // Opens an existing file for reading; nullopt if it cannot be opened.
 std::optional<TextReader> openTextReader(FileSystem& files, const std::filesystem::path& path);
 
-// Creates or empties a file for writing; nullopt if it cannot be created.
-std::optional<TextWriter> createTextWriter(FileSystem& files, const std::filesystem::path& path);
+// Starts writing a whole file by way of a temporary beside it: path itself changes only when
+// close() succeeds. nullopt if the temporary cannot be created.
+std::optional<TextWriter> createTextWriter(FileSystem& files, const std::filesystem::path& path,
+                                           OpenError* error = nullptr);
 
 }  // namespace kelvora::store

@@ -94,7 +94,7 @@ void writeDeck(const std::filesystem::path& base) {
     // A third item added and left blank has no record.
     c.header.itemCount = 3;
     c.table[2].recordOffset = store::kNoRecord;
-    c.closeCollection();
+    EXPECT_TRUE(c.closeCollection());
   }
 }
 

@@ -34,7 +34,7 @@ struct Fixture {
       c.readItem(p);
       out.push_back(c.loaded.question);
     }
-    c.closeCollection();
+    EXPECT_TRUE(c.closeCollection());
     return out;
   }
 };
@@ -97,7 +97,7 @@ TEST(ImportCollection, AShortRecordWriteFailsAndKeepsWhatWasStored) {
 TEST(ExportCollection, EmptyCollectionGivesTheHeaderAndRootEndOnly) {
   Fixture f;
   ASSERT_TRUE(store::createCollection(f.c, "/d/empty"));
-  f.c.closeCollection();
+  EXPECT_TRUE(f.c.closeCollection());
   ASSERT_TRUE(exportCollection(f.c, ExchangeKind::Xml, "/d/empty", "/out/e.xml", kNow));
   EXPECT_EQ(f.text("/out/e.xml"),
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n"
@@ -124,14 +124,19 @@ TEST(ExportCollection, OutputThatCannotBeWrittenIsAFailure) {
     Fixture f;
     f.putText("/d/src.txt", "Q: one\nA: 1\n");
     ASSERT_TRUE(importCollection(f.c, ExchangeKind::QaText, "/d/src"));
-    f.files.openFailures["/ro/out"] = store::OpenError::AccessDenied;
+    f.files.openFailures["/ro/out.tmp"] = store::OpenError::AccessDenied;  // a read-only folder
     EXPECT_FALSE(exportCollection(f.c, kind, "/d/src", "/ro/out", kNow));
     EXPECT_EQ(
         f.messages.texts(),
         std::vector<std::u16string>{u"Access denied! Probably file has\nread-only attribute set."});
-    f.files.writeBudget = 40;  // the disk fills up part way
+    // An earlier export at the target survives a later one that the disk cuts short.
+    ASSERT_TRUE(exportCollection(f.c, kind, "/d/src", "/d/out", kNow));
+    const auto earlier = f.files.bytes("/d/out");
+    f.files.writeBudget = 5;
     EXPECT_FALSE(exportCollection(f.c, kind, "/d/src", "/d/out", kNow));
     EXPECT_FALSE(f.c.isOpen);
+    EXPECT_EQ(f.files.bytes("/d/out"), earlier);
+    EXPECT_FALSE(f.files.exists("/d/out.tmp"));
   }
 }
 

@@ -55,13 +55,13 @@ struct QaFixture {
   std::vector<Item> import(const std::string& bytes) {
     files.put("/in.txt", {bytes.begin(), bytes.end()});
     auto in = store::openTextReader(files, "/in.txt");
-    EXPECT_TRUE(c.openFiles("/x", true));
+    EXPECT_TRUE(c.openForReplacing("/x"));
     {
       ImportSink sink(c);
       EXPECT_TRUE(importQaItems(*in, sink, counts, c.progress));
       EXPECT_TRUE(sink.finish());
     }
-    c.closeCollection();
+    EXPECT_TRUE(c.installImportedTexts());
     EXPECT_TRUE(store::openCollection(c, "/x"));
     std::vector<Item> items;
     for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
@@ -219,7 +219,7 @@ TEST(QaRoundTrip, TextsComeBackAsWritten) {
   QaFixture f;
   f.create(items);
   const std::string bytes = f.exportAll();
-  f.c.closeCollection();
+  EXPECT_TRUE(f.c.closeCollection());
   QaFixture g;
   EXPECT_EQ(g.import(bytes), items);
 }

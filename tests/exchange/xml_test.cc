@@ -116,7 +116,7 @@ struct Imported {
   std::vector<std::u16string> progressLines;
 };
 
-// Imports the document into a new texts-only collection (Unicode unless utf8 is 0, the form
+// Imports the document into a new collection (Unicode unless utf8 is 0, the form
 // that holds 9999 ASCII units), then opens it, which builds its index, and reads every item.
 Imported importXml(const std::string& document, std::uint8_t utf8 = 1) {
   fakes::MemoryFileSystem files;
@@ -126,7 +126,7 @@ Imported importXml(const std::string& document, std::uint8_t utf8 = 1) {
   c.settings.utf8 = utf8;
   files.put("/doc.xml", {document.begin(), document.end()});
   Imported result;
-  EXPECT_TRUE(c.openFiles("/x", true));
+  EXPECT_TRUE(c.openForReplacing("/x"));
   c.progress.setWindow(&window);
   c.progress.openProgress();
   {
@@ -136,7 +136,7 @@ Imported importXml(const std::string& document, std::uint8_t utf8 = 1) {
     result.ok = sink.finish() && result.ok;
   }
   c.progress.closeProgress();
-  c.closeCollection();
+  EXPECT_TRUE(c.installImportedTexts());
   EXPECT_TRUE(store::openCollection(c, "/x"));
   for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
     c.currentPosition = p;

@@ -57,7 +57,7 @@ struct Fixture {
       c.loaded.header.aFactor = 2500;
       c.loaded.header.repetitions = s == ItemStatus::Pending ? 0 : 1;
       c.loaded.question = std::u16string(1, static_cast<char16_t>(u'0' + p));
-      c.writeItem(p);
+      EXPECT_TRUE(c.writeItem(p));
     }
     c.recount();
   }

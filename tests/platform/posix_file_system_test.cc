@@ -36,7 +36,7 @@ TEST(PosixFiles, ExclusiveOpenRefusesASecondOpeningUntilClosed) {
   ASSERT_TRUE(first);
   EXPECT_FALSE(files.openExclusive(dir / "x.kdb", error));
   EXPECT_EQ(error, OpenError::SharingViolation);
-  first->close();
+  EXPECT_TRUE(first->close().ok());
   EXPECT_TRUE(files.openExclusive(dir / "x.kdb", error));
   EXPECT_EQ(error, OpenError::None);
 }
@@ -94,7 +94,7 @@ TEST(PosixFiles, CollectionOpenInAnotherProcessGivesTheSharingMessage) {
     char byte = ok ? 1 : 0;
     (void)!write(ready[1], &byte, 1);
     (void)!read(release[0], &byte, 1);
-    c.closeCollection();
+    EXPECT_TRUE(c.closeCollection());
     _exit(ok ? 0 : 1);
   }
   char byte = 0;
@@ -136,12 +136,12 @@ TEST(CrashSafety, AnItemWrittenBeforeTheProgramIsKilledIsThereOnReopening) {
       c.loaded.question = p == 0 ? u"first question" : u"second question";
       c.loaded.answer = u"answer";
       c.loaded.itemModified = true;
-      c.flushItem();
+      EXPECT_TRUE(c.flushItem());
     }
     c.table[1].interval = 4;
     c.table[1].lastRepetition = 8999;
     c.table[1].status = store::code(store::ItemStatus::Memorized);
-    c.writeItem(1);
+    EXPECT_TRUE(c.writeItem(1));
     kill(getpid(), SIGKILL);
     _exit(2);
   }

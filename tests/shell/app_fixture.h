@@ -37,9 +37,9 @@ struct Fixture {
       if (firstId != 0) c.loaded.header.setItemId(firstId + p);
       c.loaded.question = u"q" + std::u16string(1, static_cast<char16_t>(u'0' + p));
       c.loaded.answer = u"a" + std::u16string(1, static_cast<char16_t>(u'0' + p));
-      c.writeItem(p);
+      EXPECT_TRUE(c.writeItem(p));
     }
-    c.closeCollection();
+    EXPECT_TRUE(c.closeCollection());
     app.start();
     port.files = {std::filesystem::path("/c.kdb")};
     app.onCommand(cmd::Open);

@@ -25,10 +25,11 @@ TEST(Editing, DeletingKeepsCountersTrueAndEditedTextsGoWithTheDeletedItem) {
   // The deleted record carries the edit and the Deleted status.
   store::Bytes edited;
   store::encodeText(edited, u"edited before delete", store::TextEncoding::CompressedUnicode);
+  ASSERT_TRUE(f.c.checkpoint());
   const store::Bytes& texts = f.files.bytes("/c.kdb");
   EXPECT_NE(std::search(texts.begin(), texts.end(), edited.begin(), edited.end()), texts.end());
-  f.c.closeCollection();
-  f.files.remove("/c.kbi");
+  EXPECT_TRUE(f.c.closeCollection());
+  EXPECT_TRUE(f.files.remove("/c.kbi").ok());
   ASSERT_TRUE(store::openCollection(f.c, "/c"));
   EXPECT_EQ(f.c.header.itemCount, 2);
 

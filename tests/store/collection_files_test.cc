@@ -25,7 +25,7 @@ TEST(ItemRecords, SizeIsHeaderPlusTextsPaddedToEven) {
     TestCollection t;
     t.create();
     t.add(c.q, c.a);
-    EXPECT_EQ(t.files.bytes("/c.kdb").size(), c.size) << c.size;
+    EXPECT_EQ(t.texts().size(), c.size) << c.size;
   }
 }
 
@@ -41,7 +41,7 @@ TEST(ItemRecords, RewriteStaysInPlaceUnlessTheRoundedSizeChanges) {
     t.create();
     t.add(u"abc", u"de");
     t.add(u"second", u"item");
-    const Bytes before = t.files.bytes("/c.kdb");
+    const Bytes before = t.texts();
 
     t.c.currentPosition = 0;
     ASSERT_TRUE(t.c.readItem(0));
@@ -50,7 +50,7 @@ TEST(ItemRecords, RewriteStaysInPlaceUnlessTheRoundedSizeChanges) {
     t.c.currentPosition = 1;
     t.c.readItem(1);  // leaving the edited item writes it back
 
-    const Bytes& after = t.files.bytes("/c.kdb");
+    const Bytes& after = t.texts();
     if (c.moves) {
       EXPECT_EQ(t.c.table[0].recordOffset, before.size());
       EXPECT_EQ(headerAt(after, 0).slotNumber, kDeadSlot) << "old copy is dead";
@@ -75,7 +75,7 @@ TEST(ItemRecords, WriteCopiesTheEntrysLearningDatesIntoTheHeader) {
   t.c.table[0].lastRepetition = 8990;
   t.c.loaded.header.aFactor = 1700;
   ASSERT_TRUE(t.c.writeItem(0));
-  ItemRecordHeader h = headerAt(t.files.bytes("/c.kdb"), 0);
+  ItemRecordHeader h = headerAt(t.texts(), 0);
   EXPECT_EQ(h.interval, 12);
   EXPECT_EQ(h.lastRepetition, 8990);
   EXPECT_EQ(h.aFactor, 1700);
@@ -115,8 +115,8 @@ TEST(ItemRecords, AnItemWithoutARecordReadsAsABlankNewItem) {
   // Typing into it appends a proper record.
   t.c.loaded.question = u"typed";
   t.c.loaded.itemModified = true;
-  t.c.flushItem();
-  ItemRecordHeader h = headerAt(t.files.bytes("/c.kdb"), t.c.table[1].recordOffset);
+  EXPECT_TRUE(t.c.flushItem());
+  ItemRecordHeader h = headerAt(t.texts(), t.c.table[1].recordOffset);
   EXPECT_EQ(h.aFactor, kNewItemAFactor);
   EXPECT_EQ(h.slotNumber, slot);
 }
@@ -125,7 +125,7 @@ TEST(ItemRecords, StoredLengthsAbove10000ReadAsZero) {
   TestCollection t;
   t.create();
   t.add(u"abc", u"de");
-  Bytes& file = t.files.bytes("/c.kdb");
+  Bytes& file = t.texts();
   file[0] = 0x11;  // questionLength 10001
   file[1] = 0x27;
   t.c.currentPosition = 0;
@@ -137,19 +137,19 @@ TEST(ItemRecords, StoredLengthsAbove10000ReadAsZero) {
   // Its true size is unknown, so writing it back never happens in place.
   ASSERT_TRUE(t.c.writeItem(0));
   EXPECT_EQ(t.c.table[0].recordOffset, 18u + 6);
-  EXPECT_EQ(headerAt(file, 0).slotNumber, kDeadSlot);
+  EXPECT_EQ(headerAt(t.texts(), 0).slotNumber, kDeadSlot);
 }
 
 TEST(ItemRecords, AFailedWriteLeavesTheEntryAndFileWalkable) {
   TestCollection t;
   t.create();
   t.add(u"abc", u"de");
-  const Bytes before = t.files.bytes("/c.kdb");
+  const Bytes before = t.texts();
   t.files.writeBudget = 0;
   t.c.loaded.question = u"much longer question";
   EXPECT_FALSE(t.c.writeItem(0));
   EXPECT_EQ(t.c.table[0].recordOffset, 0u);
-  EXPECT_EQ(t.files.bytes("/c.kdb"), before);
+  EXPECT_EQ(t.texts(), before);
   EXPECT_EQ(headerAt(before, 0).slotNumber, 0);
 }
 
@@ -158,7 +158,7 @@ TEST(ItemRecords, UnicodeCollectionsStoreTwoBytesPerUnit) {
   t.c.settings.utf8 = 1;
   t.create();
   t.add(u"\u4E2D", u"ab");
-  EXPECT_EQ(t.files.bytes("/c.kdb").size(), 18u + 6);
+  EXPECT_EQ(t.texts().size(), 18u + 6);
   t.c.currentPosition = 0;
   ASSERT_TRUE(t.c.readItem(0));
   EXPECT_EQ(t.c.loaded.question, u"\u4E2D");
@@ -176,15 +176,15 @@ Bytes indexImage(std::uint16_t count, std::uint16_t headerSize = 12, std::uint16
   return out;
 }
 
-TEST(IndexFile, IsWrittenAfterEveryItemWriteWithTheBytesACloseWrites) {
+TEST(IndexFile, ACheckpointWritesTheBytesACloseWrites) {
   TestCollection t;
   t.create();
   t.add(u"q1", u"a1");
   t.add(u"q2", u"a2");
-  const Bytes whileOpen = t.files.bytes("/c.kbi");
+  const Bytes whileOpen = t.index();
   ASSERT_EQ(whileOpen.size(), 12u + 2 * 12);
-  t.c.closeCollection();
-  EXPECT_EQ(t.files.bytes("/c.kbi"), whileOpen);
+  EXPECT_TRUE(t.c.closeCollection());
+  EXPECT_EQ(t.index(), whileOpen);
 
   // After reopening, a learning change written with its item reaches the file by itself.
   ASSERT_TRUE(openCollection(t.c, "/c"));
@@ -193,9 +193,9 @@ TEST(IndexFile, IsWrittenAfterEveryItemWriteWithTheBytesACloseWrites) {
   t.c.table[1].interval = 7;
   t.c.header.learningDay = 8990;
   ASSERT_TRUE(t.c.writeItem(1));
-  const Bytes afterWrite = t.files.bytes("/c.kbi");
-  t.c.closeCollection();
-  EXPECT_EQ(t.files.bytes("/c.kbi"), afterWrite);
+  const Bytes afterWrite = t.index();
+  EXPECT_TRUE(t.c.closeCollection());
+  EXPECT_EQ(t.index(), afterWrite);
 }
 
 TEST(IndexFile, MalformedIndexesFailToLoadAndLeaveAnEmptyTable) {
@@ -217,7 +217,7 @@ TEST(IndexFile, MalformedIndexesFailToLoadAndLeaveAnEmptyTable) {
     TestCollection t;
     t.files.put("/c.kdb", {});
     t.files.put("/c.kbi", c.image);
-    ASSERT_TRUE(t.c.openFiles("/c", false)) << c.name;
+    ASSERT_TRUE(t.c.openFiles("/c")) << c.name;
     t.c.header.itemCount = 5;
     EXPECT_FALSE(t.c.loadIndex()) << c.name;
     EXPECT_EQ(t.c.header.itemCount, 0) << c.name;
@@ -230,8 +230,8 @@ TEST(IndexFile, LoadReadsOnlyItemCountEntries) {
   for (int i = 0; i < 3; ++i) t.add(u"q", u"a");
   t.c.table[2].status = code(ItemStatus::Deleted);
   t.c.compactTable();  // the saved file keeps the third entry's stale bytes
-  t.c.closeCollection();
-  ASSERT_EQ(t.files.bytes("/c.kbi").size(), 12u + 3 * 12);
+  EXPECT_TRUE(t.c.closeCollection());
+  ASSERT_EQ(t.index().size(), 12u + 3 * 12);
 
   ASSERT_TRUE(openCollection(t.c, "/c"));
   EXPECT_EQ(t.c.header.itemCount, 2);
@@ -243,7 +243,7 @@ TEST(IndexFile, ItemCountZeroOpensEmptyEvenWithRecords) {
   TestCollection t;
   t.create();
   t.add(u"q", u"a");
-  t.c.closeCollection();
+  EXPECT_TRUE(t.c.closeCollection());
   t.files.put("/c.kbi", indexImage(0));
   ASSERT_TRUE(openCollection(t.c, "/c"));
   EXPECT_EQ(t.c.header.itemCount, 0);
@@ -258,7 +258,7 @@ TEST(IndexFile, ReopenedCollectionHasItsItemsAndLearningData) {
   t.c.table[1] =
       ItemIndexEntry{t.c.table[1].recordOffset, 30, 8000, 0, code(ItemStatus::Memorized), 0};
   t.c.header.learningDay = 8999;
-  t.c.closeCollection();
+  EXPECT_TRUE(t.c.closeCollection());
 
   ASSERT_TRUE(openCollection(t.c, "/c"));
   EXPECT_EQ(t.c.header.itemCount, 2);
@@ -306,7 +306,7 @@ TEST(Opening, ASecondOpeningOfTheSameFilesIsASharingViolation) {
   first.create();
   EXPECT_FALSE(openCollection(other, "/c"));
   EXPECT_EQ(second.messages.shown.size(), 2u);
-  first.c.closeCollection();
+  EXPECT_TRUE(first.c.closeCollection());
   second.messages.shown.clear();
   EXPECT_TRUE(openCollection(other, "/c"));
   EXPECT_TRUE(second.messages.shown.empty());
@@ -316,34 +316,37 @@ TEST(Creating, AsksBeforeOverwritingAndStopsClosedOnNo) {
   TestCollection t;
   t.create();
   t.add(u"keep", u"me");
-  t.c.closeCollection();
+  EXPECT_TRUE(t.c.closeCollection());
   ASSERT_TRUE(openCollection(t.c, "/c"));
 
   t.messages.answers = {false};
   EXPECT_FALSE(createCollection(t.c, "/c"));
   EXPECT_EQ(t.messages.asked, std::vector<std::u16string>{u"Overwrite old data files?\r\n/c.kdb"});
   EXPECT_FALSE(t.c.isOpen);
-  EXPECT_EQ(t.files.bytes("/c.kdb").size(), 18u + 6);
+  EXPECT_EQ(t.texts().size(), 18u + 6);
 
   t.messages.answers = {true};
   EXPECT_TRUE(createCollection(t.c, "/c"));
   EXPECT_TRUE(t.c.isOpen);
   EXPECT_EQ(t.c.header.itemCount, 0);
-  EXPECT_TRUE(t.files.bytes("/c.kdb").empty());
+  EXPECT_TRUE(t.texts().empty());
 }
 
-TEST(Creating, KeepsAnOldSettingsFileAndWritesOneWhereNoneExists) {
+TEST(Creating, KeepsAnOldSettingsFileAndWritesOneAtOnceWhereNoneExists) {
   TestCollection t;
   t.files.put("/old.cfg", {'H', 'T', 'M', 'L', ' ', '1', '\n'});
   ASSERT_TRUE(createCollection(t.c, "/old"));
   EXPECT_EQ(t.c.settings.html, 1);
   EXPECT_FALSE(t.c.settings.settingsChanged);
 
+  // The settings say which text form the records take, so they are on the disk before any
+  // record is.
+  t.c.settings.utf8 = 1;
   ASSERT_TRUE(createCollection(t.c, "/new"));
-  EXPECT_TRUE(t.c.settings.settingsChanged);
-  t.c.closeCollection();
   EXPECT_TRUE(t.files.exists("/new.cfg"));
   EXPECT_FALSE(t.c.settings.settingsChanged);
+  const std::string cfg(t.files.bytes("/new.cfg").begin(), t.files.bytes("/new.cfg").end());
+  EXPECT_NE(cfg.find("UTF8 1\r\n"), std::string::npos);
 }
 
 TEST(Closing, WritesBackTheLoadedItemsPendingEdit) {
@@ -352,22 +355,11 @@ TEST(Closing, WritesBackTheLoadedItemsPendingEdit) {
   t.add(u"q", u"a");
   t.c.loaded.answer = u"edited";
   t.c.loaded.itemModified = true;
-  t.c.closeCollection();
+  EXPECT_TRUE(t.c.closeCollection());
   ASSERT_TRUE(openCollection(t.c, "/c"));
   t.c.currentPosition = 0;
   ASSERT_TRUE(t.c.readItem(0));
   EXPECT_EQ(t.c.loaded.answer, u"edited");
-}
-
-TEST(Closing, TextsOnlyOpeningDeletesTheIndexAndNeverWritesOne) {
-  TestCollection t;
-  t.create();
-  t.add(u"q", u"a");
-  t.c.closeCollection();
-  ASSERT_TRUE(t.c.openFiles("/c", true));
-  EXPECT_FALSE(t.files.exists("/c.kbi"));
-  t.c.closeCollection();
-  EXPECT_FALSE(t.files.exists("/c.kbi"));
 }
 
 }  // namespace
@@ -382,7 +374,7 @@ TEST(Batches, GatherAppendsAndWriteTheIndexOnceAtTheEnd) {
   TestCollection t;
   t.create();
   t.add(u"before", u"batch");
-  const Bytes indexBefore = t.files.bytes("/c.kbi");
+  const Bytes indexBefore = t.index();
   {
     Collection::Batch batch(t.c);
     t.add(u"q1", u"a1");
@@ -390,20 +382,20 @@ TEST(Batches, GatherAppendsAndWriteTheIndexOnceAtTheEnd) {
     // A copy appended in this batch grows and is marked dead in memory.
     t.c.loaded.question = u"q2 grown longer";
     EXPECT_TRUE(t.c.writeItem(2));
-    EXPECT_EQ(t.files.bytes("/c.kbi"), indexBefore);
-    EXPECT_EQ(t.files.bytes("/c.kdb").size(), 18u + 12);
+    EXPECT_EQ(t.index(), indexBefore);
+    EXPECT_EQ(t.texts().size(), 18u + 12);
     // Reading sees what was gathered.
     t.c.currentPosition = 1;
     ASSERT_TRUE(t.c.readItem(1));
     EXPECT_EQ(t.c.loaded.question, u"q1");
   }
-  const Bytes& texts = t.files.bytes("/c.kdb");
+  const Bytes& texts = t.texts();
   EXPECT_EQ(texts.size(), 18u + 12 + 2 * (18 + 4) + 18 + 18);
   EXPECT_EQ(headerAt(texts, 18 + 12 + 22).slotNumber, kDeadSlot);
-  EXPECT_EQ(t.files.bytes("/c.kbi").size(), 12u + 3 * 12);
+  EXPECT_EQ(t.index().size(), 12u + 3 * 12);
 }
 
-TEST(Batches, RecordsThatNeverReachTheFileLeaveTheOldIndexInForce) {
+TEST(Batches, ABatchTheDiskRefusesIsUndoneWholeAndLaterChangesStillCount) {
   TestCollection t;
   t.create();
   t.add(u"kept", u"item");
@@ -412,35 +404,38 @@ TEST(Batches, RecordsThatNeverReachTheFileLeaveTheOldIndexInForce) {
     t.add(u"lost", u"one");
     t.files.writeBudget = 5;  // the disk fills up
   }
+  EXPECT_EQ(t.c.header.itemCount, 1);
+  EXPECT_EQ(t.messages.texts().back(), u"Error while saving database!");
   t.files.writeBudget = SIZE_MAX;
   t.add(u"after", u"failure");
-  t.c.closeCollection();
+  EXPECT_TRUE(t.c.closeCollection());
 
   ASSERT_TRUE(openCollection(t.c, "/c"));
-  ASSERT_EQ(t.c.header.itemCount, 1);
-  t.c.currentPosition = 0;
-  ASSERT_TRUE(t.c.readItem(0));
-  EXPECT_EQ(t.c.loaded.question, u"kept");
+  ASSERT_EQ(t.c.header.itemCount, 2);
+  for (std::uint16_t p : {0, 1}) {
+    t.c.currentPosition = p;
+    ASSERT_TRUE(t.c.readItem(p));
+    EXPECT_EQ(t.c.loaded.question, p == 0 ? u"kept" : u"after");
+  }
 }
 
-TEST(ItemRecords, AnAppendThatFailedHalfwayIsOverwrittenByTheNext) {
+TEST(ItemRecords, AnAddThatFailedHalfwayLeavesNoTraceAndTheNextOneLandsInItsPlace) {
   TestCollection t;
   t.create();
   t.add(u"one", u"1");
-  t.files.writeBudget = 30;  // a whole header and part of the texts arrive
-  t.add(u"a much longer second question", u"2");
-  EXPECT_EQ(t.c.table[1].recordOffset, kNoRecord);
+  const Bytes texts = t.texts();
+  t.files.writeBudget = 30;  // part of the change arrives
+  std::uint16_t p = t.c.header.itemCount++;
+  t.c.table[p] = ItemIndexEntry{kNoRecord, 0, 0, 0, 0, 0};
+  t.c.loaded.question = u"a much longer second question";
+  t.c.loaded.loadedPosition = p;
+  EXPECT_FALSE(t.c.writeItem(p));
+  EXPECT_EQ(t.c.header.itemCount, 1);
   t.files.writeBudget = SIZE_MAX;
-  t.c.loaded.question = u"two";
-  t.c.loaded.answer = u"2";
-  t.c.currentPosition = 0;
-  ASSERT_TRUE(t.c.readItem(0));  // fills the read window up to the end of the file
-  t.c.loaded.question = u"two";
-  t.c.loaded.answer = u"2";
-  t.c.loaded.header = ItemRecordHeader{};
-  ASSERT_TRUE(t.c.writeItem(1));
+  EXPECT_EQ(t.texts(), texts);
+  t.add(u"two", u"2");
   EXPECT_EQ(t.c.table[1].recordOffset, 18u + 4);
-  EXPECT_EQ(t.files.bytes("/c.kdb").size(), 2u * (18 + 4));
+  EXPECT_EQ(t.texts().size(), 2u * (18 + 4));
   t.c.currentPosition = 1;
   ASSERT_TRUE(t.c.readItem(1));
   EXPECT_EQ(t.c.loaded.question, u"two");

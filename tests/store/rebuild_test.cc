@@ -39,7 +39,7 @@ std::vector<std::uint32_t> writeTexts(TestCollection& t, const std::vector<Rec>&
     file.insert(file.end(), texts.begin(), texts.end());
   }
   t.files.put("/c.kdb", file);
-  t.files.remove("/c.kbi");
+  EXPECT_TRUE(t.files.remove("/c.kbi").ok());
   return offsets;
 }
 
@@ -131,16 +131,16 @@ TEST(Rebuild, OpeningWithoutAnIndexBringsBackEveryItemAndWritesTheIndex) {
   t.c.table[1].lastRepetition = 8990;
   t.c.table[1].status = code(ItemStatus::Memorized);
   t.c.loaded.header.status = code(ItemStatus::Memorized);
-  t.c.writeItem(1);
-  t.c.closeCollection();
-  t.files.remove("/c.kbi");
+  EXPECT_TRUE(t.c.writeItem(1));
+  EXPECT_TRUE(t.c.closeCollection());
+  ASSERT_TRUE(t.files.remove("/c.kbi").ok());
 
   ASSERT_TRUE(openCollection(t.c, "/c"));
   ASSERT_EQ(t.c.header.itemCount, 2);
   EXPECT_EQ(t.c.table[1].interval, 9);
   EXPECT_EQ(t.c.table[1].status, code(ItemStatus::Outstanding));
   EXPECT_EQ(t.c.counters.memorizedCount, 1);
-  EXPECT_EQ(t.files.bytes("/c.kbi").size(), 12u + 2 * 12);
+  EXPECT_EQ(t.index().size(), 12u + 2 * 12);
 }
 
 class RecordingProgress final : public ProgressWindow {
@@ -176,7 +176,7 @@ TEST(Reset, ReturnsEveryItemToNewMaterialInPlace) {
   t.c.loaded.header.aFactor = 1800;
   t.c.loaded.header.setItemId(77);
   t.c.table[1] = {t.c.table[1].recordOffset, 20, 8990, 0, code(ItemStatus::Drill), 0};
-  t.c.writeItem(1);
+  EXPECT_TRUE(t.c.writeItem(1));
   t.c.header.itemCount = 3;  // an item added and never written
   t.c.table[2] = {kNoRecord, 5, 5, 0, code(ItemStatus::Memorized), 0};
   t.c.header.learningDay = 8990;

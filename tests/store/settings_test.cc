@@ -154,7 +154,7 @@ TEST(Settings, FailedWriteKeepsSettingsChanged) {
   };
   for (const Case& c : cases) {
     MemoryFileSystem files;
-    if (c.createFails) files.openFailures["deck.cfg"] = OpenError::AccessDenied;
+    if (c.createFails) files.openFailures["deck.cfg.tmp"] = OpenError::AccessDenied;
     files.writeBudget = c.writeBudget;
     Settings settings;
     settings.settingsChanged = true;

@@ -23,6 +23,17 @@ struct TestCollection {
   // Creates an empty collection at base and adds items with the given texts, each written.
   void create(const std::string& base = "/c") { ASSERT_TRUE(store::createCollection(c, base)); }
 
+  // The texts and index files as the collection leaves them: what the journal holds is applied
+  // first, as a close would do.
+  store::Bytes& texts(const std::string& base = "/c") {
+    EXPECT_TRUE(c.checkpoint());
+    return files.bytes(base + ".kdb");
+  }
+  store::Bytes& index(const std::string& base = "/c") {
+    EXPECT_TRUE(c.checkpoint());
+    return files.bytes(base + ".kbi");
+  }
+
   // Appends a new item the way the editor does and writes it; returns its position.
   std::uint16_t add(std::u16string question, std::u16string answer) {
     std::uint16_t p = c.header.itemCount++;
@@ -35,7 +46,7 @@ struct TestCollection {
     c.loaded.answer = std::move(answer);
     c.currentPosition = p;
     c.loaded.loadedPosition = p;
-    c.writeItem(p);
+    EXPECT_TRUE(c.writeItem(p));
     return p;
   }
 };

@@ -164,29 +164,57 @@ TEST(TextStream, FailedWritesAreReportedByClose) {
   }
 }
 
-// Takes every byte, then fails on close as a file system that stores data late may do.
-class FailingCloseFile final : public BinaryFile {
- public:
-  std::size_t read(std::span<std::uint8_t>) override { return 0; }
-  std::size_t write(std::span<const std::uint8_t> from) override { return from.size(); }
-  bool seek(std::uint64_t) override { return true; }
-  std::optional<std::uint64_t> seekToEnd() override { return 0; }
-  std::uint64_t position() const override { return 0; }
-  bool truncate(std::uint64_t) override { return true; }
-  bool close() override { return false; }
-};
+TEST(TextStream, FailedSyncOrRenameKeepsTheEarlierFile) {
+  // The last write operations of a whole-file write: sync of the temporary, rename, folder.
+  for (long failing = 0; failing < 3; ++failing) {
+    MemoryFileSystem files;
+    files.put("out.txt", {'o', 'l', 'd'});
+    std::optional<TextWriter> writer = createTextWriter(files, "out.txt");
+    writer->write(u"text\n");
+    EXPECT_TRUE(writer->ok());
+    // close() writes what is buffered, then syncs, renames and syncs the folder.
+    files.failWriteOp = files.writeOps + 1 + failing;
+    const bool closed = writer->close();
+    if (failing < 2) {
+      EXPECT_FALSE(closed) << failing;
+      EXPECT_EQ(files.bytes("out.txt"), (MemoryFileSystem::Bytes{'o', 'l', 'd'})) << failing;
+      EXPECT_FALSE(files.exists("out.txt.tmp")) << failing;
+    } else {
+      // The rename happened; only the folder's sync failed, and that is reported.
+      EXPECT_FALSE(closed);
+    }
+  }
+}
 
-TEST(TextStream, FailedCloseIsReported) {
-  TextWriter writer(std::make_unique<FailingCloseFile>());
-  writer.write(u"text\n");
-  EXPECT_TRUE(writer.ok());
-  EXPECT_FALSE(writer.close());
-  EXPECT_FALSE(writer.ok());
+TEST(TextStream, AbandonedWriterLeavesTheTargetAsItWas) {
+  MemoryFileSystem files;
+  files.put("out.txt", {'o', 'l', 'd'});
+  {
+    std::optional<TextWriter> writer = createTextWriter(files, "out.txt");
+    writer->write(u"half an export");
+  }
+  EXPECT_EQ(files.bytes("out.txt"), (MemoryFileSystem::Bytes{'o', 'l', 'd'}));
+  EXPECT_FALSE(files.exists("out.txt.tmp"));
+}
+
+TEST(TextStream, ReadErrorIsNotTheEndOfTheFile) {
+  MemoryFileSystem files;
+  files.put("in.txt", MemoryFileSystem::Bytes(200000, 'a'));
+  std::optional<TextReader> reader = openTextReader(files, "in.txt");
+  files.failReadCall = files.readCalls + 1;  // the second buffer's read
+  std::u16string line;
+  while (reader->readLine(line)) {
+  }
+  EXPECT_TRUE(reader->failed());
+  std::optional<TextReader> whole = openTextReader(files, "in.txt");
+  while (whole->readLine(line)) {
+  }
+  EXPECT_FALSE(whole->failed());
 }
 
 TEST(TextStream, OpenFailuresGiveNoStream) {
   MemoryFileSystem files;
-  files.openFailures["locked.txt"] = OpenError::AccessDenied;
+  files.openFailures["locked.txt.tmp"] = OpenError::AccessDenied;  // a read-only folder
   EXPECT_FALSE(openTextReader(files, "missing.txt"));
   EXPECT_FALSE(createTextWriter(files, "locked.txt"));
 }

@@ -79,11 +79,11 @@ std::string itemLine(store::Collection& c, std::uint16_t position) {
   return out;
 }
 
-std::string gradeItem(store::Collection& c, std::uint16_t position, int grade) {
+std::optional<std::string> gradeItem(store::Collection& c, std::uint16_t position, int grade) {
   c.currentPosition = position;
   c.readItem(position);  // an item never written grades as the blank item it is
   learning::applyGrade(c, grade);
-  c.writeItem(position);
+  if (!c.writeItem(position)) return std::nullopt;
   return itemLine(c, position) + "\n";
 }
 

@@ -1,6 +1,7 @@
 // The text forms kelvora-cli prints: the collection summary and one line per item.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "store/collection.h"
@@ -19,7 +20,8 @@ std::string collectionInfo(const store::Collection& c);
 std::string itemLine(store::Collection& c, std::uint16_t position);
 
 // Grades the item at position as a learning step does: its learning data and the counters
-// change, and its record and the index are written. Returns the item's line afterwards.
-std::string gradeItem(store::Collection& c, std::uint16_t position, int grade);
+// change, and its record and the index are written. Returns the item's line afterwards, or
+// nothing when the grade could not be stored (the user was told; the item is as before).
+std::optional<std::string> gradeItem(store::Collection& c, std::uint16_t position, int grade);
 
 }  // namespace kelvora::cli

@@ -64,9 +64,9 @@ struct Context {
 
   // Ends a command that opened the collection: closed, output flushed, 1 after any error.
   int close() {
-    collection.closeCollection();
+    const bool stored = collection.closeCollection();
     if (std::fflush(stdout) != 0) return 1;
-    return messages.errorShown() ? 1 : 0;
+    return !stored || messages.errorShown() ? 1 : 0;
   }
 
   const cli::CliOptions& options;
@@ -101,17 +101,23 @@ int list(Context& x, const std::vector<std::string>& a) {
 }
 
 int rebuild(Context& x, const std::vector<std::string>& a) {
-  // Without its index file, opening a collection builds the item table anew.
-  if (x.collection.collectionExists(a[0])) x.files.remove(store::indexPath(a[0]));
+  // The table is built anew from the texts file once the collection is held: an index file
+  // that another program has open, or that this user may not write, is never touched.
   if (!x.open(a[0])) return 1;
+  if (!x.collection.rebuildIndex()) {
+    x.messages.showMessage(u"Error while rebuilding database!", store::MessageKind::Error);
+    x.close();
+    return 1;
+  }
   std::printf("%u\n", static_cast<unsigned>(x.collection.header.itemCount));
   return x.close();
 }
 
 int reset(Context& x, const std::vector<std::string>& a) {
   if (!x.open(a[0])) return 1;
-  store::resetCollection(x.collection);
-  return x.close();
+  const bool reset = store::resetCollection(x.collection);
+  const int status = x.close();
+  return reset ? status : 1;
 }
 
 int grade(Context& x, const std::vector<std::string>& a) {
@@ -126,9 +132,11 @@ int grade(Context& x, const std::vector<std::string>& a) {
     x.close();
     return 1;
   }
-  std::fputs(cli::gradeItem(x.collection, static_cast<std::uint16_t>(*position), *grade).c_str(),
-             stdout);
-  return x.close();
+  // A grade that could not be stored prints nothing: the item is as it was.
+  auto line = cli::gradeItem(x.collection, static_cast<std::uint16_t>(*position), *grade);
+  if (line) std::fputs(line->c_str(), stdout);
+  const int status = x.close();
+  return line ? status : 1;
 }
 
 // The Import command without its dialogs: the new collection is made beside the source file.
@@ -140,7 +148,6 @@ int importFile(Context& x, const std::string& source, exchange::ExchangeKind kin
     question += store::decodeTextBytes(store::textsPath(base).string());
     if (!x.messages.askYesNo(question)) return 1;
   }
-  x.collection.deleteCollectionFiles(base);
   if (!exchange::importCollection(x.collection, kind, base)) {
     x.messages.showMessage(u"Error while importing database!", store::MessageKind::Error);
     return 1;

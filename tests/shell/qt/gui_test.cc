@@ -49,7 +49,7 @@ struct Session {
       collection.loaded.answer = u"answer " + std::u16string(1, u'0' + p);
       collection.loaded.itemModified = true;
     }
-    collection.closeCollection();
+    QVERIFY(collection.closeCollection());
     shell::ApplicationConfig config;
     config.measures = window.measures();
     config.narrowScreen = window.narrowScreen();

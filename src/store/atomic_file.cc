@@ -1,0 +1,55 @@
+// Writing a temporary and renaming it over its target.
+#include "store/atomic_file.h"
+
+#include <cerrno>
+
+namespace kelvora::store {
+
+std::filesystem::path folderOf(const std::filesystem::path& path) {
+  std::filesystem::path folder = path.parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+std::filesystem::path temporaryPathFor(const std::filesystem::path& target) {
+  std::filesystem::path p = target;
+  p += ".tmp";
+  return p;
+}
+
+AtomicFile::AtomicFile(FileSystem& files, std::filesystem::path target,
+                       std::unique_ptr<BinaryFile> file)
+    : m_files(files), m_target(std::move(target)), m_file(std::move(file)) {}
+
+std::unique_ptr<AtomicFile> AtomicFile::create(FileSystem& files,
+                                               const std::filesystem::path& target,
+                                               OpenError* error) {
+  auto file = files.createForWriting(temporaryPathFor(target), error);
+  if (!file) return nullptr;
+  return std::unique_ptr<AtomicFile>(new AtomicFile(files, target, std::move(file)));
+}
+
+AtomicFile::~AtomicFile() { abandon(); }
+
+IoResult AtomicFile::commit() {
+  if (!m_file) return IoResult::failure(EBADF);
+  IoResult synced = m_file->sync();
+  IoResult closed = m_file->close();
+  m_file.reset();
+  const std::filesystem::path temporary = temporaryPathFor(m_target);
+  IoResult r = synced.failed() ? synced : closed;
+  if (!r.failed()) r = m_files.rename(temporary, m_target);
+  if (r.failed()) {
+    (void)m_files.remove(temporary);
+    return r;
+  }
+  return m_files.syncFolder(folderOf(m_target));
+}
+
+void AtomicFile::abandon() {
+  if (!m_file) return;
+  (void)m_file->close();
+  m_file.reset();
+  (void)m_files.remove(temporaryPathFor(m_target));
+}
+
+}  // namespace kelvora::store

@@ -1,0 +1,43 @@
+// A whole file replaced in one step: the new content goes to a temporary file beside the
+// target, reaches the disk, and is renamed over the target. Until then the target is exactly
+// as it was, whatever happens to the program or the disk.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "store/file_system.h"
+
+namespace kelvora::store {
+
+// The temporary that stands for target while it is being written: target + ".tmp".
+std::filesystem::path temporaryPathFor(const std::filesystem::path& target);
+
+class AtomicFile {
+ public:
+  // Creates (or empties) the temporary; nullptr, with error set, when it cannot be created.
+  static std::unique_ptr<AtomicFile> create(FileSystem& files,
+                                            const std::filesystem::path& target,
+                                            OpenError* error = nullptr);
+  ~AtomicFile();  // abandons a temporary that was not committed
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  BinaryFile& file() { return *m_file; }
+  const std::filesystem::path& target() const { return m_target; }
+
+  // Syncs and closes the temporary, renames it over the target and syncs the folder. On a
+  // failure before the rename the temporary is removed and the target stays as it was.
+  IoResult commit();
+  // Closes and removes the temporary; the target stays as it was.
+  void abandon();
+
+ private:
+  AtomicFile(FileSystem& files, std::filesystem::path target, std::unique_ptr<BinaryFile> file);
+
+  FileSystem& m_files;
+  std::filesystem::path m_target;
+  std::unique_ptr<BinaryFile> m_file;
+};
+
+}  // namespace kelvora::store

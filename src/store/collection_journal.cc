@@ -1,0 +1,303 @@
+// Changes as journal transactions: gathering what one change writes, handing it to the journal
+// whole, undoing it in memory when the journal refuses it, applying the journal to the files,
+// and finishing after an unclean end what the journal holds.
+#include <algorithm>
+#include <cerrno>
+
+#include "store/atomic_file.h"
+#include "store/collection.h"
+#include "store/file_error.h"
+
+namespace kelvora::store {
+namespace {
+
+// Index file bytes for entries [first, first + count) of the table.
+Bytes encodeEntries(const std::vector<ItemIndexEntry>& table, std::size_t first,
+                    std::size_t count) {
+  Bytes out;
+  out.reserve(count * kIndexEntrySize);
+  for (std::size_t p = first; p < first + count; ++p) appendIndexEntry(out, table[p]);
+  return out;
+}
+
+IoResult asFailure(const IoResult& r) { return r.failed() ? r : IoResult::failure(EIO); }
+
+}  // namespace
+
+void Collection::reportSave(int error) { reportSaveFailure(m_messages, error); }
+
+void Collection::markEntryDirty(std::uint16_t position) {
+  if (!m_allDirty) m_dirtyEntries.push_back(position);
+}
+
+bool Collection::indexChanged() {
+  m_allDirty = true;
+  m_dirtyEntries.clear();
+  if (m_batchDepth > 0) return true;
+  return commitChange();
+}
+
+bool Collection::indexEntryChanged(std::uint16_t position) {
+  markEntryDirty(position);
+  if (m_batchDepth > 0) return true;
+  return commitChange();
+}
+
+void Collection::takeCommittedState() {
+  m_committedHeader = header;
+  m_committedTable = table;
+  m_dirtyEntries.clear();
+  m_allDirty = false;
+}
+
+bool Collection::storeTableDifferences() {
+  // Recount turns due items Outstanding in the table alone; those, and anything else not yet
+  // in the journal, go out with the rest of the table.
+  if (m_indexFrozen) return true;
+  const std::size_t count = std::min<std::size_t>(header.itemCount, MaxItems);
+  const bool same = header == m_committedHeader &&
+                    std::equal(table.begin(), table.begin() + static_cast<std::ptrdiff_t>(count),
+                               m_committedTable.begin());
+  if (same && !m_allDirty && m_dirtyEntries.empty()) return true;
+  return indexChanged();
+}
+
+bool Collection::commitChange() {
+  if (!m_textsFile || !m_indexFile) {
+    m_dirtyEntries.clear();
+    m_allDirty = false;
+    return false;
+  }
+  JournalPayload payload;
+  m_textsFile->transaction().forEach([&](std::uint64_t offset, std::span<const std::uint8_t> b) {
+    payload.write(JournalTarget::Texts, static_cast<std::uint32_t>(offset), b);
+  });
+  const bool indexTouched = m_allDirty || !m_dirtyEntries.empty() || header != m_committedHeader;
+  if (indexTouched && !m_indexFrozen) {
+    header.headerSize = kIndexHeaderSize;
+    header.entrySize = kIndexEntrySize;
+    header.recordHeaderSize = kRecordHeaderSize;
+    auto head = encodeIndexHeader(header);
+    m_indexTransaction.add(0, head);
+    const std::size_t count = std::min<std::size_t>(header.itemCount, MaxItems);
+    if (m_allDirty) {
+      m_indexTransaction.add(kIndexHeaderSize, encodeEntries(table, 0, count));
+    } else {
+      for (std::uint16_t p : m_dirtyEntries) {
+        if (p >= count) continue;
+        m_indexTransaction.add(kIndexHeaderSize + std::uint64_t{p} * kIndexEntrySize,
+                               encodeEntries(table, p, 1));
+      }
+    }
+    m_indexTransaction.forEach([&](std::uint64_t offset, std::span<const std::uint8_t> b) {
+      payload.write(JournalTarget::Index, static_cast<std::uint32_t>(offset), b);
+    });
+  }
+  if (payload.empty()) {
+    m_dirtyEntries.clear();
+    m_allDirty = false;
+    return true;
+  }
+  IoResult r = IoResult::done(0);
+  if (!m_journal) m_journal = Journal::start(m_files, journalPath(basePath), r);
+  if (m_journal) r = m_journal->append(payload.bytes());
+  if (r.failed()) {
+    rollBack();
+    reportSave(r.error);
+    return false;
+  }
+  // The journal has the change: it is as good as in the files.
+  m_textsFile->commitTransaction();
+  m_indexCommitted.absorb(m_indexTransaction);
+  if (m_allDirty) {
+    m_committedTable = table;
+  } else {
+    for (std::uint16_t p : m_dirtyEntries) m_committedTable[p] = table[p];
+  }
+  m_committedHeader = header;
+  m_dirtyEntries.clear();
+  m_allDirty = false;
+  if (m_nowMs && !m_journal->hasUnsynced()) m_unsyncedSinceMs = m_nowMs();
+  if (m_textsFile->committed().byteCount() + m_indexCommitted.byteCount() >= kCheckpointBytes ||
+      payload.bytes().size() >= kCheckpointBytes / 16) {
+    return checkpoint();
+  }
+  syncIfDue();
+  return true;
+}
+
+void Collection::rollBack() {
+  if (m_textsFile) m_textsFile->dropTransaction();
+  m_indexTransaction.clear();
+  if (m_allDirty) {
+    table = m_committedTable;
+  } else {
+    for (std::uint16_t p : m_dirtyEntries) table[p] = m_committedTable[p];
+  }
+  header = m_committedHeader;
+  m_dirtyEntries.clear();
+  m_allDirty = false;
+  // The loaded item goes back to what its record says; one without a record stays blank.
+  loaded.itemModified = false;
+  const std::uint16_t at = loaded.loadedPosition;
+  if (at < header.itemCount && table[at].recordOffset != kNoRecord && !m_loadedUnsound) {
+    const std::uint16_t keep = currentPosition;
+    currentPosition = at;
+    readItem(at);
+    currentPosition = keep;
+  }
+  recount();
+}
+
+void Collection::syncIfDue() {
+  if (!m_journal || !m_journal->hasUnsynced()) return;
+  if (m_nowMs && m_nowMs() - m_unsyncedSinceMs < kSyncPeriodMs) return;
+  IoResult r = m_journal->sync();
+  if (r.failed() && !m_checkpointReported) {
+    m_checkpointReported = true;
+    reportSave(r.error);
+  }
+}
+
+bool Collection::checkpoint() {
+  if (!m_journal || !m_textsFile || !m_indexFile) return true;
+  if (m_journal->size() == kJournalHeaderSize) return true;  // nothing since the last one
+  IoResult r = m_journal->sync();
+  if (!r.failed()) r = m_textsFile->applyCommitted();
+  if (!r.failed()) {
+    r = m_indexCommitted.applyTo(*m_indexFile);
+    if (!r.failed()) m_indexCommitted.clear();
+  }
+  if (!r.failed()) r = m_textsFile->file().sync();
+  if (!r.failed()) r = m_indexFile->sync();
+  if (!r.failed()) r = m_journal->reset();
+  if (r.failed()) {
+    // Nothing is lost: the journal keeps every change, reads still see them, and the next
+    // checkpoint, or the next opening, writes them again. The user hears of it once.
+    if (!m_checkpointReported) {
+      m_checkpointReported = true;
+      reportSave(r.error);
+    }
+    return false;
+  }
+  return true;
+}
+
+Collection::Recovery Collection::recover(BinaryFile& texts) {
+  const std::filesystem::path path = journalPath(basePath);
+  if (!m_files.exists(path)) {
+    // A texts file an import wrote but never got to install is of no use.
+    (void)m_files.remove(temporaryPathFor(textsPath(basePath)));
+    return Recovery::Clean;
+  }
+  OpenError error = OpenError::None;
+  auto file = m_files.openExclusive(path, error);
+  if (!file) {
+    reportFileError(m_messages, error);
+    return Recovery::Failed;
+  }
+  JournalContents contents = readJournal(*file);
+  if (contents.readFailed) {
+    reportReadFailure(m_messages, contents.error);
+    return Recovery::Failed;
+  }
+  // Every whole transaction is applied again, in order: each is a set of plain writes, so
+  // applying one that had already reached the files changes nothing.
+  std::vector<JournalOperation> operations;
+  IoResult r = IoResult::done(0);
+  bool install = false;
+  for (const Bytes& payload : contents.transactions) {
+    if (!decodeJournalPayload(payload, operations)) break;
+    for (const JournalOperation& op : operations) {
+      BinaryFile& target = op.target == JournalTarget::Texts ? texts : *m_indexFile;
+      if (op.op == JournalOp::Write) {
+        r = target.writeAt(op.offset, op.bytes);
+        if (!r.ok()) r = asFailure(r);
+      } else if (op.op == JournalOp::Truncate) {
+        r = target.truncate(op.offset);
+      } else {
+        install = true;
+      }
+      if (r.failed()) break;
+    }
+    if (r.failed()) break;
+  }
+  if (!r.failed()) r = texts.sync();
+  if (!r.failed()) r = m_indexFile->sync();
+  if (!r.failed() && install) {
+    const std::filesystem::path temporary = temporaryPathFor(textsPath(basePath));
+    if (m_files.exists(temporary)) r = m_files.rename(temporary, textsPath(basePath));
+    if (!r.failed()) r = m_files.remove(indexPath(basePath));
+    if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
+  }
+  if (!r.failed()) {
+    (void)file->close();
+    r = m_files.remove(path);
+    if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
+  }
+  if (r.failed()) {
+    // The journal stays: nothing it holds is lost, and the next opening tries again.
+    reportSave(r.error);
+    return Recovery::Failed;
+  }
+  if (!install) (void)m_files.remove(temporaryPathFor(textsPath(basePath)));
+  return install ? Recovery::Installed : Recovery::Clean;
+}
+
+bool Collection::clearCollectionFiles() {
+  if (!m_textsFile || !m_indexFile) return false;
+  // Both truncations are one transaction, applied at once: the old collection is either
+  // whole or gone.
+  JournalPayload payload;
+  payload.truncate(JournalTarget::Texts, 0);
+  payload.truncate(JournalTarget::Index, 0);
+  IoResult r = IoResult::done(0);
+  if (!checkpoint()) return false;
+  if (!m_journal) m_journal = Journal::start(m_files, journalPath(basePath), r);
+  if (m_journal) r = m_journal->append(payload.bytes());
+  if (!r.failed()) r = m_journal->sync();
+  if (!r.failed()) r = m_textsFile->file().truncate(0);
+  if (!r.failed()) r = m_indexFile->truncate(0);
+  if (!r.failed()) r = m_textsFile->file().sync();
+  if (!r.failed()) r = m_indexFile->sync();
+  if (!r.failed()) r = m_journal->reset();
+  if (r.failed()) {
+    reportSave(r.error);
+    return false;
+  }
+  auto texts = std::move(m_textsFile);
+  m_textsFile = RecordFile::open(texts->releaseFile());
+  header = IndexHeader{};
+  counters = {};
+  std::fill(table.begin(), table.end(), ItemIndexEntry{});
+  takeCommittedState();
+  return m_textsFile != nullptr;
+}
+
+bool Collection::installImportedTexts() {
+  if (!m_textsFile || !m_indexFile) return false;
+  JournalPayload payload;
+  payload.install();
+  IoResult r = IoResult::done(0);
+  if (!m_journal) m_journal = Journal::start(m_files, journalPath(basePath), r);
+  if (m_journal) r = m_journal->append(payload.bytes());
+  if (!r.failed()) r = m_journal->sync();
+  const std::filesystem::path temporary = temporaryPathFor(textsPath(basePath));
+  if (!r.failed()) r = m_files.rename(temporary, textsPath(basePath));
+  if (!r.failed()) r = m_files.remove(indexPath(basePath));
+  if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
+  if (!r.failed()) {
+    (void)m_journal->close();
+    m_journal.reset();
+    r = m_files.remove(journalPath(basePath));
+  }
+  if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
+  const bool ok = !r.failed();
+  if (!ok) reportSave(r.error);
+  // The files held are those of the collection that was replaced (or, after a failure before
+  // the rename, the journal finishes the installation at the next opening).
+  closeWithoutWriting();
+  return ok;
+}
+
+}  // namespace kelvora::store

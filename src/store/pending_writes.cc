@@ -1,0 +1,105 @@
+// The run map behind PendingWrites.
+#include "store/pending_writes.h"
+
+#include <algorithm>
+#include <cerrno>
+
+namespace kelvora::store {
+
+void PendingWrites::add(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return;
+  const std::uint64_t end = offset + bytes.size();
+  // The run that starts before offset and reaches into or up to it.
+  auto it = m_runs.lower_bound(offset);
+  if (it != m_runs.begin()) {
+    auto before = std::prev(it);
+    const std::uint64_t beforeEnd = before->first + before->second.size();
+    if (beforeEnd >= offset) {
+      Bytes& run = before->second;
+      const std::size_t at = static_cast<std::size_t>(offset - before->first);
+      if (beforeEnd > end) {
+        // Entirely inside: overwrite in place.
+        std::copy(bytes.begin(), bytes.end(), run.begin() + static_cast<std::ptrdiff_t>(at));
+        return;
+      }
+      m_bytes -= run.size() - at;
+      run.resize(at);
+      run.insert(run.end(), bytes.begin(), bytes.end());
+      m_bytes += bytes.size();
+      // Swallow the runs that the write now covers or touches.
+      while (it != m_runs.end() && it->first <= end) {
+        const std::uint64_t itEnd = it->first + it->second.size();
+        if (itEnd > end) {
+          run.insert(run.end(), it->second.begin() + static_cast<std::ptrdiff_t>(end - it->first),
+                     it->second.end());
+          m_bytes += itEnd - end;
+        }
+        m_bytes -= it->second.size();
+        it = m_runs.erase(it);
+      }
+      return;
+    }
+  }
+  Bytes run(bytes.begin(), bytes.end());
+  m_bytes += run.size();
+  while (it != m_runs.end() && it->first <= end) {
+    const std::uint64_t itEnd = it->first + it->second.size();
+    if (itEnd > end) {
+      run.insert(run.end(), it->second.begin() + static_cast<std::ptrdiff_t>(end - it->first),
+                 it->second.end());
+      m_bytes += itEnd - end;
+    }
+    m_bytes -= it->second.size();
+    it = m_runs.erase(it);
+  }
+  m_runs.emplace(offset, std::move(run));
+}
+
+void PendingWrites::absorb(PendingWrites& other) {
+  if (m_runs.empty()) {
+    m_runs.swap(other.m_runs);
+    m_bytes = other.m_bytes;
+  } else {
+    other.forEach([this](std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+      add(offset, bytes);
+    });
+  }
+  other.clear();
+}
+
+void PendingWrites::overlay(std::uint64_t offset, std::span<std::uint8_t> into) const {
+  if (m_runs.empty() || into.empty()) return;
+  const std::uint64_t end = offset + into.size();
+  auto it = m_runs.upper_bound(offset);
+  if (it != m_runs.begin()) --it;
+  for (; it != m_runs.end() && it->first < end; ++it) {
+    const std::uint64_t runEnd = it->first + it->second.size();
+    const std::uint64_t lo = std::max(offset, it->first);
+    const std::uint64_t hi = std::min(end, runEnd);
+    if (lo >= hi) continue;
+    std::copy(it->second.begin() + static_cast<std::ptrdiff_t>(lo - it->first),
+              it->second.begin() + static_cast<std::ptrdiff_t>(hi - it->first),
+              into.begin() + static_cast<std::ptrdiff_t>(lo - offset));
+  }
+}
+
+std::uint64_t PendingWrites::end() const {
+  if (m_runs.empty()) return 0;
+  const auto& last = *m_runs.rbegin();
+  return last.first + last.second.size();
+}
+
+void PendingWrites::clear() {
+  m_runs.clear();
+  m_bytes = 0;
+}
+
+IoResult PendingWrites::applyTo(BinaryFile& file) const {
+  for (const auto& [offset, bytes] : m_runs) {
+    IoResult r = file.writeAt(offset, bytes);
+    if (!r.ok()) return r.failed() ? r : IoResult::failure(EIO);
+  }
+  return IoResult::done(0);
+}
+
+}  // namespace kelvora::store
