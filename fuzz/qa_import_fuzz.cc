@@ -20,7 +20,7 @@ namespace {
 // Imports the Q&A file at from into a new collection at base and leaves it open.
 void importFile(store::Collection& c, const char* from, const char* base, bool unicode) {
   auto in = store::openTextReader(c.files(), from);
-  if (!in || !c.openFiles(base, true)) std::abort();
+  if (!in || !c.openForReplacing(base)) std::abort();
   c.settings.utf8 = unicode ? 1 : 0;
   {
     exchange::ImportSink sink(c);
@@ -28,7 +28,7 @@ void importFile(store::Collection& c, const char* from, const char* base, bool u
     if (!exchange::importQaItems(*in, sink, counts, c.progress) || !sink.finish()) std::abort();
     if (counts.questions != sink.itemCount()) std::abort();
   }
-  (void)c.closeCollection();
+  if (!c.installImportedTexts()) std::abort();
   if (!store::openCollection(c, base)) std::abort();
   for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
     c.currentPosition = p;

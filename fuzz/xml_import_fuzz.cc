@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   files.put("/in.xml", {data, data + size});
   store::Collection c(files, messages, [] { return store::DayNumber{9000}; });
   c.settings.utf8 = size % 2;
-  if (!c.openFiles("/x", true)) return 0;
+  if (!c.openForReplacing("/x")) return 0;
   {
     auto in = store::openTextReader(files, "/in.xml");
     exchange::ImportSink sink(c);

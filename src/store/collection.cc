@@ -113,7 +113,7 @@ void Collection::prepareBlankItem() {
   (void)indexChanged();
 }
 
-Collection::Batch::Batch(Collection& c) : m_c(c) { ++m_c.m_batchDepth; }
+Collection::Batch::Batch(Collection& c, Kind kind) : m_c(c), m_kind(kind) { ++m_c.m_batchDepth; }
 
 Collection::Batch::~Batch() { (void)commit(); }
 
@@ -121,7 +121,11 @@ bool Collection::Batch::commit() {
   if (!m_open) return true;
   m_open = false;
   if (--m_c.m_batchDepth > 0) return true;
-  return m_c.commitChange();
+  // A batch is bulk work (reset, swap all, delete, import): it goes to the files and the disk
+  // at once. Once the journal has it, a failing checkpoint does not undo it.
+  if (!m_c.commitChange()) return false;
+  if (m_kind == Kind::Bulk) (void)m_c.checkpoint();
+  return true;
 }
 
 }  // namespace kelvora::store

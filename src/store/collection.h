@@ -123,7 +123,9 @@ class Collection {
   // Empties the open collection's texts and index files, as one change (creating anew).
   bool clearCollectionFiles();
   // Puts the texts file that an import wrote beside the collection (BASE.kdb.tmp) in place of
-  // the texts file and removes the index file, as one change, then releases the files.
+  // the texts file and removes the index file, as one change, then releases the files. False,
+  // after the user was told, with the old collection untouched, when the change could not
+  // even be journaled; once journaled it is done, finished at the next opening if need be.
   bool installImportedTexts();
   bool loadIndex();
   bool hasIndexFile() const { return m_indexFile != nullptr; }
@@ -141,7 +143,10 @@ class Collection {
   [[nodiscard]] bool indexEntryChanged(std::uint16_t position);
   class Batch {
    public:
-    explicit Batch(Collection& c);
+    // Bulk work goes to the files and the disk as soon as the journal has it; a single
+    // change only to the journal.
+    enum class Kind { Bulk, Single };
+    explicit Batch(Collection& c, Kind kind = Kind::Bulk);
     ~Batch();
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
@@ -151,6 +156,7 @@ class Collection {
 
    private:
     Collection& m_c;
+    Kind m_kind;
     bool m_open = true;
   };
   // Writes what the journal holds into the collection files, syncs them and starts the

@@ -250,7 +250,7 @@ bool Collection::writeItem(std::uint16_t position) {
     reportSave(EFBIG);
     return false;
   }
-  Batch change(*this);
+  Batch change(*this, Batch::Kind::Single);
   ItemIndexEntry& entry = table[position];
   const std::uint32_t oldSize =
       paddedTextSize(loaded.header.questionLength, loaded.header.answerLength);

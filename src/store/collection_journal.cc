@@ -100,6 +100,7 @@ bool Collection::commitChange() {
   }
   IoResult r = IoResult::done(0);
   if (!m_journal) m_journal = Journal::start(m_files, journalPath(basePath), r);
+  const bool firstUnsynced = m_journal && !m_journal->hasUnsynced();
   if (m_journal) r = m_journal->append(payload.bytes());
   if (r.failed()) {
     rollBack();
@@ -117,12 +118,15 @@ bool Collection::commitChange() {
   m_committedHeader = header;
   m_dirtyEntries.clear();
   m_allDirty = false;
-  if (m_nowMs && !m_journal->hasUnsynced()) m_unsyncedSinceMs = m_nowMs();
+  if (m_nowMs && firstUnsynced) m_unsyncedSinceMs = m_nowMs();
+  // From here the change is stored whatever follows: a checkpoint that fails is reported,
+  // and the journal finishes it at the next opening.
   if (m_textsFile->committed().byteCount() + m_indexCommitted.byteCount() >= kCheckpointBytes ||
       payload.bytes().size() >= kCheckpointBytes / 16) {
-    return checkpoint();
+    (void)checkpoint();
+  } else {
+    syncIfDue();
   }
-  syncIfDue();
   return true;
 }
 
@@ -282,22 +286,30 @@ bool Collection::installImportedTexts() {
   if (!m_journal) m_journal = Journal::start(m_files, journalPath(basePath), r);
   if (m_journal) r = m_journal->append(payload.bytes());
   if (!r.failed()) r = m_journal->sync();
+  if (r.failed()) {
+    // Nothing is replaced: the old collection stays exactly as it was.
+    reportSave(r.error);
+    if (m_journal) (void)m_journal->close();
+    m_journal.reset();
+    (void)m_files.remove(journalPath(basePath));
+    closeWithoutWriting();
+    return false;
+  }
+  // From here the import is done: the journal on the disk says so, and whatever of the steps
+  // below does not happen now, the next opening does.
   const std::filesystem::path temporary = temporaryPathFor(textsPath(basePath));
-  if (!r.failed()) r = m_files.rename(temporary, textsPath(basePath));
+  r = m_files.rename(temporary, textsPath(basePath));
   if (!r.failed()) r = m_files.remove(indexPath(basePath));
   if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
   if (!r.failed()) {
     (void)m_journal->close();
     m_journal.reset();
     r = m_files.remove(journalPath(basePath));
+    if (!r.failed()) (void)m_files.syncFolder(folderOf(basePath));
   }
-  if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
-  const bool ok = !r.failed();
-  if (!ok) reportSave(r.error);
-  // The files held are those of the collection that was replaced (or, after a failure before
-  // the rename, the journal finishes the installation at the next opening).
+  // The files held are those of the collection that was replaced.
   closeWithoutWriting();
-  return ok;
+  return true;
 }
 
 }  // namespace kelvora::store

@@ -181,7 +181,7 @@ TEST(Reset, ReturnsEveryItemToNewMaterialInPlace) {
   t.c.table[2] = {kNoRecord, 5, 5, 0, code(ItemStatus::Memorized), 0};
   t.c.header.learningDay = 8990;
   t.c.recount();
-  const std::size_t size = t.files.bytes("/c.kdb").size();
+  const std::size_t size = t.texts().size();
 
   t.messages.answers = {false};
   resetCollection(t.c);
