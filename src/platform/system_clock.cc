@@ -22,4 +22,11 @@ learning::LocalTime SystemClock::localTime() const {
           local.tm_min};
 }
 
+std::uint64_t monotonicMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+         static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
 }  // namespace kelvora::platform

@@ -1,6 +1,8 @@
 // The learning clock on a POSIX system: the local date from the C library's time zone rules.
 #pragma once
 
+#include <cstdint>
+
 #include "learning/clock.h"
 
 namespace kelvora::platform {
@@ -10,5 +12,9 @@ class SystemClock final : public learning::Clock {
   learning::CalendarDate localDate() const override;
   learning::LocalTime localTime() const override;
 };
+
+// Milliseconds from an arbitrary fixed start that never goes back (CLOCK_MONOTONIC): the clock
+// that groups the collection's journal syncs.
+std::uint64_t monotonicMilliseconds();
 
 }  // namespace kelvora::platform

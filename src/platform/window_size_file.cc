@@ -5,6 +5,9 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/posix_file_system.h"
+#include "store/atomic_file.h"
+
 namespace kelvora::platform {
 namespace {
 
@@ -53,10 +56,15 @@ bool writeWindowSize(const std::filesystem::path& configDir, const WindowSize& s
   std::error_code ec;
   std::filesystem::create_directories(configDir, ec);
   if (ec) return false;
-  std::ofstream out(configDir / kWindowSizeFileName, std::ios::binary | std::ios::trunc);
-  out << formatWindowSize(size);
-  out.close();
-  return static_cast<bool>(out);
+  // Replaced as a whole, so a kill or a full disk never leaves half a file behind.
+  PosixFileSystem files;
+  auto out = store::AtomicFile::create(files, configDir / kWindowSizeFileName);
+  if (!out) return false;
+  const std::string text = formatWindowSize(size);
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                            text.size());
+  if (!out->file().writeAt(0, bytes).ok()) return false;  // abandoned: the old file stays
+  return !out->commit().failed();
 }
 
 }  // namespace kelvora::platform

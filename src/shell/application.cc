@@ -128,6 +128,8 @@ void Application::onTimer() {
   if (--m_depth == 0) refreshScreen();
 }
 
+void Application::onSyncTimer() { m_c.syncIfDue(); }
+
 void Application::setEditText(bool question, std::u16string text) {
   (question ? m_screen.panes.question : m_screen.panes.answer) = text;
   (question ? m_editQuestion : m_editAnswer) = std::move(text);

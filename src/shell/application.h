@@ -57,6 +57,8 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void onCommand(CommandId id, std::uint16_t notification = 0);
   void onKey(Key key);
   void onTimer();
+  // The short timer (every two seconds): changes that waited that long reach the disk.
+  void onSyncTimer();
 
   // The user typed into an edit control: its text is now this (line breaks as CR LF). It
   // reaches the loaded item when the control reports losing the focus (commands 10 and 11).

@@ -40,6 +40,7 @@ struct Context {
         messages(stdin, stderr),
         collection(files, messages, [this] { return learning::today(clock()); }) {
     messages.setAssumeYes(o.yes);
+    collection.setSyncClock(platform::monotonicMilliseconds);
     if (o.unicode) collection.settings.utf8 = 1;
   }
 

@@ -330,6 +330,7 @@ int runScript(std::istream& script, std::FILE* out, const ScriptOptions& options
                                      : systemClock;
   ScriptPort port(out);
   store::Collection collection(files, port, [&clock] { return learning::today(clock); });
+  collection.setSyncClock(platform::monotonicMilliseconds);
   if (options.unicode) collection.settings.utf8 = 1;
   learning::LinearRandom random;
   std::optional<platform::XdgRecentFileStore> recentStore;

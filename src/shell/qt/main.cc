@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
   const std::filesystem::path documents = documentsFolder();
   qt::QtShellPort port(window, documents);
   store::Collection collection(files, port, [&clock] { return learning::today(clock); });
+  collection.setSyncClock(platform::monotonicMilliseconds);
   opened = &collection;
   learning::LinearRandom random;
   std::optional<platform::XdgRecentFileStore> recentStore;

@@ -141,6 +141,10 @@ MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()>
 
   m_timer.setInterval(600000);  // 10 minutes
   connect(&m_timer, &QTimer::timeout, this, [this] { call([this] { m_app->onTimer(); }); });
+  m_syncTimer.setInterval(static_cast<int>(store::Collection::kSyncPeriodMs));
+  connect(&m_syncTimer, &QTimer::timeout, this, [this] {
+    if (m_app) m_app->onSyncTimer();
+  });
   m_cancelDialogs.setInterval(50);
   connect(&m_cancelDialogs, &QTimer::timeout, this, [this] {
     if (m_depth == 0) {
@@ -174,8 +178,10 @@ void MainWindow::setApplication(shell::Application* app) {
   if (m_app) {
     m_app->setMeasures(measures());
     m_timer.start();
+    m_syncTimer.start();
   } else {
     m_timer.stop();
+    m_syncTimer.stop();
   }
   render();
 }
