@@ -147,6 +147,26 @@ TEST(CliCommands, GradeRebuildAndResetChangeTheCollectionOnDisk) {
   EXPECT_EQ(runCli("grade " + b + " 0 superb").exitCode, 2);
 }
 
+TEST(CliCommands, RebuildOfACollectionHeldElsewhereTouchesNothing) {
+  fakes::TempDir dir;
+  const auto base = dir / "deck";
+  writeDeck(base);
+  const auto indexBefore = std::filesystem::file_size(dir / "deck.kbi");
+  platform::PosixFileSystem files;
+  fakes::RecordingMessages messages;
+  store::Collection other(files, messages, [] { return store::DayNumber{9000}; });
+  ASSERT_TRUE(store::openCollection(other, base));
+
+  RunResult rebuilt = runCli("rebuild " + base.string());
+  EXPECT_EQ(rebuilt.exitCode, 1);
+  EXPECT_NE(rebuilt.out.find("being used by another process"), std::string::npos) << rebuilt.out;
+  ASSERT_TRUE(std::filesystem::exists(dir / "deck.kbi"));
+  EXPECT_EQ(std::filesystem::file_size(dir / "deck.kbi"), indexBefore);
+  EXPECT_EQ(other.header.itemCount, 3);
+  EXPECT_TRUE(other.closeCollection());
+  EXPECT_EQ(runCli("rebuild " + base.string()).exitCode, 0);
+}
+
 TEST(CliCommands, ImportAndExportTravelBothFormats) {
   fakes::TempDir dir;
   {
