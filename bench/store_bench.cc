@@ -2,6 +2,8 @@
 // item, filled with 30000 new items, and saved.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <string>
 
 #include "bench_collection.h"
@@ -107,6 +109,7 @@ void BM_RecoverAfterKill30000(benchmark::State& state) {
       std::filesystem::copy_file(kept / ("k" + std::string(ext)), b.dir / ("r" + std::string(ext)),
                                  std::filesystem::copy_options::overwrite_existing);
     }
+    ::sync();  // the copies on the disk, as the killed program's files would long since be
     state.ResumeTiming();
     benchmark::DoNotOptimize(store::openCollection(b.c, b.dir / "r"));
     state.PauseTiming();

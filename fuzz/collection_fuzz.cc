@@ -1,5 +1,7 @@
 // Any bytes as a collection's index and texts files: opening, reading every item, writing
 // some back and reopening must neither crash nor read outside the files.
+// Input: the index file's size (u16, little-endian), a flags byte (bit 0: the texts are
+// Unicode), then the index file's bytes and the texts file's bytes.
 #include <cstddef>
 #include <cstdint>
 
@@ -10,17 +12,30 @@
 
 using namespace kelvora;
 
+namespace {
+
+// One collection and one fake disk for every input: a Collection carries whole MaxItems
+// tables, and building them anew for each input would cost more than the input itself. Each
+// input starts from a closed collection and a disk holding only its own two files.
+struct Harness {
+  fakes::MemoryFileSystem files;
+  fakes::RecordingMessages messages;
+  store::Collection c{files, messages, [] { return store::DayNumber{9000}; }};
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
+  static Harness h;
   const std::size_t indexSize = std::min<std::size_t>(size - 3, data[0] | (data[1] << 8));
   const bool unicode = data[2] & 1;
   data += 3;
   size -= 3;
-  fakes::MemoryFileSystem files;
-  fakes::RecordingMessages messages;
-  files.put("/f.kbi", {data, data + indexSize});
-  files.put("/f.kdb", {data + indexSize, data + size});
-  store::Collection c(files, messages, [] { return store::DayNumber{9000}; });
+  h.files.restore({{"/f.kbi", {data, data + indexSize}}, {"/f.kdb", {data + indexSize, data + size}}});
+  h.messages.shown.clear();
+  store::Collection& c = h.c;
+  c.settings = store::Settings{};
   c.settings.utf8 = unicode ? 1 : 0;
   if (!store::openCollection(c, "/f")) return 0;
   for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
@@ -31,7 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   (void)c.closeCollection();
-  store::openCollection(c, "/f");
+  // What was written must open and read again.
+  if (store::openCollection(c, "/f")) {
+    for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
+      c.currentPosition = p;
+      (void)c.readItem(p);
+    }
+  }
   (void)c.closeCollection();
   return 0;
 }

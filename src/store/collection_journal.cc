@@ -20,8 +20,6 @@ Bytes encodeEntries(const std::vector<ItemIndexEntry>& table, std::size_t first,
   return out;
 }
 
-IoResult asFailure(const IoResult& r) { return r.failed() ? r : IoResult::failure(EIO); }
-
 }  // namespace
 
 void Collection::reportSave(int error) { reportSaveFailure(m_messages, error); }
@@ -206,25 +204,34 @@ Collection::Recovery Collection::recover(BinaryFile& texts) {
     return Recovery::Failed;
   }
   // Every whole transaction is applied again, in order: each is a set of plain writes, so
-  // applying one that had already reached the files changes nothing.
+  // applying one that had already reached the files changes nothing. Writes gather per file
+  // and go out as joined runs; a truncation first sends out what gathered before it.
   std::vector<JournalOperation> operations;
+  PendingWrites gathered[2];
+  auto fileFor = [&](JournalTarget t) -> BinaryFile& {
+    return t == JournalTarget::Texts ? texts : *m_indexFile;
+  };
   IoResult r = IoResult::done(0);
   bool install = false;
   for (const Bytes& payload : contents.transactions) {
     if (!decodeJournalPayload(payload, operations)) break;
     for (const JournalOperation& op : operations) {
-      BinaryFile& target = op.target == JournalTarget::Texts ? texts : *m_indexFile;
+      PendingWrites& pending = gathered[static_cast<int>(op.target)];
       if (op.op == JournalOp::Write) {
-        r = target.writeAt(op.offset, op.bytes);
-        if (!r.ok()) r = asFailure(r);
+        pending.add(op.offset, op.bytes);
       } else if (op.op == JournalOp::Truncate) {
-        r = target.truncate(op.offset);
+        r = pending.applyTo(fileFor(op.target));
+        pending.clear();
+        if (!r.failed()) r = fileFor(op.target).truncate(op.offset);
       } else {
         install = true;
       }
       if (r.failed()) break;
     }
     if (r.failed()) break;
+  }
+  for (JournalTarget t : {JournalTarget::Texts, JournalTarget::Index}) {
+    if (!r.failed()) r = gathered[static_cast<int>(t)].applyTo(fileFor(t));
   }
   if (!r.failed()) r = texts.sync();
   if (!r.failed()) r = m_indexFile->sync();

@@ -103,41 +103,35 @@ bool decodeJournalPayload(std::span<const std::uint8_t> payload,
 
 JournalContents readJournal(BinaryFile& file) {
   JournalContents contents;
-  std::array<std::uint8_t, kJournalHeaderSize> head{};
-  IoResult r = file.readAt(0, head);
+  // The whole file in one read: a journal is applied before it grows past a few megabytes.
+  auto size = file.size();
+  if (!size) {
+    contents.readFailed = true;
+    contents.error = EIO;
+    return contents;
+  }
+  Bytes bytes(static_cast<std::size_t>(*size));
+  IoResult r = file.readAt(0, bytes);
   if (r.failed()) {
     contents.readFailed = true;
     contents.error = r.error;
     return contents;
   }
-  if (!r.ok()) return contents;
-  const auto epoch = decodeJournalHeader(head);
+  bytes.resize(r.count);
+  const std::span<const std::uint8_t> all(bytes);
+  const auto epoch = decodeJournalHeader(all);
   if (!epoch) return contents;
-  std::uint64_t at = kJournalHeaderSize;
-  for (;;) {
-    std::array<std::uint8_t, kTransactionHeaderSize> frame{};
-    r = file.readAt(at, frame);
-    if (r.failed()) {
-      contents.readFailed = true;
-      contents.error = r.error;
-      return contents;
-    }
-    if (!r.ok()) break;
-    ByteReader fr(frame);
+  std::size_t at = kJournalHeaderSize;
+  while (all.size() - at >= kTransactionHeaderSize) {
+    ByteReader fr(all.subspan(at, kTransactionHeaderSize));
     const std::uint32_t length = fr.get32();
     const std::uint32_t txEpoch = fr.get32();
     const std::uint32_t crc = fr.get32();
     if (txEpoch != *epoch || length > kMaxTransactionPayload) break;
-    Bytes payload(length);
-    r = file.readAt(at + kTransactionHeaderSize, payload);
-    if (r.failed()) {
-      contents.readFailed = true;
-      contents.error = r.error;
-      return contents;
-    }
-    if (!r.ok()) break;
-    if (crc32(payload, crc32(std::span(frame).first(8))) != crc) break;
-    contents.transactions.push_back(std::move(payload));
+    if (all.size() - at - kTransactionHeaderSize < length) break;
+    const auto payload = all.subspan(at + kTransactionHeaderSize, length);
+    if (crc32(payload, crc32(all.subspan(at, 8))) != crc) break;
+    contents.transactions.emplace_back(payload.begin(), payload.end());
     at += kTransactionHeaderSize + length;
   }
   return contents;

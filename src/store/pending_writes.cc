@@ -9,50 +9,44 @@ namespace kelvora::store {
 void PendingWrites::add(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return;
   const std::uint64_t end = offset + bytes.size();
-  // The run that starts before offset and reaches into or up to it.
-  auto it = m_runs.lower_bound(offset);
-  if (it != m_runs.begin()) {
-    auto before = std::prev(it);
-    const std::uint64_t beforeEnd = before->first + before->second.size();
-    if (beforeEnd >= offset) {
-      Bytes& run = before->second;
-      const std::size_t at = static_cast<std::size_t>(offset - before->first);
-      if (beforeEnd > end) {
-        // Entirely inside: overwrite in place.
-        std::copy(bytes.begin(), bytes.end(), run.begin() + static_cast<std::ptrdiff_t>(at));
-        return;
-      }
-      m_bytes -= run.size() - at;
-      run.resize(at);
-      run.insert(run.end(), bytes.begin(), bytes.end());
-      m_bytes += bytes.size();
-      // Swallow the runs that the write now covers or touches.
-      while (it != m_runs.end() && it->first <= end) {
-        const std::uint64_t itEnd = it->first + it->second.size();
-        if (itEnd > end) {
-          run.insert(run.end(), it->second.begin() + static_cast<std::ptrdiff_t>(end - it->first),
-                     it->second.end());
-          m_bytes += itEnd - end;
-        }
-        m_bytes -= it->second.size();
-        it = m_runs.erase(it);
-      }
+  // The run that starts at or before offset: the write lies inside it, continues it, or starts
+  // a run of its own. Only ever the shorter side is copied, so a long run of appended records
+  // or index entries grows at the cost of what is added to it.
+  auto it = m_runs.upper_bound(offset);
+  std::map<std::uint64_t, Bytes>::iterator target;
+  if (it != m_runs.begin() && std::prev(it)->first + std::prev(it)->second.size() >= offset) {
+    target = std::prev(it);
+    Bytes& run = target->second;
+    const std::size_t at = static_cast<std::size_t>(offset - target->first);
+    if (target->first + run.size() >= end) {
+      std::copy(bytes.begin(), bytes.end(), run.begin() + static_cast<std::ptrdiff_t>(at));
       return;
     }
+    m_bytes -= run.size() - at;
+    run.resize(at);
+    run.insert(run.end(), bytes.begin(), bytes.end());
+    m_bytes += bytes.size();
+  } else {
+    target = m_runs.emplace_hint(it, offset, Bytes(bytes.begin(), bytes.end()));
+    m_bytes += bytes.size();
   }
-  Bytes run(bytes.begin(), bytes.end());
-  m_bytes += run.size();
-  while (it != m_runs.end() && it->first <= end) {
+  // Runs that begin inside the write: covered ones go; one that reaches past it keeps its own
+  // bytes after the write, takes the write's bytes over its start, and the write's run stops
+  // where it begins.
+  it = std::next(target);
+  while (it != m_runs.end() && it->first < end) {
     const std::uint64_t itEnd = it->first + it->second.size();
-    if (itEnd > end) {
-      run.insert(run.end(), it->second.begin() + static_cast<std::ptrdiff_t>(end - it->first),
-                 it->second.end());
-      m_bytes += itEnd - end;
+    if (itEnd <= end) {
+      m_bytes -= it->second.size();
+      it = m_runs.erase(it);
+      continue;
     }
-    m_bytes -= it->second.size();
-    it = m_runs.erase(it);
+    const std::size_t overlap = static_cast<std::size_t>(end - it->first);
+    std::copy(bytes.end() - static_cast<std::ptrdiff_t>(overlap), bytes.end(), it->second.begin());
+    target->second.resize(target->second.size() - overlap);
+    m_bytes -= overlap;
+    break;
   }
-  m_runs.emplace(offset, std::move(run));
 }
 
 void PendingWrites::absorb(PendingWrites& other) {
