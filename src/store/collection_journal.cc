@@ -267,13 +267,21 @@ bool Collection::clearCollectionFiles() {
   if (!m_journal) m_journal = Journal::start(m_files, journalPath(basePath), r);
   if (m_journal) r = m_journal->append(payload.bytes());
   if (!r.failed()) r = m_journal->sync();
-  if (!r.failed()) r = m_textsFile->file().truncate(0);
+  if (r.failed()) {
+    // Nothing was emptied: the old collection stays as it was.
+    reportSave(r.error);
+    return false;
+  }
+  r = m_textsFile->file().truncate(0);
   if (!r.failed()) r = m_indexFile->truncate(0);
   if (!r.failed()) r = m_textsFile->file().sync();
   if (!r.failed()) r = m_indexFile->sync();
   if (!r.failed()) r = m_journal->reset();
   if (r.failed()) {
+    // The journal holds the emptying: the next opening finishes it. This session cannot go on
+    // over files in between.
     reportSave(r.error);
+    closeWithoutWriting();
     return false;
   }
   auto texts = std::move(m_textsFile);

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ostream>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,8 +44,8 @@ std::string describe(const Listing& items) {
   std::string out;
   for (const ItemState& i : items) {
     out += std::string(i.question.begin(), i.question.end()) + "/" +
-           std::string(i.answer.begin(), i.answer.end()) + " s" + std::to_string(i.status) +
-           " i" + std::to_string(i.interval) + " f" + std::to_string(i.aFactor) + " r" +
+           std::string(i.answer.begin(), i.answer.end()) + " s" + std::to_string(i.status) + " i" +
+           std::to_string(i.interval) + " f" + std::to_string(i.aFactor) + " r" +
            std::to_string(i.repetitions) + "; ";
   }
   return out;
@@ -154,6 +154,9 @@ using Operation = std::function<bool(Session&)>;
 struct Named {
   const char* name;
   Operation op;
+  // Once its one journal transaction is on the disk the change is done, also when a later
+  // step fails: the next opening finishes it (creating anew empties both files that way).
+  bool finishedOnReopen = false;
 };
 
 std::vector<Named> operations() {
@@ -166,6 +169,8 @@ std::vector<Named> operations() {
       {"add", [](Session& s) { return s.add(u"Bern", u"Switzerland"); }},
       {"delete", [](Session& s) { return s.remove(1); }},
       {"reset", [](Session& s) { return store::resetCollection(s.c); }},
+      {"create anew over it", [](Session& s) { return store::createCollection(s.c, "/c"); },
+       true},
   };
 }
 
@@ -196,28 +201,30 @@ Listing afterOperation(const MemoryFileSystem::Snapshot& start, const Operation&
 }
 
 TEST(KilledChange, EveryItemIsAsBeforeOrAfterAtEveryWrite) {
-  const auto start = startingCollection();
-  const Listing before = listing(start);
-  for (const Named& named : operations()) {
-    const Listing after = afterOperation(start, named.op);
-    ASSERT_NE(before, after) << named.name;
-    int kills = 0;
-    for (bool torn : {false, true}) {
-      for (long k = 0;; ++k) {
-        auto killed = killedAt(start, named.op, k, torn);
-        if (!killed) break;
-        ++kills;
-        std::vector<std::u16string> messages;
-        const Listing found = listing(*killed, "/c", &messages);
-        EXPECT_TRUE(found == before || found == after)
-            << named.name << ", killed at write " << k << (torn ? " (torn)" : "") << ":\n"
-            << describe(found) << "\nbefore: " << describe(before)
-            << "\nafter: " << describe(after);
-        EXPECT_TRUE(messages.empty()) << named.name << " at " << k;
-        // Once the change is acknowledged, no later kill loses it.
+  for (std::uint8_t utf8 : {0, 1}) {
+    const auto start = startingCollection(utf8);
+    const Listing before = listing(start);
+    for (const Named& named : operations()) {
+      const Listing after = afterOperation(start, named.op);
+      ASSERT_NE(before, after) << named.name;
+      int kills = 0;
+      for (bool torn : {false, true}) {
+        for (long k = 0;; ++k) {
+          auto killed = killedAt(start, named.op, k, torn);
+          if (!killed) break;
+          ++kills;
+          std::vector<std::u16string> messages;
+          const Listing found = listing(*killed, "/c", &messages);
+          EXPECT_TRUE(found == before || found == after)
+              << named.name << ", killed at write " << k << (torn ? " (torn)" : "") << ":\n"
+              << describe(found) << "\nbefore: " << describe(before)
+              << "\nafter: " << describe(after);
+          EXPECT_TRUE(messages.empty()) << named.name << " at " << k;
+          // Once the change is acknowledged, no later kill loses it.
+        }
       }
+      EXPECT_GT(kills, 2) << named.name;
     }
-    EXPECT_GT(kills, 2) << named.name;
   }
 }
 
@@ -255,7 +262,9 @@ TEST(FailedWrite, EveryFailureIsReportedAndLeavesTheCollectionAsItWas) {
         (void)s.c.closeCollection();
         const Listing found = listing(fs.snapshot());
         if (!ok) {
-          EXPECT_EQ(found, before) << named.name << ", write " << k << " failed";
+          if (!(named.finishedOnReopen && found == after)) {
+            EXPECT_EQ(found, before) << named.name << ", write " << k << " failed";
+          }
           EXPECT_FALSE(s.messages.shown.empty()) << named.name << " at " << k;
         } else {
           EXPECT_EQ(found, after) << named.name << ", write " << k << " failed after success";
@@ -280,7 +289,10 @@ TEST(FailedWrite, AFullDiskAtAnyByteOfAChangeKeepsTheCollection) {
       const bool ok = named.op(s);
       fs.heal();
       (void)s.c.closeCollection();
-      EXPECT_EQ(listing(fs.snapshot()), ok ? after : before) << named.name << " " << budget;
+      const Listing found = listing(fs.snapshot());
+      if (!(named.finishedOnReopen && found == after)) {
+        EXPECT_EQ(found, ok ? after : before) << named.name << " " << budget;
+      }
     }
   }
 }
