@@ -3,10 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_collection.h"
-#include "platform/system_clock.h"
 #include "fake_shell_port.h"
 #include "fixed_clock.h"
 #include "learning/random.h"
+#include "platform/system_clock.h"
 #include "shell/application.h"
 #include "store/reset_collection.h"
 

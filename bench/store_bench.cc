@@ -1,7 +1,6 @@
 // The collection store at full size: a 30000-item collection on disk, loaded, read item by
 // item, filled with 30000 new items, and saved.
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <string>
@@ -99,7 +98,8 @@ void BM_RecoverAfterKill30000(benchmark::State& state) {
   const auto kept = b.dir / "kept";
   std::filesystem::create_directory(kept);
   for (const char* ext : {".kdb", ".kbi", ".cfg", ".kjn"}) {
-    std::filesystem::copy_file(b.dir / ("killed" + std::string(ext)), kept / ("k" + std::string(ext)));
+    std::filesystem::copy_file(b.dir / ("killed" + std::string(ext)),
+                               kept / ("k" + std::string(ext)));
   }
   (void)b.c.closeCollection();
   state.counters["journal_bytes"] = static_cast<double>(std::filesystem::file_size(kept / "k.kjn"));

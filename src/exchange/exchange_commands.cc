@@ -63,8 +63,7 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
     replaced = sink.replacedUnits();
     sinkError = sink.error();
   }
-  if (ok && c.settings.settingsChanged &&
-      !store::writeSettings(c.settings, c.files(), base)) {
+  if (ok && c.settings.settingsChanged && !store::writeSettings(c.settings, c.files(), base)) {
     ok = false;
   }
   if (ok) ok = c.installImportedTexts();

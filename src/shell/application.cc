@@ -498,8 +498,8 @@ void Application::addItem() {
   ++m_c.header.itemCount;
   if (!m_c.indexChanged()) {
     // Not stored, so not added: the item shown before comes back.
-    m_c.currentPosition = std::min<std::uint16_t>(
-        previous, m_c.header.itemCount > 0 ? m_c.header.itemCount - 1 : 0);
+    m_c.currentPosition =
+        std::min<std::uint16_t>(previous, m_c.header.itemCount > 0 ? m_c.header.itemCount - 1 : 0);
     m_c.readItem(m_c.currentPosition);
   }
   show(false);

@@ -16,8 +16,7 @@ std::filesystem::path temporaryPathFor(const std::filesystem::path& target);
 class AtomicFile {
  public:
   // Creates (or empties) the temporary; nullptr, with error set, when it cannot be created.
-  static std::unique_ptr<AtomicFile> create(FileSystem& files,
-                                            const std::filesystem::path& target,
+  static std::unique_ptr<AtomicFile> create(FileSystem& files, const std::filesystem::path& target,
                                             OpenError* error = nullptr);
   ~AtomicFile();  // abandons a temporary that was not committed
   AtomicFile(const AtomicFile&) = delete;

@@ -216,8 +216,7 @@ bool Collection::readItem(std::uint16_t position) {
   IoResult r = m_textsFile->read(entry.recordOffset, headBytes);
   if (!r.ok()) return unreadable(r);
   ItemRecordHeader head = decodeRecordHeader(headBytes);
-  const bool cut =
-      head.questionLength > kMaxStoredLength || head.answerLength > kMaxStoredLength;
+  const bool cut = head.questionLength > kMaxStoredLength || head.answerLength > kMaxStoredLength;
   if (head.questionLength > kMaxStoredLength) head.questionLength = 0;
   if (head.answerLength > kMaxStoredLength) head.answerLength = 0;
 

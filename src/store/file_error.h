@@ -1,10 +1,10 @@
 // The messages a user sees when a collection file cannot be opened.
 #pragma once
 
+#include <string_view>
+
 #include "store/file_system.h"
 #include "store/message_port.h"
-
-#include <string_view>
 
 namespace kelvora::store {
 

@@ -35,7 +35,7 @@ class JournalPayload {
 struct JournalOperation {
   JournalOp op = JournalOp::Write;
   JournalTarget target = JournalTarget::Texts;
-  std::uint32_t offset = 0;  // Write: where; Truncate: the new size
+  std::uint32_t offset = 0;             // Write: where; Truncate: the new size
   std::span<const std::uint8_t> bytes;  // Write: what (inside the payload)
 };
 

@@ -54,9 +54,8 @@ void PendingWrites::absorb(PendingWrites& other) {
     m_runs.swap(other.m_runs);
     m_bytes = other.m_bytes;
   } else {
-    other.forEach([this](std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-      add(offset, bytes);
-    });
+    other.forEach(
+        [this](std::uint64_t offset, std::span<const std::uint8_t> bytes) { add(offset, bytes); });
   }
   other.clear();
 }

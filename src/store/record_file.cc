@@ -26,15 +26,16 @@ IoResult RecordFile::read(std::uint64_t offset, std::span<std::uint8_t> into) {
   if (fromFile > 0) {
     const std::uint64_t windowEnd = m_windowStart + m_window.size();
     if (offset >= m_windowStart && offset + fromFile <= windowEnd) {
-      std::copy_n(m_window.begin() + static_cast<std::ptrdiff_t>(offset - m_windowStart),
-                  fromFile, into.begin());
+      std::copy_n(m_window.begin() + static_cast<std::ptrdiff_t>(offset - m_windowStart), fromFile,
+                  into.begin());
     } else if (fromFile > kWindowSize) {
       IoResult r = m_file->readAt(offset, into.first(fromFile));
       if (r.failed()) return r;
       if (!r.ok()) return IoResult::failure(EIO);  // the file shrank under us
     } else {
       m_windowStart = offset;
-      m_window.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, m_fileSize - offset)));
+      m_window.resize(
+          static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, m_fileSize - offset)));
       IoResult r = m_file->readAt(offset, m_window);
       m_window.resize(r.count);
       if (r.failed() || m_window.size() < fromFile) {

@@ -201,7 +201,8 @@ TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {
   };
   RunResult unanswered = script("command 40004\n");
   EXPECT_EQ(unanswered.exitCode, 3);
-  EXPECT_EQ(unanswered.out, "dialog Open database...\nerror: no answer for dialog Open database...\n");
+  EXPECT_EQ(unanswered.out,
+            "dialog Open database...\nerror: no answer for dialog Open database...\n");
   RunResult leftover = script("yes\n");
   EXPECT_EQ(leftover.exitCode, 3);
   EXPECT_EQ(script("frobnicate\n").exitCode, 2);

@@ -169,8 +169,7 @@ std::vector<Named> operations() {
       {"add", [](Session& s) { return s.add(u"Bern", u"Switzerland"); }},
       {"delete", [](Session& s) { return s.remove(1); }},
       {"reset", [](Session& s) { return store::resetCollection(s.c); }},
-      {"create anew over it", [](Session& s) { return store::createCollection(s.c, "/c"); },
-       true},
+      {"create anew over it", [](Session& s) { return store::createCollection(s.c, "/c"); }, true},
   };
 }
 

@@ -196,9 +196,8 @@ class MemoryFileSystem final : public store::FileSystem {
       const long call = m_owner.readCalls++;
       if (call == m_owner.failReadCall) return store::IoResult::failure(m_owner.readError);
       const Bytes& data = m_node->data;
-      std::size_t n = offset >= data.size()
-                          ? 0
-                          : std::min<std::size_t>(into.size(), data.size() - offset);
+      std::size_t n =
+          offset >= data.size() ? 0 : std::min<std::size_t>(into.size(), data.size() - offset);
       const bool short_ = n < into.size();
       bool failed = false;
       if (n > m_owner.readBudget) {

@@ -62,16 +62,16 @@ TEST(Editing, AddingStopsAtTheTableSizeAndSwappingTwiceRestores) {
 
 TEST(Browsing, MovesStopAtTheirLimits) {
   using S = ItemStatus;
-  Fixture f{S::Pending, S::Pending, S::Pending, S::Pending, S::Pending, S::Pending, S::Pending,
-            S::Pending, S::Pending, S::Pending, S::Pending, S::Pending};
+  Fixture f{S::Pending, S::Pending, S::Pending, S::Pending, S::Pending, S::Pending,
+            S::Pending, S::Pending, S::Pending, S::Pending, S::Pending, S::Pending};
   f.app.onCommand(cmd::EditButton);
   struct Step {
     Key key;
     std::uint16_t position;
   };
-  for (Step s : {Step{Key::Left, 0}, Step{Key::Right, 1}, Step{Key::Up, 11}, Step{Key::Right, 11},
-                 Step{Key::Down, 1}, Step{Key::PageDown, 1}, Step{Key::PageUp, 11},
-                 Step{Key::Home, 0}}) {
+  for (Step s :
+       {Step{Key::Left, 0}, Step{Key::Right, 1}, Step{Key::Up, 11}, Step{Key::Right, 11},
+        Step{Key::Down, 1}, Step{Key::PageDown, 1}, Step{Key::PageUp, 11}, Step{Key::Home, 0}}) {
     f.app.onKey(s.key);
     EXPECT_EQ(f.c.currentPosition, s.position);
   }

@@ -1,11 +1,11 @@
 // The overlay of journaled bytes against a plain byte array: any mix of overlapping, touching
 // and nested writes reads back as the array says, and runs never overlap.
+#include "store/pending_writes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
-
-#include "store/pending_writes.h"
 
 namespace kelvora::store {
 namespace {

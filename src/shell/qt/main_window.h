@@ -133,7 +133,7 @@ class MainWindow final : public QMainWindow {
   bool m_buttonsValid = false;
 
   QTimer m_timer;
-  QTimer m_syncTimer;  // journal syncs of changes that waited two seconds
+  QTimer m_syncTimer;      // journal syncs of changes that waited two seconds
   QTimer m_cancelDialogs;  // while terminating inside a command
 };
 
