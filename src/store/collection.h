@@ -176,6 +176,10 @@ class Collection {
   void prepareBlankItem();
   void closeFiles();
   bool lockFiles(const std::filesystem::path& base);
+  bool lockAndReadSettings(const std::filesystem::path& base);
+  // The entries of this change, from one table to the other (all of them when all changed).
+  void copyChangedEntries(const std::vector<ItemIndexEntry>& from,
+                          std::vector<ItemIndexEntry>& to) const;
   enum class Recovery { Clean, Installed, Failed };
   // Finishes, with both files held, whatever the journal of the collection holds.
   Recovery recover(BinaryFile& texts);

@@ -83,12 +83,17 @@ bool Collection::lockFiles(const std::filesystem::path& base) {
   return true;
 }
 
-bool Collection::openFiles(const std::filesystem::path& base) {
+bool Collection::lockAndReadSettings(const std::filesystem::path& base) {
   (void)closeCollection();  // a failure was reported; the files are released either way
   if (!lockFiles(base)) return false;
   settings.resetFonts();
   readSettings(settings, m_files, base);
   isOpen = true;
+  return true;
+}
+
+bool Collection::openFiles(const std::filesystem::path& base) {
+  if (!lockAndReadSettings(base)) return false;
   // The settings file is the only place that says which text form the records use: it exists
   // from the first moment a collection does.
   if (settings.settingsChanged && !writeSettings(settings, m_files, base)) {
@@ -98,12 +103,7 @@ bool Collection::openFiles(const std::filesystem::path& base) {
 }
 
 bool Collection::openForReplacing(const std::filesystem::path& base) {
-  (void)closeCollection();  // a failure was reported; the files are released either way
-  if (!lockFiles(base)) return false;
-  settings.resetFonts();
-  readSettings(settings, m_files, base);
-  isOpen = true;
-  return true;
+  return lockAndReadSettings(base);
 }
 
 bool Collection::closeCollection() {

@@ -41,6 +41,15 @@ bool Collection::indexEntryChanged(std::uint16_t position) {
   return commitChange();
 }
 
+void Collection::copyChangedEntries(const std::vector<ItemIndexEntry>& from,
+                                    std::vector<ItemIndexEntry>& to) const {
+  if (m_allDirty) {
+    to = from;
+  } else {
+    for (std::uint16_t p : m_dirtyEntries) to[p] = from[p];
+  }
+}
+
 void Collection::takeCommittedState() {
   m_committedHeader = header;
   m_committedTable = table;
@@ -108,11 +117,7 @@ bool Collection::commitChange() {
   // The journal has the change: it is as good as in the files.
   m_textsFile->commitTransaction();
   m_indexCommitted.absorb(m_indexTransaction);
-  if (m_allDirty) {
-    m_committedTable = table;
-  } else {
-    for (std::uint16_t p : m_dirtyEntries) m_committedTable[p] = table[p];
-  }
+  copyChangedEntries(table, m_committedTable);
   m_committedHeader = header;
   m_dirtyEntries.clear();
   m_allDirty = false;
@@ -131,11 +136,7 @@ bool Collection::commitChange() {
 void Collection::rollBack() {
   if (m_textsFile) m_textsFile->dropTransaction();
   m_indexTransaction.clear();
-  if (m_allDirty) {
-    table = m_committedTable;
-  } else {
-    for (std::uint16_t p : m_dirtyEntries) table[p] = m_committedTable[p];
-  }
+  copyChangedEntries(m_committedTable, table);
   header = m_committedHeader;
   m_dirtyEntries.clear();
   m_allDirty = false;
