@@ -183,6 +183,7 @@ void Application::dispatch(CommandId id, std::uint16_t notification) {
   if (id >= cmd::StatisticsView && id <= cmd::QaSize25) {
     m_c.settings.ratio = static_cast<std::uint8_t>(id - cmd::StatisticsView);
     m_c.settings.settingsChanged = true;
+    (void)m_c.storeSettings();  // a failure was reported; the close tries again
     return;  // panel visibility and statistics follow from the ratio
   }
   switch (id) {
@@ -237,6 +238,7 @@ void Application::dispatch(CommandId id, std::uint16_t notification) {
       commitEdits();
       setHtml(m_c.settings.html == 0);
       m_c.settings.settingsChanged = true;
+      (void)m_c.storeSettings();  // a failure was reported; the close tries again
       break;
     case cmd::AddNew:
       commitEdits();
@@ -260,6 +262,7 @@ void Application::dispatch(CommandId id, std::uint16_t notification) {
         // The fonts and style sheets follow from the settings; HTML panes show the new style.
         if (m_c.settings.html != 0) show(false);
         m_c.settings.settingsChanged = true;
+        (void)m_c.storeSettings();  // a failure was reported; the close tries again
       }
       break;
     }

@@ -117,6 +117,10 @@ class Collection {
   // removes it, then releases the files. False, after the user was told, when something could
   // not be stored; what the journal holds is then finished at the next opening.
   [[nodiscard]] bool closeCollection();
+  // Writes a changed setting to the settings file at once (a whole-file replacement), while the
+  // collection is open; false, after the user was told, when it could not be stored. Settings
+  // changed while no collection is open wait for the next one.
+  bool storeSettings();
   // Releases the files without writing anything more (a failed or refused import).
   void closeWithoutWriting();
   bool collectionExists(const std::filesystem::path& base);

@@ -3,6 +3,7 @@
 // journal (collection_journal.cc).
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 #include "store/atomic_file.h"
 #include "store/collection.h"
@@ -136,6 +137,13 @@ bool Collection::closeCollection() {
   closeFiles();
   isOpen = false;
   return ok;
+}
+
+bool Collection::storeSettings() {
+  if (!isOpen || !settings.settingsChanged) return true;
+  if (writeSettings(settings, m_files, basePath)) return true;
+  reportSave(EIO);
+  return false;
 }
 
 void Collection::closeWithoutWriting() {

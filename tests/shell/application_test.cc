@@ -64,6 +64,20 @@ TEST(Application, TimerRecountsOnlyOutsideLearning) {
   EXPECT_EQ(f.app.screen().statistics.statisticsValues[2], u"1+0");
 }
 
+TEST(Application, ASettingChangedWhileOpenIsOnTheDiskAtOnce) {
+  Fixture f{ItemStatus::Pending};
+  f.app.onCommand(cmd::EditButton);
+  f.app.onCommand(cmd::Html);
+  f.app.onCommand(cmd::QaSize25);
+  const auto& cfg = f.files.bytes("/c.cfg");
+  const std::string text(cfg.begin(), cfg.end());
+  EXPECT_NE(text.find("HTML 1\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Ratio " + std::to_string(cmd::QaSize25 - cmd::StatisticsView) + "\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_FALSE(f.c.settings.settingsChanged);
+}
+
 TEST(Application, NewDeclinedAtTheOverwriteQuestionLeavesIdleWithNothingOpen) {
   Fixture f{ItemStatus::Pending};
   f.app.onCommand(cmd::EditButton);
