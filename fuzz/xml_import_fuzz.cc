@@ -15,20 +15,41 @@
 
 using namespace kelvora;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+// One collection and one fake disk for every input: a Collection carries whole MaxItems
+// tables, and building them anew for each input would cost more than the input itself.
+struct Harness {
   fakes::MemoryFileSystem files;
   fakes::RecordingMessages messages;
-  files.put("/in.xml", {data, data + size});
-  store::Collection c(files, messages, [] { return store::DayNumber{9000}; });
+  store::Collection c{files, messages, [] { return store::DayNumber{9000}; }};
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static Harness h;
+  h.files.restore({{"/in.xml", {data, data + size}}});
+  h.messages.shown.clear();
+  store::Collection& c = h.c;
+  c.settings = store::Settings{};
   c.settings.utf8 = size % 2;
-  if (!c.openForReplacing("/x")) return 0;
-  {
-    auto in = store::openTextReader(files, "/in.xml");
-    exchange::ImportSink sink(c);
-    exchange::importXmlItems(*in, sink, c.today(), c.progress);
-    sink.finish();
+  if (c.openForReplacing("/x")) {
+    c.header = store::IndexHeader{};  // the new items are numbered from 0
+    bool ok;
+    {
+      auto in = store::openTextReader(h.files, "/in.xml");
+      exchange::ImportSink sink(c);
+      ok = exchange::importXmlItems(*in, sink, c.today(), c.progress);
+      ok = sink.finish() && ok;
+    }
+    if (ok) {
+      (void)c.installImportedTexts();
+    } else {
+      c.closeWithoutWriting();
+    }
   }
-  (void)c.closeCollection();
+  h.files.restore({});
 
   std::u16string text;
   for (std::size_t i = 0; i + 1 < size; i += 2) {

@@ -48,7 +48,7 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
   if (!c.openForReplacing(base)) return fail(c, store::OpenError::Other);
 
   c.header = store::IndexHeader{};
-  std::fill(c.table.begin(), c.table.end(), store::ItemIndexEntry{});
+  store::clearTable(c.table);
   c.loaded.header = store::ItemRecordHeader{};
   bool ok;
   std::size_t replaced;

@@ -18,7 +18,6 @@ ImportSink::ImportSink(store::Collection& collection)
   store::OpenError error = store::OpenError::None;
   m_file = collection.files().createForWriting(m_path, &error);
   if (!m_file) fail(EIO);
-  m_pending.reserve(kGatherBytes + 2 * store::kRecordHeaderSize);
 }
 
 ImportSink::~ImportSink() {

@@ -3,6 +3,8 @@
 #include "store/collection.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 namespace kelvora::store {
 
@@ -76,6 +78,12 @@ void uncountStatus(CollectionCounters& n, std::uint8_t status) {
     default:
       break;
   }
+}
+
+void clearTable(std::vector<ItemIndexEntry>& table) {
+  static_assert(std::is_trivially_copyable_v<ItemIndexEntry>);
+  if (!table.empty())
+    std::memset(static_cast<void*>(table.data()), 0, table.size() * sizeof(ItemIndexEntry));
 }
 
 void Collection::compactTable() {

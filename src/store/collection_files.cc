@@ -161,7 +161,7 @@ bool Collection::loadIndex() {
   auto fail = [this] {
     m_indexFrozen = true;
     header = IndexHeader{};
-    std::fill(table.begin(), table.end(), ItemIndexEntry{});
+    clearTable(table);
     takeCommittedState();
     return false;
   };
@@ -176,7 +176,7 @@ bool Collection::loadIndex() {
   IndexHeader read = decodeIndexHeader(headerBytes);
   if (read.entrySize != kIndexEntrySize || read.itemCount > MaxItems) return fail();
 
-  std::fill(table.begin(), table.end(), ItemIndexEntry{});
+  clearTable(table);
   Bytes entries(static_cast<std::size_t>(read.itemCount) * kIndexEntrySize);
   r = m_indexFile->readAt(kIndexHeaderSize, entries);
   if (r.failed()) {

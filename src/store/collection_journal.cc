@@ -44,7 +44,10 @@ bool Collection::indexEntryChanged(std::uint16_t position) {
 void Collection::copyChangedEntries(const std::vector<ItemIndexEntry>& from,
                                     std::vector<ItemIndexEntry>& to) const {
   if (m_allDirty) {
-    to = from;
+    // Entries past both item counts are no items of either table.
+    const std::size_t count = std::min<std::size_t>(
+        std::max(header.itemCount, m_committedHeader.itemCount), MaxItems);
+    std::copy_n(from.begin(), count, to.begin());
   } else {
     for (std::uint16_t p : m_dirtyEntries) to[p] = from[p];
   }
@@ -52,7 +55,8 @@ void Collection::copyChangedEntries(const std::vector<ItemIndexEntry>& from,
 
 void Collection::takeCommittedState() {
   m_committedHeader = header;
-  m_committedTable = table;
+  std::copy_n(table.begin(), std::min<std::size_t>(header.itemCount, MaxItems),
+              m_committedTable.begin());
   m_dirtyEntries.clear();
   m_allDirty = false;
 }
@@ -289,7 +293,7 @@ bool Collection::clearCollectionFiles() {
   m_textsFile = RecordFile::open(texts->releaseFile());
   header = IndexHeader{};
   counters = {};
-  std::fill(table.begin(), table.end(), ItemIndexEntry{});
+  clearTable(table);
   takeCommittedState();
   return m_textsFile != nullptr;
 }

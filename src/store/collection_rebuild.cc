@@ -59,7 +59,7 @@ bool Collection::rebuildIndex() {
     return false;
   }
 
-  std::fill(table.begin(), table.end(), ItemIndexEntry{});
+  clearTable(table);
   header.itemCount = 0;
   counters = {};
 

@@ -14,10 +14,7 @@ constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 }  // namespace
 
-TextReader::TextReader(std::unique_ptr<BinaryFile> file) : m_file(std::move(file)) {
-  m_raw.reserve(kTextBufferBytes);
-  m_decoded.reserve(kTextBufferBytes);
-}
+TextReader::TextReader(std::unique_ptr<BinaryFile> file) : m_file(std::move(file)) {}
 
 TextReader::~TextReader() {
   if (m_file) (void)m_file->close();
@@ -32,11 +29,18 @@ void TextReader::topUpRaw() {
   m_raw.erase(m_raw.begin(), m_raw.begin() + static_cast<std::ptrdiff_t>(m_rawBegin));
   m_rawBegin = 0;
   std::size_t filled = m_raw.size();
-  m_raw.resize(kTextBufferBytes);
+  // The buffer grows no larger than what the file still holds, so a short file costs little.
+  if (!m_sizeKnown) {
+    m_sizeKnown = true;
+    if (auto size = m_file->size()) m_remaining = *size;
+  }
+  m_raw.resize(static_cast<std::size_t>(
+      std::min<std::uint64_t>(kTextBufferBytes, filled + m_remaining + 1)));
   while (!m_fileEnded && filled < m_raw.size()) {
     const IoResult r = m_file->readAt(m_offset, std::span(m_raw).subspan(filled));
     filled += r.count;
     m_offset += r.count;
+    m_remaining -= std::min<std::uint64_t>(m_remaining, r.count);
     if (!r.ok()) m_fileEnded = true;
     if (r.failed()) m_failed = true;
   }

@@ -61,6 +61,9 @@ class TextReader {
   std::vector<std::uint8_t> m_raw;  // undecoded bytes at [m_rawBegin, m_raw.size())
   std::size_t m_rawBegin = 0;
   std::uint64_t m_offset = 0;  // where the next read of the file starts
+  // Bytes the file still holds, as far as known; without a size, as many as a buffer takes.
+  std::uint64_t m_remaining = UINT64_MAX / 2;
+  bool m_sizeKnown = false;
   bool m_fileEnded = false;
   bool m_failed = false;
   bool m_started = false;  // the byte-order mark check has been made
