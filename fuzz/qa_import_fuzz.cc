@@ -10,6 +10,7 @@
 #include "exchange/import_sink.h"
 #include "exchange/qa_reader.h"
 #include "exchange/qa_writer.h"
+#include "fuzz_harness.h"
 #include "memory_file_system.h"
 #include "recording_messages.h"
 #include "store/collection.h"
@@ -21,13 +22,7 @@ namespace {
 
 constexpr const char* kBase = "/q";
 
-// One collection and one fake disk for every input: a Collection carries whole MaxItems
-// tables, and building them anew for each input would cost more than the input itself.
-struct Harness {
-  fakes::MemoryFileSystem files;
-  fakes::RecordingMessages messages;
-  store::Collection c{files, messages, [] { return store::DayNumber{9000}; }};
-};
+using fuzzing::Harness;  // each input starts from a closed collection and its own files
 
 // Imports the Q&A file at from in place of the collection, opens the result and reads every
 // item back; leaves it open.

@@ -8,6 +8,7 @@
 #include "exchange/import_sink.h"
 #include "exchange/xml_escape.h"
 #include "exchange/xml_reader.h"
+#include "fuzz_harness.h"
 #include "memory_file_system.h"
 #include "recording_messages.h"
 #include "store/collection.h"
@@ -17,13 +18,7 @@ using namespace kelvora;
 
 namespace {
 
-// One collection and one fake disk for every input: a Collection carries whole MaxItems
-// tables, and building them anew for each input would cost more than the input itself.
-struct Harness {
-  fakes::MemoryFileSystem files;
-  fakes::RecordingMessages messages;
-  store::Collection c{files, messages, [] { return store::DayNumber{9000}; }};
-};
+using fuzzing::Harness;  // each input starts from a closed collection and its own files
 
 }  // namespace
 
