@@ -80,6 +80,14 @@ void BM_OpenAfterCleanClose(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenAfterCleanClose)->Unit(benchmark::kMillisecond);
 
+// Copies the collection files (journal included) of base from one folder to another.
+void copyCollection(const std::filesystem::path& from, const std::filesystem::path& to) {
+  for (const char* ext : {".kdb", ".kbi", ".cfg", ".kjn"}) {
+    std::filesystem::copy_file(store::withSuffix(from, ext), store::withSuffix(to, ext),
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+}
+
 // Opening a full collection after a kill, with a journal of 20000 grades and edits waiting (close
 // to the 4 MiB at which it would have been applied): every transaction is applied again.
 void BM_RecoverAfterKill30000(benchmark::State& state) {
@@ -96,19 +104,13 @@ void BM_RecoverAfterKill30000(benchmark::State& state) {
   }
   // The files as the kill leaves them, journal included.
   const auto kept = b.dir / "kept";
-  std::filesystem::create_directory(kept);
-  for (const char* ext : {".kdb", ".kbi", ".cfg", ".kjn"}) {
-    std::filesystem::copy_file(b.dir / ("killed" + std::string(ext)),
-                               kept / ("k" + std::string(ext)));
-  }
+  copyCollection(b.dir / "killed", kept);
   (void)b.c.closeCollection();
-  state.counters["journal_bytes"] = static_cast<double>(std::filesystem::file_size(kept / "k.kjn"));
+  state.counters["journal_bytes"] =
+      static_cast<double>(std::filesystem::file_size(store::withSuffix(kept, ".kjn")));
   for (auto _ : state) {
     state.PauseTiming();
-    for (const char* ext : {".kdb", ".kbi", ".cfg", ".kjn"}) {
-      std::filesystem::copy_file(kept / ("k" + std::string(ext)), b.dir / ("r" + std::string(ext)),
-                                 std::filesystem::copy_options::overwrite_existing);
-    }
+    copyCollection(kept, b.dir / "r");
     ::sync();  // the copies on the disk, as the killed program's files would long since be
     state.ResumeTiming();
     benchmark::DoNotOptimize(store::openCollection(b.c, b.dir / "r"));

@@ -5,15 +5,8 @@
 
 namespace kelvora::store {
 
-std::filesystem::path folderOf(const std::filesystem::path& path) {
-  std::filesystem::path folder = path.parent_path();
-  return folder.empty() ? std::filesystem::path(".") : folder;
-}
-
 std::filesystem::path temporaryPathFor(const std::filesystem::path& target) {
-  std::filesystem::path p = target;
-  p += ".tmp";
-  return p;
+  return withSuffix(target, ".tmp");
 }
 
 AtomicFile::AtomicFile(FileSystem& files, std::filesystem::path target,

@@ -229,9 +229,6 @@ class Collection {
 // per entry in checked builds, and the table has MaxItems of them).
 void clearTable(std::vector<ItemIndexEntry>& table);
 
-// A path with a suffix added to its file name (base + ".kdb"); dots already in base stay.
-std::filesystem::path withSuffix(const std::filesystem::path& base, const char* suffix);
-
 // Takes an item with the given status out of the counters, as deleting it or giving it a new
 // status does; a counter already at 0 stays there.
 void uncountStatus(CollectionCounters& counters, std::uint8_t status);

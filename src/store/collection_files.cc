@@ -11,12 +11,6 @@
 
 namespace kelvora::store {
 
-std::filesystem::path withSuffix(const std::filesystem::path& base, const char* suffix) {
-  std::filesystem::path p = base;
-  p += suffix;
-  return p;
-}
-
 std::filesystem::path textsPath(const std::filesystem::path& base) {
   return withSuffix(base, ".kdb");
 }
@@ -120,20 +114,27 @@ bool Collection::closeCollection() {
     if (ok) reportSave(EIO);
     ok = false;
   }
+  // Past this point a failure loses nothing (the journal is applied, or kept for the next
+  // opening) but is still the user's to hear of, once.
+  int error = 0;
   if (m_journal) {
     if (checkpoint()) {
+      // Applied and synced: the journal goes. Its close (and the data files' below) would
+      // only repeat a write error the change that met it has already reported and undone;
+      // the syncs of the checkpoint are what tell that everything is on the disk.
       (void)m_journal->close();
       m_journal.reset();
-      if (m_files.remove(journalPath(basePath)).failed() ||
-          m_files.syncFolder(folderOf(basePath)).failed()) {
-        ok = false;
-      }
+      IoResult r = m_files.remove(journalPath(basePath));
+      if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
+      if (r.failed()) error = r.error;
     } else {
       ok = false;  // reported by the checkpoint; the next opening finishes the journal
     }
   }
-  if (m_indexFile && m_indexFile->close().failed()) ok = false;
-  if (m_textsFile && m_textsFile->file().close().failed()) ok = false;
+  if (error != 0) {
+    if (ok) reportSave(error);
+    ok = false;
+  }
   closeFiles();
   isOpen = false;
   return ok;

@@ -45,8 +45,8 @@ void Collection::copyChangedEntries(const std::vector<ItemIndexEntry>& from,
                                     std::vector<ItemIndexEntry>& to) const {
   if (m_allDirty) {
     // Entries past both item counts are no items of either table.
-    const std::size_t count = std::min<std::size_t>(
-        std::max(header.itemCount, m_committedHeader.itemCount), MaxItems);
+    const std::size_t count =
+        std::min<std::size_t>(std::max(header.itemCount, m_committedHeader.itemCount), MaxItems);
     std::copy_n(from.begin(), count, to.begin());
   } else {
     for (std::uint16_t p : m_dirtyEntries) to[p] = from[p];

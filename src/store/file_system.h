@@ -87,6 +87,9 @@ class FileSystem {
   virtual bool exists(const std::filesystem::path& path) = 0;
 };
 
+// A path with a suffix added to its file name (base + ".kdb"); dots already in base stay.
+std::filesystem::path withSuffix(const std::filesystem::path& base, const char* suffix);
+
 // The folder that holds path, for syncFolder ("." for a bare file name).
 std::filesystem::path folderOf(const std::filesystem::path& path);
 

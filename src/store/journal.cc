@@ -42,9 +42,7 @@ std::optional<std::uint32_t> decodeJournalHeader(std::span<const std::uint8_t> b
 }  // namespace
 
 std::filesystem::path journalPath(const std::filesystem::path& base) {
-  std::filesystem::path p = base;
-  p += ".kjn";
-  return p;
+  return withSuffix(base, ".kjn");
 }
 
 void JournalPayload::write(JournalTarget target, std::uint32_t offset,

@@ -296,6 +296,29 @@ TEST(FailedWrite, AFullDiskAtAnyByteOfAChangeKeepsTheCollection) {
   }
 }
 
+TEST(FailedWrite, ACloseThatFailsAtAnyWriteIsReportedAndLosesNothing) {
+  const auto start = startingCollection();
+  const Operation grade = [](Session& s) { return s.grade(0, 4); };
+  const Listing after = afterOperation(start, grade);
+  for (long k = 0;; ++k) {
+    MemoryFileSystem fs;
+    fs.restore(start);
+    Session s(fs);
+    ASSERT_TRUE(s.open());
+    ASSERT_TRUE(grade(s));
+    fs.failWriteOp = fs.writeOps + k;
+    const long firstOp = fs.writeOps;
+    const bool closed = s.c.closeCollection();
+    const bool reached = fs.writeOps > firstOp + k;
+    if (!closed) {
+      EXPECT_EQ(s.messages.texts().back(), u"Error while saving database!") << k;
+    }
+    fs.heal();
+    EXPECT_EQ(listing(fs.snapshot()), after) << "close failed at write " << k;
+    if (!reached) break;
+  }
+}
+
 // ---- findings that lost or damaged data, one test each ----
 
 TEST(Regression, ANewUnicodeCollectionKilledBeforeItsFirstCloseReadsBackItsTexts) {
