@@ -13,6 +13,8 @@
 #include "store/file_error.h"
 #include "store/settings.h"
 #include "store/text_stream.h"
+#include "store/user_texts.h"
+#include "store/utf8.h"
 
 namespace kelvora::exchange {
 namespace {
@@ -78,7 +80,7 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
     finish(c);
   }
   if (replaced > 0) {
-    c.messages().showMessage(kReplacedCharactersNotice, store::MessageKind::Information);
+    c.messages().showMessage(store::texts::kReplacedAtImport, store::MessageKind::Information);
   }
   return ok;
 }
@@ -116,6 +118,31 @@ bool exportCollection(store::Collection& c, ExchangeKind kind, const std::filesy
   if (!out->close()) return fail(c, store::OpenError::Other);
   finish(c);
   return true;
+}
+
+std::optional<std::u16string> importWithQuestions(store::Collection& c, ExchangeKind kind,
+                                                  const std::filesystem::path& base) {
+  const std::u16string textsFile = store::pathText(store::textsPath(base));
+  if (c.collectionExists(base) &&
+      !c.messages().askYesNo(std::u16string(store::texts::kOverwrite) + textsFile)) {
+    return std::nullopt;
+  }
+  if (!importCollection(c, kind, base)) {
+    c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
+    return std::nullopt;
+  }
+  return std::u16string(store::texts::kImported) + textsFile;
+}
+
+std::optional<std::u16string> exportWithMessages(store::Collection& c, ExchangeKind kind,
+                                                 const std::filesystem::path& base,
+                                                 const std::filesystem::path& exportPath,
+                                                 const XmlTime& now) {
+  if (!exportCollection(c, kind, base, exportPath, now)) {
+    c.messages().showMessage(store::texts::kExportFailed, store::MessageKind::Error);
+    return std::nullopt;
+  }
+  return std::u16string(store::texts::kExported) + store::pathText(exportPath);
 }
 
 }  // namespace kelvora::exchange

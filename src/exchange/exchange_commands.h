@@ -3,6 +3,8 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "exchange/xml_writer.h"
 #include "store/collection.h"
@@ -25,9 +27,18 @@ bool exportCollection(store::Collection& collection, ExchangeKind kind,
                       const std::filesystem::path& base, const std::filesystem::path& exportPath,
                       const XmlTime& now);
 
-// The information shown after an import that stored some characters as "?".
-inline constexpr char16_t kReplacedCharactersNotice[] =
-    u"Some characters could not be stored in\nCompressed Unicode and became '?'.\n"
-    u"Choose Mode > Encoding > Unicode before importing such files.";
+// The Import command once its source is chosen, as the desktop program and kelvora-cli both
+// run it: asks "Overwrite old data files?" when a collection exists at base, imports, and
+// shows "Error while importing database!" on failure. The result text to show on success
+// ("Your file has been imported into:" and the texts file); nothing when declined or failed.
+std::optional<std::u16string> importWithQuestions(store::Collection& collection, ExchangeKind kind,
+                                                  const std::filesystem::path& base);
+
+// The Export command once source and target are chosen: exports, and shows "Error while
+// exporting database!" on failure. The result text to show on success.
+std::optional<std::u16string> exportWithMessages(store::Collection& collection, ExchangeKind kind,
+                                                 const std::filesystem::path& base,
+                                                 const std::filesystem::path& exportPath,
+                                                 const XmlTime& now);
 
 }  // namespace kelvora::exchange

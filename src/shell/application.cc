@@ -2,10 +2,15 @@
 #include "shell/application.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 #include "exchange/exchange_commands.h"
+#include "store/browsing.h"
 #include "store/collection_opening.h"
+#include "store/item_editing.h"
 #include "store/reset_collection.h"
+#include "store/user_texts.h"
 #include "store/utf8.h"
 
 namespace kelvora::shell {
@@ -20,18 +25,10 @@ const std::vector<std::pair<std::u16string, std::u16string>> kXmlFilter = {
 const std::vector<std::pair<std::u16string, std::u16string>> kQaFilter = {
     {u"Q&A files (*.txt)", u"*.txt"}, {u"All files (*.*)", u"*.*"}};
 
-constexpr char16_t kOverwrite[] = u"Overwrite old data files?\r\n";
 // The longest collection title shown, in code units.
 constexpr std::size_t kMaxTitleLength = 127;
 // The longest path a collection may have, in bytes.
 constexpr std::size_t kMaxPathLength = 259;
-constexpr char16_t kTooLong[] = u"Item is too long!";
-constexpr char16_t kReplacedNotice[] =
-    u"Some characters could not be stored in\nCompressed Unicode and became '?'.";
-
-std::u16string pathText(const std::filesystem::path& p) {
-  return store::decodeTextBytes(p.string());
-}
 
 // The grade a grade button stands for: 60 "Bright" is 5 down to 65 "Null", 0.
 int gradeOfButton(CommandId id) { return cmd::GradeNull - id; }
@@ -86,37 +83,9 @@ void Application::onCommand(CommandId id, std::uint16_t notification) {
 void Application::onKey(Key key) {
   if (m_depth++ == 0) m_screen.selection.reset();
   if (m_c.isOpen) {
-    const int digit = static_cast<int>(key) - static_cast<int>(Key::Digit0);
-    switch (m_mode) {
-      case AppMode::LearnQuestion:
-        if (key == Key::Enter) showAnswer();
-        if (key == Key::Right) m_session.cancelLearning();
-        if (key == Key::Down) m_session.reviewLastGraded();
-        break;
-      case AppMode::LearnAnswer:
-        if (key == Key::Enter) m_session.gradeCurrentItem(3);
-        if (key == Key::Up) m_session.gradeCurrentItem(5);
-        if (key == Key::Left) m_session.gradeCurrentItem(4);
-        if (key == Key::Right) m_session.gradeCurrentItem(2);
-        if (key == Key::Down) m_session.gradeCurrentItem(1);
-        if (digit >= 0 && digit <= 5) m_session.gradeCurrentItem(digit);
-        break;
-      case AppMode::LearnReview:
-        if (key == Key::Enter) m_session.startLearning(learning::StartKind::Start);
-        if (key == Key::Right) m_session.cancelLearning();
-        break;
-      case AppMode::Edit:
-        if (key == Key::Home) firstItem();
-        if (key == Key::End) moveTo(m_c.header.itemCount - 1);
-        if (key == Key::Left) moveBy(-1, 0);
-        if (key == Key::Right) moveBy(1, 0);
-        if (key == Key::Up) moveBy(10, 0);
-        if (key == Key::Down) moveBy(-10, 10);
-        if (key == Key::PageUp) moveBy(100, 0);
-        if (key == Key::PageDown) moveBy(-100, 100);
-        break;
-      case AppMode::Idle:
-        break;
+    const auto& table = keyTable();
+    if (const auto handler = table.find({m_mode, key}); handler != table.end()) {
+      handler->second(*this);
     }
   }
   if (--m_depth == 0) refreshScreen();
@@ -157,193 +126,238 @@ bool Application::buttonShown(CommandId id) const {
                      [id](const SoftButton& b) { return b.id == id; });
 }
 
-void Application::dispatch(CommandId id, std::uint16_t notification) {
-  using learning::StartKind;
-  // Soft buttons act only while their set is on the screen.
-  const bool softButton = (id >= cmd::LearnButton && id <= cmd::EditButton) ||
-                          (id >= cmd::GradeBright && id <= cmd::GradeNull) ||
-                          (id >= cmd::Home && id <= cmd::CancelEdit) ||
-                          (id >= cmd::ShowAnswer && id <= cmd::Last) ||
-                          (id >= cmd::NextRepetition && id <= cmd::CancelLearning) ||
-                          (id >= cmd::RecentButton1 && id <= cmd::RecentButton1 + 2);
-  if (softButton && !buttonShown(id)) return;
+// ---- the command table ----
 
-  if (id >= cmd::GradeBright && id <= cmd::GradeNull) {
-    m_session.gradeCurrentItem(gradeOfButton(id));
-    return;
-  }
-  if (id >= cmd::RecentMenu1 && id <= cmd::RecentMenu1 + 2) {
-    openRecent(id - cmd::RecentMenu1);
-    return;
-  }
-  if (id >= cmd::RecentButton1 && id <= cmd::RecentButton1 + 2) {
-    openRecent(id - cmd::RecentButton1);
-    return;
-  }
-  if (id >= cmd::StatisticsView && id <= cmd::QaSize25) {
-    m_c.settings.ratio = static_cast<std::uint8_t>(id - cmd::StatisticsView);
+// A command's handler, and whether it is a soft button, which acts only while its set is on
+// the screen (a click that arrives after the set changed does nothing).
+struct Application::CommandEntry {
+  void (*run)(Application&, CommandId id, std::uint16_t notification);
+  bool softButton = false;
+};
+
+const std::map<CommandId, Application::CommandEntry>& Application::commandTable() {
+  using learning::StartKind;
+  using App = Application;
+  static const std::map<CommandId, CommandEntry> table = [] {
+    std::map<CommandId, CommandEntry> t;
+    auto on = [&t](CommandId id, void (*run)(App&, CommandId, std::uint16_t)) {
+      t[id] = {run, false};
+    };
+    auto button = [&t](CommandId id, void (*run)(App&, CommandId, std::uint16_t)) {
+      t[id] = {run, true};
+    };
+    // File
+    on(cmd::New, [](App& a, CommandId, std::uint16_t) { a.newCommand(); });
+    on(cmd::Open, [](App& a, CommandId, std::uint16_t) { a.openCommand(); });
+    on(cmd::Close, [](App& a, CommandId, std::uint16_t) { a.closeCommand(); });
+    for (CommandId k = 0; k < store::RecentFiles::kCount; ++k) {
+      on(cmd::RecentMenu1 + k,
+         [](App& a, CommandId id, std::uint16_t) { a.openRecent(id - cmd::RecentMenu1); });
+      button(cmd::RecentButton1 + k,
+             [](App& a, CommandId id, std::uint16_t) { a.openRecent(id - cmd::RecentButton1); });
+    }
+    for (CommandId id : {cmd::ImportXml, cmd::ImportQa}) {
+      on(id, [](App& a, CommandId id, std::uint16_t) { a.importCommand(id == cmd::ImportXml); });
+    }
+    for (CommandId id : {cmd::ExportXml, cmd::ExportQa}) {
+      on(id, [](App& a, CommandId id, std::uint16_t) { a.exportCommand(id == cmd::ExportXml); });
+    }
+    on(cmd::Reset, [](App& a, CommandId, std::uint16_t) {
+      a.commitEdits();
+      store::resetCollection(a.m_c);
+    });
+    on(cmd::Exit, [](App& a, CommandId, std::uint16_t) { a.m_port.requestClose(); });
+    // Mode
+    on(cmd::Learn, [](App& a, CommandId, std::uint16_t) {
+      a.commitEdits();
+      a.m_session.startLearning(StartKind::Start);
+    });
+    on(cmd::Edit, [](App& a, CommandId, std::uint16_t) {
+      a.commitEdits();
+      a.enterEdit();
+    });
+    on(cmd::Unicode, [](App& a, CommandId id, std::uint16_t) { a.chooseEncoding(id); });
+    on(cmd::CompressedUnicode, [](App& a, CommandId id, std::uint16_t) { a.chooseEncoding(id); });
+    on(cmd::Html, [](App& a, CommandId, std::uint16_t) { a.toggleHtml(); });
+    // View: panel visibility and statistics follow from the ratio.
+    for (CommandId id = cmd::StatisticsView; id <= cmd::QaSize25; ++id) {
+      on(id, [](App& a, CommandId id, std::uint16_t) { a.chooseRatio(id); });
+    }
+    // Item
+    on(cmd::AddNew, [](App& a, CommandId, std::uint16_t) {
+      a.commitEdits();
+      if (a.m_c.settings.html != 0) a.setHtml(false);
+      if (!hasBit(a.m_mode, kEditBit)) a.enterEdit();
+      a.addItem();
+    });
+    on(cmd::Delete, [](App& a, CommandId, std::uint16_t) {
+      a.commitEdits();
+      a.deleteItem();
+    });
+    on(cmd::SwapQa, [](App& a, CommandId, std::uint16_t) {
+      a.commitEdits();
+      a.swapCurrentItem();
+    });
+    on(cmd::Forget,
+       [](App& a, CommandId, std::uint16_t) { a.statusCommand(learning::StatusCommand::Forget); });
+    on(cmd::Remember, [](App& a, CommandId, std::uint16_t) {
+      a.statusCommand(learning::StatusCommand::Remember);
+    });
+    on(cmd::Dismiss,
+       [](App& a, CommandId, std::uint16_t) { a.statusCommand(learning::StatusCommand::Dismiss); });
+    on(cmd::Find, [](App& a, CommandId, std::uint16_t) { a.findCommand(); });
+    on(cmd::FindNext, [](App& a, CommandId, std::uint16_t) { a.findNextCommand(); });
+    on(cmd::GoTo, [](App& a, CommandId, std::uint16_t) { a.goToCommand(); });
+    // Misc and Help
+    on(cmd::Fonts, [](App& a, CommandId, std::uint16_t) { a.fontsCommand(); });
+    on(cmd::Calendar, [](App& a, CommandId, std::uint16_t) {
+      if (!a.m_c.isOpen) return;
+      learning::RepetitionsCalendar calendar(a.m_c.today());
+      a.m_port.runCalendar(calendar, a.m_c);
+    });
+    on(cmd::SwapAll, [](App& a, CommandId, std::uint16_t) { a.swapAllItems(); });
+    on(cmd::About, [](App& a, CommandId, std::uint16_t) { a.m_port.runAbout(); });
+    on(cmd::HelpTopics, [](App& a, CommandId, std::uint16_t) {
+      a.m_port.launch(a.m_config.helpProgram, a.m_config.helpArgument);
+    });
+    // The edit controls' focus loss
+    on(cmd::StoreQuestion,
+       [](App& a, CommandId id, std::uint16_t n) { a.storeEditText(id == cmd::StoreQuestion, n); });
+    on(cmd::StoreAnswer,
+       [](App& a, CommandId id, std::uint16_t n) { a.storeEditText(id == cmd::StoreQuestion, n); });
+    // Soft buttons
+    button(cmd::LearnButton,
+           [](App& a, CommandId, std::uint16_t) { a.m_session.startLearning(StartKind::Start); });
+    button(cmd::NextRepetition,
+           [](App& a, CommandId, std::uint16_t) { a.m_session.startLearning(StartKind::Start); });
+    button(cmd::EditButton, [](App& a, CommandId, std::uint16_t) { a.enterEdit(); });
+    for (CommandId id = cmd::GradeBright; id <= cmd::GradeNull; ++id) {
+      button(id, [](App& a, CommandId id, std::uint16_t) {
+        a.m_session.gradeCurrentItem(gradeOfButton(id));
+      });
+    }
+    button(cmd::Home, [](App& a, CommandId, std::uint16_t) {
+      a.firstItem();
+      a.m_port.focusMainWindow();
+    });
+    button(cmd::Prev, [](App& a, CommandId, std::uint16_t) {
+      a.moveBy(-1, 0);
+      a.m_port.focusMainWindow();
+    });
+    button(cmd::Next, [](App& a, CommandId, std::uint16_t) {
+      a.moveBy(1, 0);
+      a.m_port.focusMainWindow();
+    });
+    button(cmd::End, [](App& a, CommandId, std::uint16_t) {
+      a.moveTo(a.m_c.header.itemCount - 1);
+      a.m_port.focusMainWindow();
+    });
+    button(cmd::Add, [](App& a, CommandId, std::uint16_t) {
+      if (a.m_c.settings.html != 0) a.setHtml(false);
+      a.addItem();
+      a.m_port.focusMainWindow();
+    });
+    button(cmd::CancelEdit, [](App& a, CommandId, std::uint16_t) { a.enterIdle(); });
+    button(cmd::ShowAnswer, [](App& a, CommandId, std::uint16_t) { a.showAnswer(); });
+    button(cmd::CancelQuestion,
+           [](App& a, CommandId, std::uint16_t) { a.m_session.cancelLearning(); });
+    button(cmd::CancelLearning,
+           [](App& a, CommandId, std::uint16_t) { a.m_session.cancelLearning(); });
+    button(cmd::Last, [](App& a, CommandId, std::uint16_t) { a.m_session.reviewLastGraded(); });
+    return t;
+  }();
+  return table;
+}
+
+void Application::dispatch(CommandId id, std::uint16_t notification) {
+  const auto& table = commandTable();
+  const auto entry = table.find(id);
+  if (entry == table.end()) return;
+  if (entry->second.softButton && !buttonShown(id)) return;
+  entry->second.run(*this, id, notification);
+}
+
+// ---- the key table ----
+
+const std::map<std::pair<AppMode, Key>, void (*)(Application&)>& Application::keyTable() {
+  using App = Application;
+  static const std::map<std::pair<AppMode, Key>, void (*)(App&)> table = [] {
+    std::map<std::pair<AppMode, Key>, void (*)(App&)> t;
+    const AppMode question = AppMode::LearnQuestion;
+    const AppMode answer = AppMode::LearnAnswer;
+    const AppMode review = AppMode::LearnReview;
+    const AppMode edit = AppMode::Edit;
+    t[{question, Key::Enter}] = [](App& a) { a.showAnswer(); };
+    t[{question, Key::Right}] = [](App& a) { a.m_session.cancelLearning(); };
+    t[{question, Key::Down}] = [](App& a) { a.m_session.reviewLastGraded(); };
+    // Arrows grade as the buttons lie around Enter's Pass: up Bright, left Good, right Fail,
+    // down Bad; a digit is its grade.
+    t[{answer, Key::Enter}] = [](App& a) { a.m_session.gradeCurrentItem(3); };
+    t[{answer, Key::Up}] = [](App& a) { a.m_session.gradeCurrentItem(5); };
+    t[{answer, Key::Left}] = [](App& a) { a.m_session.gradeCurrentItem(4); };
+    t[{answer, Key::Right}] = [](App& a) { a.m_session.gradeCurrentItem(2); };
+    t[{answer, Key::Down}] = [](App& a) { a.m_session.gradeCurrentItem(1); };
+    t[{answer, Key::Digit0}] = [](App& a) { a.m_session.gradeCurrentItem(0); };
+    t[{answer, Key::Digit1}] = [](App& a) { a.m_session.gradeCurrentItem(1); };
+    t[{answer, Key::Digit2}] = [](App& a) { a.m_session.gradeCurrentItem(2); };
+    t[{answer, Key::Digit3}] = [](App& a) { a.m_session.gradeCurrentItem(3); };
+    t[{answer, Key::Digit4}] = [](App& a) { a.m_session.gradeCurrentItem(4); };
+    t[{answer, Key::Digit5}] = [](App& a) { a.m_session.gradeCurrentItem(5); };
+    t[{review, Key::Enter}] = [](App& a) { a.m_session.startLearning(learning::StartKind::Start); };
+    t[{review, Key::Right}] = [](App& a) { a.m_session.cancelLearning(); };
+    t[{edit, Key::Home}] = [](App& a) { a.firstItem(); };
+    t[{edit, Key::End}] = [](App& a) { a.moveTo(a.m_c.header.itemCount - 1); };
+    t[{edit, Key::Left}] = [](App& a) { a.moveBy(-1, 0); };
+    t[{edit, Key::Right}] = [](App& a) { a.moveBy(1, 0); };
+    t[{edit, Key::Up}] = [](App& a) { a.moveBy(10, 0); };
+    t[{edit, Key::Down}] = [](App& a) { a.moveBy(-10, 10); };
+    t[{edit, Key::PageUp}] = [](App& a) { a.moveBy(100, 0); };
+    t[{edit, Key::PageDown}] = [](App& a) { a.moveBy(-100, 100); };
+    return t;
+  }();
+  return table;
+}
+
+// ---- commands with a rule of their own ----
+
+void Application::chooseEncoding(CommandId id) {
+  // Records carry no mark of their form: switching while a collection is open would make
+  // its texts unreadable, so the choice is for collections made afterwards only.
+  if (m_c.isOpen) return;
+  m_c.settings.utf8 = id == cmd::Unicode ? 1 : 0;
+  m_c.settings.settingsChanged = true;
+}
+
+void Application::toggleHtml() {
+  commitEdits();
+  setHtml(m_c.settings.html == 0);
+  m_c.settings.settingsChanged = true;
+  (void)m_c.storeSettings();  // a failure was reported; the close tries again
+}
+
+void Application::chooseRatio(CommandId id) {
+  m_c.settings.ratio = static_cast<std::uint8_t>(id - cmd::StatisticsView);
+  m_c.settings.settingsChanged = true;
+  (void)m_c.storeSettings();  // a failure was reported; the close tries again
+}
+
+void Application::fontsCommand() {
+  // Only where its menu item is on: Edit and learning.
+  if (!m_c.isOpen || m_mode == AppMode::Idle) return;
+  presentation::FontsDialog dialog(m_c.settings, m_port.fontFamilies());
+  if (m_port.runFontsDialog(dialog) && dialog.ok(m_c.settings) != 0) {
+    // The fonts and style sheets follow from the settings; HTML panes show the new style.
+    if (m_c.settings.html != 0) show(false);
     m_c.settings.settingsChanged = true;
     (void)m_c.storeSettings();  // a failure was reported; the close tries again
-    return;  // panel visibility and statistics follow from the ratio
   }
-  switch (id) {
-    case cmd::New:
-      newCommand();
-      break;
-    case cmd::Open:
-      openCommand();
-      break;
-    case cmd::Close:
-      closeCommand();
-      break;
-    case cmd::ImportXml:
-    case cmd::ImportQa:
-      importCommand(id == cmd::ImportXml);
-      break;
-    case cmd::ExportXml:
-    case cmd::ExportQa:
-      exportCommand(id == cmd::ExportXml);
-      break;
-    case cmd::Reset:
-      commitEdits();
-      store::resetCollection(m_c);
-      break;
-    case cmd::Exit:
-      m_port.requestClose();
-      break;
-    case cmd::Learn:
-      commitEdits();
-      m_session.startLearning(StartKind::Start);
-      break;
-    case cmd::LearnButton:
-    case cmd::NextRepetition:
-      m_session.startLearning(StartKind::Start);
-      break;
-    case cmd::Edit:
-      commitEdits();
-      enterEdit();
-      break;
-    case cmd::EditButton:
-      enterEdit();
-      break;
-    case cmd::Unicode:
-    case cmd::CompressedUnicode:
-      // Records carry no mark of their form: switching while a collection is open would make
-      // its texts unreadable, so the choice is for collections made afterwards only.
-      if (m_c.isOpen) break;
-      m_c.settings.utf8 = id == cmd::Unicode ? 1 : 0;
-      m_c.settings.settingsChanged = true;
-      break;
-    case cmd::Html:
-      commitEdits();
-      setHtml(m_c.settings.html == 0);
-      m_c.settings.settingsChanged = true;
-      (void)m_c.storeSettings();  // a failure was reported; the close tries again
-      break;
-    case cmd::AddNew:
-      commitEdits();
-      if (m_c.settings.html != 0) setHtml(false);
-      if (!hasBit(m_mode, kEditBit)) enterEdit();
-      addItem();
-      break;
-    case cmd::Forget:
-      statusCommand(learning::StatusCommand::Forget);
-      break;
-    case cmd::Remember:
-      statusCommand(learning::StatusCommand::Remember);
-      break;
-    case cmd::Dismiss:
-      statusCommand(learning::StatusCommand::Dismiss);
-      break;
-    case cmd::Fonts: {
-      if (!m_c.isOpen || m_mode == AppMode::Idle) break;
-      presentation::FontsDialog dialog(m_c.settings, m_port.fontFamilies());
-      if (m_port.runFontsDialog(dialog) && dialog.ok(m_c.settings) != 0) {
-        // The fonts and style sheets follow from the settings; HTML panes show the new style.
-        if (m_c.settings.html != 0) show(false);
-        m_c.settings.settingsChanged = true;
-        (void)m_c.storeSettings();  // a failure was reported; the close tries again
-      }
-      break;
-    }
-    case cmd::Calendar: {
-      if (!m_c.isOpen) break;
-      learning::RepetitionsCalendar calendar(m_c.today());
-      m_port.runCalendar(calendar, m_c);
-      break;
-    }
-    case cmd::About:
-      m_port.runAbout();
-      break;
-    case cmd::HelpTopics:
-      m_port.launch(m_config.helpProgram, m_config.helpArgument);
-      break;
-    case cmd::StoreQuestion:
-    case cmd::StoreAnswer: {
-      if (notification != kFocusLost || !m_c.isOpen || m_c.settings.html != 0) break;
-      const bool question = id == cmd::StoreQuestion;
-      const bool allowed = m_mode == AppMode::Edit ||
-                           (question ? isLearning(m_mode) : m_mode == AppMode::LearnAnswer);
-      if (allowed) takeOverText(question);
-      break;
-    }
-    case cmd::Home:
-      firstItem();
-      m_port.focusMainWindow();
-      break;
-    case cmd::Prev:
-      moveBy(-1, 0);
-      m_port.focusMainWindow();
-      break;
-    case cmd::Next:
-      moveBy(1, 0);
-      m_port.focusMainWindow();
-      break;
-    case cmd::End:
-      moveTo(m_c.header.itemCount - 1);
-      m_port.focusMainWindow();
-      break;
-    case cmd::Add:
-      if (m_c.settings.html != 0) setHtml(false);
-      addItem();
-      m_port.focusMainWindow();
-      break;
-    case cmd::CancelEdit:
-      enterIdle();
-      break;
-    case cmd::ShowAnswer:
-      showAnswer();
-      break;
-    case cmd::CancelQuestion:
-    case cmd::CancelLearning:
-      m_session.cancelLearning();
-      break;
-    case cmd::Last:
-      m_session.reviewLastGraded();
-      break;
-    case cmd::Delete:
-      commitEdits();
-      deleteItem();
-      break;
-    case cmd::SwapQa:
-      commitEdits();
-      swapCurrentItem();
-      break;
-    case cmd::Find:
-      findCommand();
-      break;
-    case cmd::FindNext:
-      findNextCommand();
-      break;
-    case cmd::GoTo:
-      goToCommand();
-      break;
-    case cmd::SwapAll:
-      swapAllItems();
-      break;
-    default:
-      break;
-  }
+}
+
+void Application::storeEditText(bool question, std::uint16_t notification) {
+  if (notification != kFocusLost || !m_c.isOpen || m_c.settings.html != 0) return;
+  const bool allowed =
+      m_mode == AppMode::Edit || (question ? isLearning(m_mode) : m_mode == AppMode::LearnAnswer);
+  if (allowed) takeOverText(question);
 }
 
 // ---- screen ----
@@ -446,105 +460,42 @@ void Application::setHtml(bool on) {
 void Application::commitEdits() { m_port.focusMainWindow(); }
 
 void Application::firstItem() {
-  m_c.currentPosition = 0;
-  m_c.readItem(0);
+  store::moveToFirst(m_c);
   if (m_mode == AppMode::Edit) show(false);
 }
 
 void Application::takeOverText(bool question) {
-  std::u16string text = question ? m_editQuestion : m_editAnswer;
-  bool cut = false;
-  if (text.size() > store::MaxTextLength - 1) {
-    text.resize(store::MaxTextLength - 1);
-    cut = true;
-  }
-  // The text becomes what the record will hold: '?' for what the compressed form cannot
-  // store, and no more than a record's text can keep.
-  store::Bytes stored;
-  store::EncodeReport report;
-  const std::uint16_t bytes = store::encodeText(stored, text, m_c.encoding(), &report);
-  if (report.replacedUnits > 0 || report.truncated) {
-    std::u16string kept;
-    store::decodeText(kept, stored, bytes, m_c.encoding());
-    text = std::move(kept);
-    cut = cut || report.truncated;
-  }
-  if (cut) m_c.messages().showMessage(kTooLong, MessageKind::Error);
-  if (report.replacedUnits > 0 && !m_replacedNoticeShown) {
+  const bool replaced =
+      store::takeOverText(m_c, question, question ? m_editQuestion : m_editAnswer);
+  if (replaced && !m_replacedNoticeShown) {
     m_replacedNoticeShown = true;
-    m_c.messages().showMessage(kReplacedNotice, MessageKind::Information);
+    m_c.messages().showMessage(store::texts::kReplacedWhileTyping, MessageKind::Information);
   }
-  (question ? m_c.loaded.question : m_c.loaded.answer) = std::move(text);
-  m_c.loaded.itemModified = true;
 }
 
 void Application::addItem() {
   if (!m_c.isOpen) return;
   takeOverText(true);
   takeOverText(false);
-  if (m_c.header.itemCount >= store::MaxItems) {
-    m_c.messages().showMessage(u"Too many items!", MessageKind::Error);
-    return;
-  }
-  const std::uint16_t previous = m_c.currentPosition;
-  m_c.currentPosition = m_c.header.itemCount;
-  // With no item before it (an empty collection) there is nothing to write back: the write
-  // is refused for a position past the end, so no record appears for the texts taken over.
-  (void)m_c.flushItem();  // a failure was reported; the new item is added all the same
-  m_c.loaded.question.clear();
-  m_c.loaded.answer.clear();
-  m_c.loaded.header = store::ItemRecordHeader{};
-  m_c.loaded.header.aFactor = store::kNewItemAFactor;
-  m_c.loaded.header.status = store::code(store::ItemStatus::Pending);
-  m_c.loaded.header.slotNumber = m_c.takeSlotNumber();
-  m_c.table[m_c.currentPosition] = store::ItemIndexEntry{store::kNoRecord, 0, 0, 0, 0, 0};
-  ++m_c.header.itemCount;
-  if (!m_c.indexChanged()) {
-    // Not stored, so not added: the item shown before comes back.
-    m_c.currentPosition =
-        std::min<std::uint16_t>(previous, m_c.header.itemCount > 0 ? m_c.header.itemCount - 1 : 0);
-    m_c.readItem(m_c.currentPosition);
-  }
-  show(false);
+  if (store::addItem(m_c) != store::AddOutcome::TooManyItems) show(false);
 }
 
-// ---- browsing and search ----
+// ---- browsing and search: only in Edit ----
 
 void Application::moveTo(int position) {
-  if (m_mode != AppMode::Edit || !m_c.isOpen || m_c.header.itemCount == 0) return;
-  position = std::clamp(position, 0, m_c.header.itemCount - 1);
-  m_c.currentPosition = static_cast<std::uint16_t>(position);
-  m_c.readItem(m_c.currentPosition);
-  show(false);
+  if (m_mode != AppMode::Edit || !m_c.isOpen) return;
+  if (store::moveTo(m_c, position)) show(false);
 }
 
-// Moves by delta; a move back happens only from beyond minimumPosition (ten or a hundred
-// back do not stop at the first item when fewer lie before).
 void Application::moveBy(int delta, int minimumPosition) {
   if (delta < 0 && m_c.currentPosition <= minimumPosition) return;
   moveTo(m_c.currentPosition + delta);
 }
 
-bool Application::findFrom(std::uint16_t start) {
-  const std::uint16_t saved = m_c.currentPosition;
-  // Items without a record take a slot number as they are read: one index write at the end.
-  store::Collection::Batch batch(m_c);
-  for (std::uint16_t p = start; p < m_c.header.itemCount; ++p) {
-    m_c.currentPosition = p;
-    m_c.readItem(p);
-    for (bool question : {true, false}) {
-      const std::u16string& text = question ? m_c.loaded.question : m_c.loaded.answer;
-      const std::size_t at = text.find(m_searchText);
-      if (at == std::u16string::npos) continue;
-      show(false);
-      m_screen.selection = Screen::Selection{question, at, m_searchText.size()};
-      return true;
-    }
-  }
-  m_c.currentPosition = saved;
-  m_c.readItem(saved);
+void Application::showMatch(const std::optional<store::TextMatch>& match) {
   show(false);
-  return false;
+  if (match)
+    m_screen.selection = Screen::Selection{match->question, match->start, m_searchText.size()};
 }
 
 void Application::findCommand() {
@@ -553,23 +504,19 @@ void Application::findCommand() {
   // to the item shown, before the search reads others.
   commitEdits();
   m_port.softKeyboard(true);
-  std::u16string text = m_searchText;
-  const int n = m_port.askString(u"Find what", text);
+  // OK puts the dialog's text into the search text, an emptied one too (Find next then does
+  // nothing); Cancel leaves it as it was.
+  const int n = m_port.askString(u"Find what", m_searchText);
   m_port.softKeyboard(false);
-  if (n <= 0) return;
-  m_searchText = text;
-  if (m_searchText.empty()) return;
-  if (!findFrom(0)) {
-    m_c.messages().showMessage(u"Cannot find the string\n'" + m_searchText + u"'",
-                               MessageKind::Information);
-  }
+  if (n <= 0 || m_searchText.empty()) return;
+  showMatch(store::findFirst(m_c, m_searchText));
 }
 
 void Application::findNextCommand() {
   if (m_mode != AppMode::Edit || !m_c.isOpen || m_searchText.empty()) return;
   if (m_c.currentPosition >= m_c.header.itemCount) return;
   commitEdits();
-  if (!findFrom(static_cast<std::uint16_t>(m_c.currentPosition + 1))) findFrom(0);
+  showMatch(store::findNext(m_c, m_searchText));
 }
 
 void Application::goToCommand() {
@@ -579,20 +526,8 @@ void Application::goToCommand() {
   const int n = m_port.askNumber(m_c.currentPosition + 1);
   m_port.softKeyboard(false);
   if (n == -1) return;
-  {
-    store::Collection::Batch batch(m_c);
-    for (std::uint16_t p = 0; p < m_c.header.itemCount; ++p) {
-      m_c.currentPosition = p;
-      m_c.readItem(p);
-      const std::uint32_t id = m_c.loaded.header.itemId();
-      if (n > 0 && id == static_cast<std::uint32_t>(n)) {
-        show(false);
-        return;
-      }
-      if (id == 0) break;
-    }
-  }
-  moveTo(n > 0 ? n - 1 : 0);
+  store::goToNumber(m_c, n);
+  show(false);
 }
 
 // ---- editing ----
@@ -601,60 +536,25 @@ void Application::deleteItem() {
   if (!m_c.isOpen || m_mode != AppMode::Edit || m_c.currentPosition >= m_c.header.itemCount) {
     return;
   }
-  if (!m_c.messages().askYesNo(u"DELETE this element?")) return;
-  {
-    // The record marked deleted and the table without it are one change.
-    store::Collection::Batch change(m_c);
-    store::ItemIndexEntry& entry = m_c.table[m_c.currentPosition];
-    store::uncountStatus(m_c.counters, entry.status);
-    entry.status = store::code(store::ItemStatus::Deleted);
-    m_c.loaded.header.status = entry.status;
-    (void)m_c.writeItem(m_c.currentPosition);  // inside the batch only an unreadable item fails
-    m_c.loaded.itemModified = false;
-    m_c.compactTable();
-    (void)m_c.indexChanged();  // inside the batch: its commit decides
-    if (!change.commit()) {
-      // Refused by the disk: the item stays, as it was.
-      show(false);
-      return;
-    }
-  }
-  if (m_c.header.itemCount == 0) {
-    // Nothing is left to show: back to Idle; Edit then starts with a new first item.
-    m_c.currentPosition = 0;
+  const store::DeleteOutcome outcome = store::deleteCurrentItem(m_c);
+  if (outcome == store::DeleteOutcome::Declined) return;
+  // Nothing is left to show: back to Idle; Edit then starts with a new first item.
+  if (outcome == store::DeleteOutcome::Deleted && m_c.header.itemCount == 0) {
     enterIdle();
     return;
   }
-  if (m_c.currentPosition > m_c.header.itemCount - 1)
-    m_c.currentPosition = m_c.header.itemCount - 1;
-  m_c.readItem(m_c.currentPosition);
   show(false);
 }
 
 void Application::swapCurrentItem() {
   if (!m_c.isOpen || m_mode != AppMode::Edit) return;
-  std::swap(m_c.loaded.question, m_c.loaded.answer);
-  m_c.loaded.itemModified = true;
+  store::swapLoadedItem(m_c);
   show(false);
 }
 
 void Application::swapAllItems() {
   if (!m_c.isOpen || isLearning(m_mode)) return;
-  if (!m_c.messages().askYesNo(u"Do you want swap all items in database?")) return;
-  m_c.progress.openProgress();
-  {
-    store::Collection::Batch batch(m_c);
-    for (std::uint16_t p = 0; p < m_c.header.itemCount; ++p) {
-      // An item without a readable record is left alone: writing it would give it the texts
-      // of the item read before.
-      if (!m_c.readItem(p)) continue;
-      std::swap(m_c.loaded.question, m_c.loaded.answer);
-      m_c.progress.setProgressText(u"Q <-> A: " + store::decodeTextBytes(std::to_string(p)));
-      (void)m_c.writeItem(p);  // inside the batch only an unreadable item fails
-    }
-    (void)batch.commit();  // all or nothing; a failure was reported
-  }
-  m_c.progress.closeProgress();
+  if (store::swapAllItems(m_c) == store::SwapAllOutcome::Declined) return;
   if (m_mode == AppMode::Edit) m_c.readItem(m_c.currentPosition);
   show(false);
 }
@@ -699,7 +599,7 @@ void Application::newCommand() {
       const std::filesystem::path path = m_config.documentsFolder / name;
       if (name.find('/') != std::string::npos || name == "." || name == ".." ||
           path.string().size() > kMaxPathLength) {
-        m_c.messages().showMessage(u"Error while opening database!", MessageKind::Error);
+        m_c.messages().showMessage(store::texts::kOpenFailed, MessageKind::Error);
         m_searchText.clear();
         enterIdle();
         return;
@@ -739,18 +639,9 @@ void Application::importCommand(bool xml) {
       m_port.pickOpenFile({xml ? u"Open XML file..." : u"Open Q&A file...",
                            xml ? kXmlFilter : kQaFilter, xml ? u"xml" : u"txt", true, false});
   if (!chosen) return;
-  const std::filesystem::path base = deriveTitle(*chosen);
-  if (m_c.collectionExists(base) &&
-      !m_c.messages().askYesNo(kOverwrite + pathText(store::textsPath(base)))) {
-    return;
-  }
   const auto kind = xml ? exchange::ExchangeKind::Xml : exchange::ExchangeKind::QaText;
-  if (exchange::importCollection(m_c, kind, base)) {
-    m_c.messages().showMessage(
-        u"Your file has been imported into:\r\n" + pathText(store::textsPath(base)),
-        MessageKind::Information);
-  } else {
-    m_c.messages().showMessage(u"Error while importing database!", MessageKind::Error);
+  if (auto done = exchange::importWithQuestions(m_c, kind, deriveTitle(*chosen))) {
+    m_c.messages().showMessage(*done, MessageKind::Information);
   }
 }
 
@@ -767,11 +658,8 @@ void Application::exportCommand(bool xml) {
   const learning::LocalTime now = m_clock.localTime();
   const exchange::XmlTime time{now.date.year, now.date.month, now.date.day, now.hour, now.minute};
   const auto kind = xml ? exchange::ExchangeKind::Xml : exchange::ExchangeKind::QaText;
-  if (exchange::exportCollection(m_c, kind, base, *target, time)) {
-    m_c.messages().showMessage(u"Database has been exported into:\r\n" + pathText(*target),
-                               MessageKind::Information);
-  } else {
-    m_c.messages().showMessage(u"Error while exporting database!", MessageKind::Error);
+  if (auto done = exchange::exportWithMessages(m_c, kind, base, *target, time)) {
+    m_c.messages().showMessage(*done, MessageKind::Information);
   }
 }
 

@@ -5,7 +5,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "learning/calendar_date.h"
 #include "learning/clock.h"
@@ -18,6 +21,7 @@
 #include "shell/layout.h"
 #include "shell/screen.h"
 #include "shell/shell_port.h"
+#include "store/browsing.h"
 #include "store/collection.h"
 #include "store/collection_events.h"
 #include "store/recent_file_store.h"
@@ -85,12 +89,23 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void enterLearnState(learning::LearnState state, bool show) override;
   void showItem() override { show(false); }
 
+  struct CommandEntry;
+  static const std::map<CommandId, CommandEntry>& commandTable();
+  static const std::map<std::pair<AppMode, Key>, void (*)(Application&)>& keyTable();
   void dispatch(CommandId id, std::uint16_t notification);
   bool buttonShown(CommandId id) const;
   void show(bool force);
   void refreshScreen();
   void enterEdit();
   void showAnswer();
+  void setHtml(bool on);
+  // Commands with a rule of their own
+  void chooseEncoding(CommandId id);
+  void toggleHtml();
+  void chooseRatio(CommandId id);
+  void fontsCommand();
+  void storeEditText(bool question, std::uint16_t notification);
+  // Items: the mode checks and the screen around the store's operations
   void firstItem();
   void moveTo(int position);  // browsing: only in Edit, clamped to the table
   void moveBy(int delta, int minimumPosition);
@@ -98,19 +113,19 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void deleteItem();
   void swapCurrentItem();
   void swapAllItems();
-  bool findFrom(std::uint16_t start);
+  void showMatch(const std::optional<store::TextMatch>& match);
   void findCommand();
   void findNextCommand();
   void goToCommand();
   void takeOverText(bool question);
+  void statusCommand(learning::StatusCommand command);
+  // Files
   void closeCommand();
   void newCommand();
   void openCommand();
   void openRecent(std::size_t index);
   void importCommand(bool xml);
   void exportCommand(bool xml);
-  void statusCommand(learning::StatusCommand command);
-  void setHtml(bool on);
   std::filesystem::path deriveTitle(const std::filesystem::path& chosen);
 
   store::Collection& m_c;

@@ -108,4 +108,8 @@ std::string encodeUtf8(std::u16string_view text) {
   return bytes;
 }
 
+std::u16string pathText(const std::filesystem::path& path) {
+  return decodeTextBytes(path.string());
+}
+
 }  // namespace kelvora::store

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -49,6 +50,8 @@ inline void appendUtf16(std::u16string& out, char32_t codePoint) {
 void appendUtf8(std::string& out, char32_t codePoint);
 
 std::u16string decodeTextBytes(std::string_view bytes);
+// A path as the user reads it in a message: its bytes decoded as above.
+std::u16string pathText(const std::filesystem::path& path);
 
 // UTF-16 to UTF-8; a surrogate without its partner becomes U+FFFD.
 std::string encodeUtf8(std::u16string_view text);

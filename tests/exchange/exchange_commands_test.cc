@@ -7,6 +7,7 @@
 #include "memory_file_system.h"
 #include "recording_messages.h"
 #include "store/collection_opening.h"
+#include "store/user_texts.h"
 
 namespace kelvora::exchange {
 namespace {
@@ -77,7 +78,8 @@ TEST(ImportCollection, UsesAnExistingSettingsFileAndTellsOfCharactersTurnedToQue
       EXPECT_TRUE(f.messages.shown.empty());
       EXPECT_EQ(f.questions("/d/cjk"), std::vector<std::u16string>{u"\u8A9E"});
     } else {
-      ASSERT_EQ(f.messages.texts(), std::vector<std::u16string>{kReplacedCharactersNotice});
+      ASSERT_EQ(f.messages.texts(),
+                std::vector<std::u16string>{std::u16string(store::texts::kReplacedAtImport)});
       EXPECT_EQ(f.messages.shown[0].kind, store::MessageKind::Information);
       EXPECT_EQ(f.questions("/d/cjk"), std::vector<std::u16string>{u"?"});
     }

@@ -19,6 +19,7 @@
 #include "store/collection.h"
 #include "store/collection_opening.h"
 #include "store/reset_collection.h"
+#include "store/user_texts.h"
 #include "store/utf8.h"
 #include "terminal_messages.h"
 
@@ -106,7 +107,7 @@ int rebuild(Context& x, const std::vector<std::string>& a) {
   // that another program has open, or that this user may not write, is never touched.
   if (!x.open(a[0])) return 1;
   if (!x.collection.rebuildIndex()) {
-    x.messages.showMessage(u"Error while rebuilding database!", store::MessageKind::Error);
+    x.messages.showMessage(store::texts::kRebuildFailed, store::MessageKind::Error);
     x.close();
     return 1;
   }
@@ -145,17 +146,9 @@ int grade(Context& x, const std::vector<std::string>& a) {
 int importFile(Context& x, const std::string& source, exchange::ExchangeKind kind) {
   std::filesystem::path base = source;
   base.replace_extension();
-  if (x.collection.collectionExists(base)) {
-    std::u16string question = u"Overwrite old data files?\r\n";
-    question += store::decodeTextBytes(store::textsPath(base).string());
-    if (!x.messages.askYesNo(question)) return 1;
-  }
-  if (!exchange::importCollection(x.collection, kind, base)) {
-    x.messages.showMessage(u"Error while importing database!", store::MessageKind::Error);
-    return 1;
-  }
-  printLine(u"Your file has been imported into:\r\n" +
-            store::decodeTextBytes(store::textsPath(base).string()));
+  auto done = exchange::importWithQuestions(x.collection, kind, base);
+  if (!done) return 1;
+  printLine(*done);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
@@ -165,11 +158,9 @@ int exportFile(Context& x, const std::vector<std::string>& a, exchange::Exchange
                  a[0].c_str());
     return 1;
   }
-  if (!exchange::exportCollection(x.collection, kind, a[0], a[1], x.now())) {
-    x.messages.showMessage(u"Error while exporting database!", store::MessageKind::Error);
-    return 1;
-  }
-  printLine(u"Database has been exported into:\r\n" + store::decodeTextBytes(a[1]));
+  auto done = exchange::exportWithMessages(x.collection, kind, a[0], a[1], x.now());
+  if (!done) return 1;
+  printLine(*done);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
