@@ -98,6 +98,36 @@ TEST(Search, FindIsCaseSensitiveSelectsTheMatchAndFindNextWraps) {
   EXPECT_EQ(f.port.shown.size(), 1u);
 }
 
+TEST(Search, FindNextStartsAfterTheCurrentItemAndWrapsToTheFirst) {
+  Fixture f{ItemStatus::Pending, ItemStatus::Pending, ItemStatus::Pending};
+  f.app.onCommand(cmd::EditButton);
+  f.port.strings = {u"a"};  // every answer holds it
+  f.app.onCommand(cmd::Find);
+  EXPECT_EQ(f.c.currentPosition, 0);
+  EXPECT_EQ(f.app.screen().selection, (Screen::Selection{false, 0, 1}));
+  f.app.onCommand(cmd::FindNext);
+  EXPECT_EQ(f.c.currentPosition, 1);
+  f.app.onKey(Key::End);
+  f.app.onCommand(cmd::FindNext);
+  EXPECT_EQ(f.c.currentPosition, 0);
+  EXPECT_TRUE(f.port.shown.empty());
+}
+
+TEST(Search, AFindTextEmptiedInTheDialogStopsFindNext) {
+  Fixture f{ItemStatus::Pending, ItemStatus::Pending};
+  f.app.onCommand(cmd::EditButton);
+  f.port.strings = {u"q1"};
+  f.app.onCommand(cmd::Find);
+  EXPECT_EQ(f.c.currentPosition, 1);
+  f.app.onKey(Key::Home);
+  f.port.strings = {u""};
+  f.app.onCommand(cmd::Find);
+  EXPECT_EQ(f.app.searchText(), u"");
+  f.app.onCommand(cmd::FindNext);
+  EXPECT_EQ(f.c.currentPosition, 0) << "the removed text is not searched for";
+  EXPECT_TRUE(f.port.shown.empty());
+}
+
 TEST(Search, AnEditPendingInTheControlIsTakenOverBeforeOtherItemsAreRead) {
   Fixture f{ItemStatus::Pending, ItemStatus::Pending};
   f.app.onCommand(cmd::EditButton);
