@@ -29,6 +29,10 @@
 
 namespace kelvora::shell {
 
+// How often the counters are taken afresh outside learning, so that items fall due as the day
+// turns: every ten minutes.
+inline constexpr std::uint32_t kRecountPeriodMs = 10 * 60 * 1000;
+
 struct ApplicationConfig {
   // The work area and the system font, measured once at start; they choose the arrangement.
   ScreenMeasures measures{13, 6, 640, 480};

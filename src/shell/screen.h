@@ -1,8 +1,11 @@
 // Everything the main window shows, as plain data a front end renders and a test reads.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "learning/statistics.h"
 #include "presentation/fonts.h"
@@ -44,5 +47,16 @@ struct Screen {
   };
   std::optional<Selection> selection;
 };
+
+// Where code unit at of a pane's text lies in its edit control, which holds each CR LF as one
+// line break.
+inline std::size_t shownOffset(std::u16string_view text, std::size_t at) {
+  at = std::min(at, text.size());
+  std::size_t breaks = 0;
+  for (std::size_t i = 0; i < at && i + 1 < text.size(); ++i) {
+    if (text[i] == u'\r' && text[i + 1] == u'\n') ++breaks;
+  }
+  return at - breaks;
+}
 
 }  // namespace kelvora::shell

@@ -15,6 +15,7 @@
 #include "platform/system_clock.h"
 #include "platform/xdg_recent_file_store.h"
 #include "shell/application.h"
+#include "shell/menu_model.h"
 #include "shell/small_dialogs.h"
 #include "store/utf8.h"
 
@@ -179,39 +180,6 @@ const std::map<std::string, shell::Key>& keyNames() {
   return names;
 }
 
-// Menu items by the names `show` prints them with.
-const std::vector<std::pair<CommandId, const char*>>& menuNames() {
-  namespace c = shell::cmd;
-  static const std::vector<std::pair<CommandId, const char*>> names = {
-      {c::Close, "Close"},
-      {c::Reset, "Reset"},
-      {c::Learn, "Learn"},
-      {c::Edit, "Edit"},
-      {c::Unicode, "Unicode"},
-      {c::CompressedUnicode, "CompressedUnicode"},
-      {c::Html, "HTML"},
-      {c::StatisticsView, "Statistics"},
-      {c::StatisticsView + 1, "QA75"},
-      {c::StatisticsView + 2, "QA60"},
-      {c::StatisticsView + 3, "QA50"},
-      {c::StatisticsView + 4, "QA40"},
-      {c::StatisticsView + 5, "QA25"},
-      {c::AddNew, "AddNew"},
-      {c::Delete, "Delete"},
-      {c::SwapQa, "SwapQA"},
-      {c::GoTo, "GoTo"},
-      {c::Forget, "Forget"},
-      {c::Remember, "Remember"},
-      {c::Dismiss, "Dismiss"},
-      {c::Find, "Find"},
-      {c::FindNext, "FindNext"},
-      {c::Fonts, "Fonts"},
-      {c::Calendar, "Calendar"},
-      {c::SwapAll, "SwapAll"},
-  };
-  return names;
-}
-
 const char* modeName(shell::AppMode mode) {
   switch (mode) {
     case shell::AppMode::Idle:
@@ -272,10 +240,12 @@ void printScreen(ScriptPort& port, const shell::Application& app, const store::C
   port.line("style " + escapeText(s.questionStyle) + " | " + escapeText(s.answerStyle));
   std::string enabled = "enabled";
   std::string checked = "checked";
-  for (const auto& [id, name] : menuNames()) {
-    if (s.menus.enabled(id)) enabled += std::string(" ") + name;
-    if (s.menus.checked(id)) checked += std::string(" ") + name;
-  }
+  // The items whose state follows the collection and the mode, in menu order.
+  shell::forEachCommand(shell::menuBar(), [&](const shell::MenuEntry& e) {
+    if (!s.menus.items.contains(e.id)) return;
+    if (s.menus.enabled(e.id)) enabled += " " + std::string(e.name);
+    if (s.menus.checked(e.id)) checked += " " + std::string(e.name);
+  });
   port.line(enabled);
   port.line(checked);
   std::string recent = "recent";

@@ -47,20 +47,6 @@ namespace cmd = shell::cmd;
 using shell::CommandId;
 using shell::Key;
 
-// Commands that show a check mark: the mode, the encoding, HTML and the View sizes.
-bool isCheckable(CommandId id) {
-  return id == cmd::Learn || id == cmd::Edit || id == cmd::Unicode ||
-         id == cmd::CompressedUnicode || id == cmd::Html ||
-         (id >= cmd::StatisticsView && id <= cmd::QaSize25);
-}
-
-QString keySequenceText(CommandId id) {
-  for (const Accelerator& a : kAccelerators) {
-    if (a.command == id) return QKeySequence(Qt::CTRL | a.key).toString();
-  }
-  return {};
-}
-
 // Captions taken from file names show their '&' instead of underlining the next letter.
 QString literalCaption(std::u16string_view text) {
   QString s = toQString(text);
@@ -139,7 +125,7 @@ MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()>
   buildChildren();
   m_area->installEventFilter(this);
 
-  m_timer.setInterval(600000);  // 10 minutes
+  m_timer.setInterval(static_cast<int>(shell::kRecountPeriodMs));
   connect(&m_timer, &QTimer::timeout, this, [this] { call([this] { m_app->onTimer(); }); });
   m_syncTimer.setInterval(static_cast<int>(store::Collection::kSyncPeriodMs));
   connect(&m_syncTimer, &QTimer::timeout, this, [this] {
@@ -198,88 +184,59 @@ QAction* MainWindow::toolbarAction(CommandId id) const {
 
 // ---- building ----
 
-QAction* MainWindow::addCommand(QMenu* menu, const QString& text, CommandId id) {
-  QAction* action = menu->addAction(text);
+QAction* MainWindow::addCommand(QMenu* menu, const shell::MenuEntry& entry) {
+  QAction* action = menu->addAction(toQString(entry.caption));
+  const CommandId id = entry.id;
   action->setData(id);
-  action->setCheckable(isCheckable(id));
+  action->setCheckable(entry.group != shell::CheckGroup::None);
+  if (entry.startsGreyed) action->setEnabled(false);
   // The accelerator is shown in the menu; the window's shortcut carries it out, so that it
   // works while the item is greyed as well.
-  if (const QString keys = keySequenceText(id); !keys.isEmpty()) {
-    action->setShortcut(QKeySequence(keys));
+  if (entry.accelerator != 0) {
+    action->setShortcut(acceleratorKeys(entry.accelerator));
     action->setShortcutContext(Qt::WidgetShortcut);
+    auto* shortcut = new QShortcut(acceleratorKeys(entry.accelerator), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, id] { command(id); });
   }
   connect(action, &QAction::triggered, this, [this, id] { command(id); });
   m_menuActions[id] = action;
   return action;
 }
 
+void MainWindow::addEntries(QMenu* menu, const std::vector<shell::MenuEntry>& entries) {
+  for (const shell::MenuEntry& entry : entries) {
+    switch (entry.kind) {
+      case shell::MenuEntry::Kind::Command:
+        addCommand(menu, entry);
+        break;
+      case shell::MenuEntry::Kind::Separator:
+        menu->addSeparator();
+        break;
+      case shell::MenuEntry::Kind::Submenu:
+        addEntries(menu->addMenu(toQString(entry.caption)), entry.children);
+        break;
+      case shell::MenuEntry::Kind::RecentList:
+        m_recentMenu = menu->addMenu(toQString(entry.caption));
+        m_recentMenu->setObjectName(QStringLiteral("recentMenu"));
+        break;
+    }
+  }
+}
+
 void MainWindow::buildMenus() {
-  QMenuBar* bar = menuBar();
-  QMenu* file = bar->addMenu(QStringLiteral("File"));
-  addCommand(file, QStringLiteral("&New..."), cmd::New);
-  addCommand(file, QStringLiteral("&Open..."), cmd::Open);
-  addCommand(file, QStringLiteral("&Close"), cmd::Close);
-  m_recentMenu = file->addMenu(QStringLiteral("Recent"));
-  m_recentMenu->setObjectName(QStringLiteral("recentMenu"));
-  file->addSeparator();
-  QMenu* exchange = file->addMenu(QStringLiteral("Import/Export"));
-  addCommand(exchange, QStringLiteral("Import XML..."), cmd::ImportXml);
-  addCommand(exchange, QStringLiteral("Export XML..."), cmd::ExportXml);
-  exchange->addSeparator();
-  addCommand(exchange, QStringLiteral("Import Q&&A..."), cmd::ImportQa);
-  addCommand(exchange, QStringLiteral("Export Q&&A..."), cmd::ExportQa);
-  file->addSeparator();
-  addCommand(file, QStringLiteral("Reset..."), cmd::Reset);
-  addCommand(file, QStringLiteral("E&xit"), cmd::Exit);
-
-  QMenu* mode = bar->addMenu(QStringLiteral("Mode"));
-  addCommand(mode, QStringLiteral("&Learn"), cmd::Learn);
-  addCommand(mode, QStringLiteral("&Edit"), cmd::Edit);
-  mode->addSeparator();
-  QMenu* encoding = mode->addMenu(QStringLiteral("Encoding"));
-  addCommand(encoding, QStringLiteral("Unicode"), cmd::Unicode);
-  addCommand(encoding, QStringLiteral("Compressed Unicode"), cmd::CompressedUnicode);
-  mode->addSeparator();
-  addCommand(mode, QStringLiteral("HTML"), cmd::Html);
-
-  QMenu* view = bar->addMenu(QStringLiteral("View"));
-  addCommand(view, QStringLiteral("Statistics"), cmd::StatisticsView);
-  view->addSeparator();
-  const char* const sizes[] = {"75", "60", "50", "40", "25"};
-  for (int i = 0; i < 5; ++i) {
-    addCommand(view, QStringLiteral("Q/A size %1%").arg(QLatin1String(sizes[i])),
-               static_cast<CommandId>(cmd::StatisticsView + 1 + i));
+  for (const shell::MenuEntry& popup : shell::menuBar()) {
+    addEntries(menuBar()->addMenu(toQString(popup.caption)), popup.children);
   }
+}
 
-  QMenu* item = bar->addMenu(QStringLiteral("Item"));
-  addCommand(item, QStringLiteral("&Add new"), cmd::AddNew);
-  addCommand(item, QStringLiteral("De&lete"), cmd::Delete);
-  addCommand(item, QStringLiteral("S&wap Q-A"), cmd::SwapQa);
-  item->addSeparator();
-  addCommand(item, QStringLiteral("Forge&t"), cmd::Forget);
-  addCommand(item, QStringLiteral("&Remember"), cmd::Remember);
-  addCommand(item, QStringLiteral("&Dismiss"), cmd::Dismiss);
-  item->addSeparator();
-  addCommand(item, QStringLiteral("&Find..."), cmd::Find);
-  addCommand(item, QStringLiteral("Find &next"), cmd::FindNext);
-  addCommand(item, QStringLiteral("&Go to..."), cmd::GoTo);
-
-  QMenu* misc = bar->addMenu(QStringLiteral("Misc"));
-  addCommand(misc, QStringLiteral("&Fonts..."), cmd::Fonts)->setEnabled(false);
-  addCommand(misc, QStringLiteral("&Calendar..."), cmd::Calendar)->setEnabled(false);
-  misc->addSeparator();
-  addCommand(misc, QStringLiteral("Swap all Q-A..."), cmd::SwapAll)->setEnabled(false);
-
-  QMenu* help = bar->addMenu(QStringLiteral("Help"));
-  addCommand(help, QStringLiteral("&About..."), cmd::About);
-  addCommand(help, QStringLiteral("Help topics..."), cmd::HelpTopics);
-
-  for (const Accelerator& a : kAccelerators) {
-    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | a.key), this);
-    shortcut->setContext(Qt::WindowShortcut);
-    const CommandId id = a.command;
-    connect(shortcut, &QShortcut::activated, this, [this, id] { command(id); });
-  }
+const char* const* MainWindow::toolbarImage(std::string_view icon) {
+  static const std::map<std::string_view, const char* const*> images = {
+      {"new", new_xpm},           {"open", open_xpm},       {"learn", learn_xpm},
+      {"edit", edit_xpm},         {"add", add_xpm},         {"forget", forget_xpm},
+      {"remember", remember_xpm}, {"dismiss", dismiss_xpm}, {"calendar", calendar_xpm}};
+  const auto it = images.find(icon);
+  return it == images.end() ? kelvora_xpm : it->second;
 }
 
 void MainWindow::buildToolbar() {
@@ -288,25 +245,17 @@ void MainWindow::buildToolbar() {
   m_toolbar->setIconSize(QSize(16, 16));
   m_toolbar->setMovable(false);
   m_toolbar->setFloatable(false);
-  auto button = [this](const char* const* image, const QString& tip, CommandId id) {
-    QAction* action = m_toolbar->addAction(QIcon(QPixmap(image)), tip);
+  for (const shell::ToolbarButton& b : shell::toolbarButtons()) {
+    if (b.id == 0) {
+      m_toolbar->addSeparator();
+      continue;
+    }
+    QAction* action = m_toolbar->addAction(QIcon(QPixmap(toolbarImage(b.icon))), toQString(b.tip));
+    const CommandId id = b.id;
     action->setData(id);
     connect(action, &QAction::triggered, this, [this, id] { command(id); });
     m_toolbarActions[id] = action;
-  };
-  m_toolbar->addSeparator();
-  button(new_xpm, QStringLiteral("New"), cmd::New);
-  button(open_xpm, QStringLiteral("Open"), cmd::Open);
-  m_toolbar->addSeparator();
-  button(learn_xpm, QStringLiteral("Learn"), cmd::Learn);
-  button(edit_xpm, QStringLiteral("Edit"), cmd::Edit);
-  m_toolbar->addSeparator();
-  button(add_xpm, QStringLiteral("Add new"), cmd::AddNew);
-  button(forget_xpm, QStringLiteral("Forget"), cmd::Forget);
-  button(remember_xpm, QStringLiteral("Remember"), cmd::Remember);
-  button(dismiss_xpm, QStringLiteral("Dismiss"), cmd::Dismiss);
-  m_toolbar->addSeparator();
-  button(calendar_xpm, QStringLiteral("Calendar"), cmd::Calendar);
+  }
 }
 
 void MainWindow::buildChildren() {
@@ -635,15 +584,7 @@ void MainWindow::applySelection(const shell::Screen& s) {
   if (!s.selection || s.html) return;
   const shell::Screen::Selection& sel = *s.selection;
   const std::u16string& text = sel.question ? s.panes.question : s.panes.answer;
-  // The edit control holds each CR LF as one line break.
-  auto shown = [&text](std::size_t at) {
-    at = std::min(at, text.size());
-    std::size_t breaks = 0;
-    for (std::size_t i = 0; i < at && i + 1 < text.size(); ++i) {
-      if (text[i] == u'\r' && text[i + 1] == u'\n') ++breaks;
-    }
-    return static_cast<int>(at - breaks);
-  };
+  auto shown = [&text](std::size_t at) { return static_cast<int>(shell::shownOffset(text, at)); };
   PaneEdit* edit = m_edits[sel.question ? 0 : 1];
   QTextCursor cursor = edit->textCursor();
   cursor.setPosition(shown(sel.start));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "shell/application.h"
+#include "shell/menu_model.h"
 #include "shell/screen.h"
 
 class QAction;
@@ -91,7 +92,9 @@ class MainWindow final : public QMainWindow {
   void applySelection(const shell::Screen& s);
   void moveFocusOut(QWidget* widget);
   void editFocusLost(int side);
-  QAction* addCommand(QMenu* menu, const QString& text, shell::CommandId id);
+  QAction* addCommand(QMenu* menu, const shell::MenuEntry& entry);
+  void addEntries(QMenu* menu, const std::vector<shell::MenuEntry>& entries);
+  static const char* const* toolbarImage(std::string_view icon);
 
   shell::Application* m_app = nullptr;
   std::function<std::filesystem::path()> m_collectionFolder;

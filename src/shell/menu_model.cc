@@ -1,0 +1,123 @@
+// The menu tree and the toolbar's buttons.
+#include "shell/menu_model.h"
+
+namespace kelvora::shell {
+namespace {
+
+using Kind = MenuEntry::Kind;
+
+MenuEntry item(CommandId id, std::u16string_view caption, std::string_view name,
+               char accelerator = 0, CheckGroup group = CheckGroup::None) {
+  return MenuEntry{Kind::Command, id, caption, name, accelerator, group, false, {}};
+}
+MenuEntry greyed(CommandId id, std::u16string_view caption, std::string_view name,
+                 char accelerator = 0) {
+  MenuEntry e = item(id, caption, name, accelerator);
+  e.startsGreyed = true;
+  return e;
+}
+MenuEntry bar() {
+  MenuEntry e;
+  e.kind = Kind::Separator;
+  return e;
+}
+MenuEntry recentList() {
+  MenuEntry e;
+  e.kind = Kind::RecentList;
+  e.id = cmd::RecentMenu1;
+  e.caption = u"Recent";
+  return e;
+}
+MenuEntry submenu(std::u16string_view caption, std::vector<MenuEntry> children) {
+  return MenuEntry{Kind::Submenu, 0, caption, {}, 0, CheckGroup::None, false, std::move(children)};
+}
+
+std::vector<MenuEntry> buildMenuBar() {
+  using G = CheckGroup;
+  std::vector<MenuEntry> view = {item(cmd::StatisticsView, u"Statistics", "Statistics", 0, G::View),
+                                 bar()};
+  const std::u16string_view sizes[] = {u"Q/A size 75%", u"Q/A size 60%", u"Q/A size 50%",
+                                       u"Q/A size 40%", u"Q/A size 25%"};
+  const std::string_view sizeNames[] = {"QA75", "QA60", "QA50", "QA40", "QA25"};
+  for (CommandId i = 0; i < 5; ++i) {
+    view.push_back(item(cmd::StatisticsView + 1 + i, sizes[i], sizeNames[i], 0, G::View));
+  }
+  return {
+      submenu(u"File",
+              {item(cmd::New, u"&New...", "New", 'N'), item(cmd::Open, u"&Open...", "Open", 'O'),
+               item(cmd::Close, u"&Close", "Close"), recentList(), bar(),
+               submenu(u"Import/Export", {item(cmd::ImportXml, u"Import XML...", "ImportXML"),
+                                          item(cmd::ExportXml, u"Export XML...", "ExportXML"),
+                                          bar(), item(cmd::ImportQa, u"Import Q&&A...", "ImportQA"),
+                                          item(cmd::ExportQa, u"Export Q&&A...", "ExportQA")}),
+               bar(), item(cmd::Reset, u"Reset...", "Reset"), item(cmd::Exit, u"E&xit", "Exit")}),
+      submenu(u"Mode",
+              {item(cmd::Learn, u"&Learn", "Learn", 'L', G::Mode),
+               item(cmd::Edit, u"&Edit", "Edit", 'E', G::Mode), bar(),
+               submenu(u"Encoding", {item(cmd::Unicode, u"Unicode", "Unicode", 0, G::Encoding),
+                                     item(cmd::CompressedUnicode, u"Compressed Unicode",
+                                          "CompressedUnicode", 0, G::Encoding)}),
+               bar(), item(cmd::Html, u"HTML", "HTML", 0, G::Html)}),
+      submenu(u"View", std::move(view)),
+      submenu(
+          u"Item",
+          {item(cmd::AddNew, u"&Add new", "AddNew", 'A'), item(cmd::Delete, u"De&lete", "Delete"),
+           item(cmd::SwapQa, u"S&wap Q-A", "SwapQA"), bar(),
+           item(cmd::Forget, u"Forge&t", "Forget"), item(cmd::Remember, u"&Remember", "Remember"),
+           item(cmd::Dismiss, u"&Dismiss", "Dismiss"), bar(),
+           item(cmd::Find, u"&Find...", "Find", 'F'),
+           // Ctrl+X finds the next match, in the edit controls too, instead of cutting.
+           item(cmd::FindNext, u"Find &next", "FindNext", 'X'),
+           item(cmd::GoTo, u"&Go to...", "GoTo", 'G')}),
+      submenu(u"Misc", {greyed(cmd::Fonts, u"&Fonts...", "Fonts"),
+                        greyed(cmd::Calendar, u"&Calendar...", "Calendar", 'W'), bar(),
+                        greyed(cmd::SwapAll, u"Swap all Q-A...", "SwapAll")}),
+      submenu(u"Help", {item(cmd::About, u"&About...", "About"),
+                        item(cmd::HelpTopics, u"Help topics...", "HelpTopics")}),
+  };
+}
+
+}  // namespace
+
+const std::vector<MenuEntry>& menuBar() {
+  static const std::vector<MenuEntry> tree = buildMenuBar();
+  return tree;
+}
+
+std::optional<CommandId> acceleratorCommand(char letter) {
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+  std::optional<CommandId> found;
+  forEachCommand(menuBar(), [&](const MenuEntry& e) {
+    if (e.accelerator != 0 && e.accelerator == letter) found = e.id;
+  });
+  return found;
+}
+
+bool isCheckable(CommandId id) {
+  bool checkable = false;
+  forEachCommand(menuBar(), [&](const MenuEntry& e) {
+    if (e.id == id && e.group != CheckGroup::None) checkable = true;
+  });
+  return checkable;
+}
+
+const std::vector<ToolbarButton>& toolbarButtons() {
+  static const std::vector<ToolbarButton> buttons = {
+      {},
+      {cmd::New, u"New", "new"},
+      {cmd::Open, u"Open", "open"},
+      {},
+      {cmd::Learn, u"Learn", "learn"},
+      {cmd::Edit, u"Edit", "edit"},
+      {},
+      {cmd::AddNew, u"Add new", "add"},
+      {cmd::Forget, u"Forget", "forget"},
+      {cmd::Remember, u"Remember", "remember"},
+      {cmd::Dismiss, u"Dismiss", "dismiss"},
+      {},
+      {cmd::Calendar, u"Calendar", "calendar"},
+  };
+  return buttons;
+}
+
+}  // namespace kelvora::shell
