@@ -135,18 +135,17 @@ struct Application::CommandEntry {
   bool softButton = false;
 };
 
-const std::map<CommandId, Application::CommandEntry>& Application::commandTable() {
-  using learning::StartKind;
+// Fills the command table one menu at a time. A nested type: the handlers reach the
+// application's private operations.
+struct Application::CommandTable {
   using App = Application;
-  static const std::map<CommandId, CommandEntry> table = [] {
-    std::map<CommandId, CommandEntry> t;
-    auto on = [&t](CommandId id, void (*run)(App&, CommandId, std::uint16_t)) {
-      t[id] = {run, false};
-    };
-    auto button = [&t](CommandId id, void (*run)(App&, CommandId, std::uint16_t)) {
-      t[id] = {run, true};
-    };
-    // File
+  using Run = void (*)(App&, CommandId, std::uint16_t);
+  std::map<CommandId, CommandEntry> t;
+
+  void on(CommandId id, Run run) { t[id] = {run, false}; }
+  void button(CommandId id, Run run) { t[id] = {run, true}; }
+
+  void fileMenu() {
     on(cmd::New, [](App& a, CommandId, std::uint16_t) { a.newCommand(); });
     on(cmd::Open, [](App& a, CommandId, std::uint16_t) { a.openCommand(); });
     on(cmd::Close, [](App& a, CommandId, std::uint16_t) { a.closeCommand(); });
@@ -167,7 +166,10 @@ const std::map<CommandId, Application::CommandEntry>& Application::commandTable(
       store::resetCollection(a.m_c);
     });
     on(cmd::Exit, [](App& a, CommandId, std::uint16_t) { a.m_port.requestClose(); });
-    // Mode
+  }
+
+  void modeAndViewMenus() {
+    using learning::StartKind;
     on(cmd::Learn, [](App& a, CommandId, std::uint16_t) {
       a.commitEdits();
       a.m_session.startLearning(StartKind::Start);
@@ -183,7 +185,9 @@ const std::map<CommandId, Application::CommandEntry>& Application::commandTable(
     for (CommandId id = cmd::StatisticsView; id <= cmd::QaSize25; ++id) {
       on(id, [](App& a, CommandId id, std::uint16_t) { a.chooseRatio(id); });
     }
-    // Item
+  }
+
+  void itemMenu() {
     on(cmd::AddNew, [](App& a, CommandId, std::uint16_t) {
       a.commitEdits();
       if (a.m_c.settings.html != 0) a.setHtml(false);
@@ -208,7 +212,9 @@ const std::map<CommandId, Application::CommandEntry>& Application::commandTable(
     on(cmd::Find, [](App& a, CommandId, std::uint16_t) { a.findCommand(); });
     on(cmd::FindNext, [](App& a, CommandId, std::uint16_t) { a.findNextCommand(); });
     on(cmd::GoTo, [](App& a, CommandId, std::uint16_t) { a.goToCommand(); });
-    // Misc and Help
+  }
+
+  void miscAndHelpMenusAndControls() {
     on(cmd::Fonts, [](App& a, CommandId, std::uint16_t) { a.fontsCommand(); });
     on(cmd::Calendar, [](App& a, CommandId, std::uint16_t) {
       if (!a.m_c.isOpen) return;
@@ -225,7 +231,10 @@ const std::map<CommandId, Application::CommandEntry>& Application::commandTable(
        [](App& a, CommandId id, std::uint16_t n) { a.storeEditText(id == cmd::StoreQuestion, n); });
     on(cmd::StoreAnswer,
        [](App& a, CommandId id, std::uint16_t n) { a.storeEditText(id == cmd::StoreQuestion, n); });
-    // Soft buttons
+  }
+
+  void softButtons() {
+    using learning::StartKind;
     button(cmd::LearnButton,
            [](App& a, CommandId, std::uint16_t) { a.m_session.startLearning(StartKind::Start); });
     button(cmd::NextRepetition,
@@ -264,7 +273,18 @@ const std::map<CommandId, Application::CommandEntry>& Application::commandTable(
     button(cmd::CancelLearning,
            [](App& a, CommandId, std::uint16_t) { a.m_session.cancelLearning(); });
     button(cmd::Last, [](App& a, CommandId, std::uint16_t) { a.m_session.reviewLastGraded(); });
-    return t;
+  }
+};
+
+const std::map<CommandId, Application::CommandEntry>& Application::commandTable() {
+  static const std::map<CommandId, CommandEntry> table = [] {
+    CommandTable c;
+    c.fileMenu();
+    c.modeAndViewMenus();
+    c.itemMenu();
+    c.miscAndHelpMenusAndControls();
+    c.softButtons();
+    return std::move(c.t);
   }();
   return table;
 }

@@ -94,6 +94,7 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void showItem() override { show(false); }
 
   struct CommandEntry;
+  struct CommandTable;
   static const std::map<CommandId, CommandEntry>& commandTable();
   static const std::map<std::pair<AppMode, Key>, void (*)(Application&)>& keyTable();
   void dispatch(CommandId id, std::uint16_t notification);

@@ -134,6 +134,7 @@ class ScriptPort final : public shell::ShellPort {
 
   bool closeRequested = false;
 
+  std::FILE* out() const { return m_out; }
   void line(const std::string& text) { std::fprintf(m_out, "%s\n", text.c_str()); }
 
  private:
@@ -288,23 +289,35 @@ std::u16string unescapeScriptText(std::string_view text) {
   return out;
 }
 
-int runScript(std::istream& script, std::FILE* out, const ScriptOptions& options) {
-  platform::PosixFileSystem files;
-  platform::SystemClock systemClock;
-  learning::LocalTime fixed{options.today.value_or(learning::CalendarDate{1980, 1, 1}), 0, 0};
-  if (options.now) fixed = *options.now;
-  if (options.today) fixed.date = *options.today;
-  FixedTimeClock fixedClock(fixed);
-  const learning::Clock& clock = (options.today || options.now)
-                                     ? static_cast<const learning::Clock&>(fixedClock)
-                                     : systemClock;
-  ScriptPort port(out);
-  store::Collection collection(files, port, [&clock] { return learning::today(clock); });
-  collection.setSyncClock(platform::monotonicMilliseconds);
-  if (options.unicode) collection.settings.utf8 = 1;
-  learning::LinearRandom random;
-  std::optional<platform::XdgRecentFileStore> recentStore;
-  if (auto dir = platform::configDirFromEnvironment()) recentStore.emplace(*dir);
+namespace {
+
+// The exit statuses of a script run.
+constexpr int kScriptRanThrough = 0;
+constexpr int kNotAnInstruction = 2;
+constexpr int kUnansweredQuestion = 3;
+
+// The clock a script runs by: a fixed time when the options give one.
+class ScriptClock {
+ public:
+  explicit ScriptClock(const ScriptOptions& options)
+      : m_fixed(fixedTime(options)), m_useFixed(options.today || options.now) {}
+  const learning::Clock& clock() const {
+    return m_useFixed ? static_cast<const learning::Clock&>(m_fixed) : m_system;
+  }
+
+ private:
+  static learning::LocalTime fixedTime(const ScriptOptions& options) {
+    learning::LocalTime fixed{options.today.value_or(learning::CalendarDate{1980, 1, 1}), 0, 0};
+    if (options.now) fixed = *options.now;
+    if (options.today) fixed.date = *options.today;
+    return fixed;
+  }
+  platform::SystemClock m_system;
+  FixedTimeClock m_fixed;
+  bool m_useFixed;
+};
+
+shell::ApplicationConfig scriptConfig(const ScriptOptions& options) {
   shell::ApplicationConfig config;
   // A 480 x 640 window on its side or upright, with a 13-pixel line and 6-pixel characters.
   config.measures = options.narrow ? shell::ScreenMeasures{13, 6, 480, 640}
@@ -315,79 +328,125 @@ int runScript(std::istream& script, std::FILE* out, const ScriptOptions& options
   } else if (const char* home = std::getenv("HOME")) {
     config.documentsFolder = std::filesystem::path(home) / "Documents";
   }
-  shell::Application app(collection, port, random, clock, recentStore ? &*recentStore : nullptr,
-                         config);
-  app.start();
+  return config;
+}
 
-  std::string text;
-  int status = 0;
-  int lineNumber = 0;
-  while (status == 0 && !port.failed && !port.closeRequested && std::getline(script, text)) {
-    ++lineNumber;
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    if (text.empty() || text[0] == '#') continue;
-    const std::size_t space = text.find(' ');
-    const std::string word = text.substr(0, space);
-    const std::string rest = space == std::string::npos ? "" : text.substr(space + 1);
-    if (word == "command") {
-      unsigned id = 0;
-      auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), id);
-      if (ec != std::errc() || end != rest.data() + rest.size() || id > 0xFFFF) {
-        status = 2;
-      } else {
-        app.onCommand(static_cast<CommandId>(id));
+// The program as a script drives it: the application over the real files, a fixed or the
+// system clock, and a port that prints and takes the script's answers.
+class ScriptSession {
+ public:
+  ScriptSession(std::FILE* out, const ScriptOptions& options)
+      : m_clock(options),
+        m_port(out),
+        m_collection(m_files, m_port, [this] { return learning::today(m_clock.clock()); }),
+        m_recentStore(recentStore()),
+        m_app(m_collection, m_port, m_random, m_clock.clock(),
+              m_recentStore ? &*m_recentStore : nullptr, scriptConfig(options)) {
+    m_collection.setSyncClock(platform::monotonicMilliseconds);
+    if (options.unicode) m_collection.settings.utf8 = 1;
+    m_app.start();
+  }
+
+  int run(std::istream& script) {
+    std::string text;
+    int status = kScriptRanThrough;
+    int lineNumber = 0;
+    while (status == kScriptRanThrough && !m_port.failed && !m_port.closeRequested &&
+           std::getline(script, text)) {
+      ++lineNumber;
+      if (!text.empty() && text.back() == '\r') text.pop_back();
+      if (text.empty() || text[0] == '#') continue;
+      const std::size_t space = text.find(' ');
+      const std::string rest = space == std::string::npos ? "" : text.substr(space + 1);
+      if (!instruction(text.substr(0, space), rest)) {
+        status = kNotAnInstruction;
+        m_port.line("error: line " + std::to_string(lineNumber) + ": " + text);
       }
-    } else if (word == "key") {
-      auto key = keyNames().find(rest);
-      if (key == keyNames().end()) {
-        status = 2;
-      } else {
-        app.onKey(key->second);
-      }
-    } else if (word == "timer") {
-      app.onTimer();
-    } else if (word == "yes" || word == "no" || word == "cancel") {
-      port.answers.push_back({word == "yes"  ? Answer::Yes
-                              : word == "no" ? Answer::No
-                                             : Answer::Cancel,
-                              ""});
-    } else if (word == "file") {
-      port.answers.push_back({Answer::File, rest});
-    } else if (word == "string") {
-      port.answers.push_back({Answer::String, rest});
-    } else if (word == "number") {
-      port.answers.push_back({Answer::Number, rest});
-    } else if (word == "fonts") {
-      port.answers.push_back({Answer::Fonts, rest});
-    } else if (word == "type") {
-      const std::size_t space2 = rest.find(' ');
-      const std::string which = rest.substr(0, space2);
-      const std::u16string typed =
-          unescapeScriptText(space2 == std::string::npos ? "" : rest.substr(space2 + 1));
-      if (which != "question" && which != "answer") {
-        status = 2;
-      } else {
-        const bool question = which == "question";
-        app.setEditText(question, typed);
-        app.onCommand(question ? shell::cmd::StoreQuestion : shell::cmd::StoreAnswer,
-                      shell::kFocusLost);
-      }
-    } else if (word == "show") {
-      printScreen(port, app, collection);
-    } else {
-      status = 2;
     }
-    if (status == 2) port.line("error: line " + std::to_string(lineNumber) + ": " + text);
+    m_app.exitSequence();
+    if (status == kScriptRanThrough && !m_port.failed && !m_port.answers.empty()) {
+      m_port.line(std::string("error: no question for answer ") +
+                  answerName(m_port.answers.front().kind));
+      m_port.failed = true;
+    }
+    std::fflush(m_port.out());
+    if (status != kScriptRanThrough) return status;
+    return m_port.failed ? kUnansweredQuestion : kScriptRanThrough;
   }
-  app.exitSequence();
-  if (status == 0 && !port.failed && !port.answers.empty()) {
-    port.line(std::string("error: no question for answer ") +
-              answerName(port.answers.front().kind));
-    port.failed = true;
+
+ private:
+  static std::optional<platform::XdgRecentFileStore> recentStore() {
+    std::optional<platform::XdgRecentFileStore> store;
+    if (auto dir = platform::configDirFromEnvironment()) store.emplace(*dir);
+    return store;
   }
-  std::fflush(out);
-  if (status != 0) return status;
-  return port.failed ? 3 : 0;
+
+  // Carries out one instruction; false when the line is none.
+  bool instruction(const std::string& word, const std::string& rest) {
+    static const std::map<std::string, Answer::Kind> answers = {
+        {"yes", Answer::Yes},    {"no", Answer::No},         {"cancel", Answer::Cancel},
+        {"file", Answer::File},  {"string", Answer::String}, {"number", Answer::Number},
+        {"fonts", Answer::Fonts}};
+    if (const auto answer = answers.find(word); answer != answers.end()) {
+      const bool plain = answer->second == Answer::Yes || answer->second == Answer::No ||
+                         answer->second == Answer::Cancel;
+      m_port.answers.push_back({answer->second, plain ? "" : rest});
+      return true;
+    }
+    if (word == "command") return command(rest);
+    if (word == "key") {
+      const auto key = keyNames().find(rest);
+      if (key == keyNames().end()) return false;
+      m_app.onKey(key->second);
+      return true;
+    }
+    if (word == "timer") {
+      m_app.onTimer();
+      return true;
+    }
+    if (word == "type") return type(rest);
+    if (word == "show") {
+      printScreen(m_port, m_app, m_collection);
+      return true;
+    }
+    return false;
+  }
+
+  bool command(const std::string& rest) {
+    unsigned id = 0;
+    auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), id);
+    if (ec != std::errc() || end != rest.data() + rest.size() || id > 0xFFFF) return false;
+    m_app.onCommand(static_cast<CommandId>(id));
+    return true;
+  }
+
+  // Text typed into one control, which then loses the focus.
+  bool type(const std::string& rest) {
+    const std::size_t space = rest.find(' ');
+    const std::string which = rest.substr(0, space);
+    if (which != "question" && which != "answer") return false;
+    const std::u16string typed =
+        unescapeScriptText(space == std::string::npos ? "" : rest.substr(space + 1));
+    const bool question = which == "question";
+    m_app.setEditText(question, typed);
+    m_app.onCommand(question ? shell::cmd::StoreQuestion : shell::cmd::StoreAnswer,
+                    shell::kFocusLost);
+    return true;
+  }
+
+  platform::PosixFileSystem m_files;
+  ScriptClock m_clock;
+  ScriptPort m_port;
+  store::Collection m_collection;
+  learning::LinearRandom m_random;
+  std::optional<platform::XdgRecentFileStore> m_recentStore;
+  shell::Application m_app;
+};
+
+}  // namespace
+
+int runScript(std::istream& script, std::FILE* out, const ScriptOptions& options) {
+  return ScriptSession(out, options).run(script);
 }
 
 }  // namespace kelvora::cli

@@ -284,126 +284,149 @@ int runGoToDialog(QWidget* parent, int start) {
   return logic.confirm(edit->text().toStdU16String());
 }
 
-bool runFontsDialog(QWidget* parent, presentation::FontsDialog& logic) {
-  QDialog dialog(parent);
-  removeHelpButton(&dialog);
-  dialog.setWindowTitle(toQString(presentation::kFontsDialogTitle));
+namespace {
 
-  auto* question = new QRadioButton(QStringLiteral("Question"), &dialog);
-  auto* answer = new QRadioButton(QStringLiteral("Answer"), &dialog);
-  auto* bold = new QCheckBox(QStringLiteral("Bold"), &dialog);
-  FaceList* faces = nullptr;
-  SizeEdit* size = nullptr;
+// The Fonts dialog's window: its controls show the logic's state and hand every input to it.
+class FontsWindow {
+ public:
+  FontsWindow(QWidget* parent, presentation::FontsDialog& logic)
+      : m_dialog(parent), m_logic(logic) {
+    removeHelpButton(&m_dialog);
+    m_dialog.setWindowTitle(toQString(presentation::kFontsDialogTitle));
+    createControls();
+    connectControls();
+    arrange();
+  }
+
+  bool run() {
+    refresh();
+    m_faces->setFocus();
+    return m_dialog.exec() == QDialog::Accepted;
+  }
+
+ private:
+  void createControls() {
+    m_question = new QRadioButton(QStringLiteral("Question"), &m_dialog);
+    m_answer = new QRadioButton(QStringLiteral("Answer"), &m_dialog);
+    m_bold = new QCheckBox(QStringLiteral("Bold"), &m_dialog);
+    m_faces = new FaceList(&m_dialog, [this](const QString& prefix) {
+      const auto found = presentation::findFacePrefix(m_logic.faces(), prefix.toStdU16String());
+      if (found) m_logic.selectFace(*found);
+      refresh();
+    });
+    for (const std::u16string& face : m_logic.faces()) m_faces->addItem(toQString(face));
+    m_faces->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_size = new SizeEdit(&m_dialog, [this](int steps) { act([&] { m_logic.stepSize(steps); }); });
+    makeDigitsOnly(m_size);
+    m_size->setMaximumWidth(m_size->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
+    m_up = new QToolButton(&m_dialog);
+    m_up->setArrowType(Qt::UpArrow);
+    m_down = new QToolButton(&m_dialog);
+    m_down->setArrowType(Qt::DownArrow);
+    for (QToolButton* arrow : {m_up, m_down}) {
+      arrow->setAutoRepeat(true);
+      arrow->setFocusPolicy(Qt::NoFocus);
+      arrow->setFixedSize(16, 11);
+    }
+  }
+
+  // Hands an input to the logic and shows its state again.
+  template <typename Change>
+  void act(Change change) {
+    change();
+    refresh();
+  }
+
+  void connectControls() {
+    QDialog* d = &m_dialog;
+    QObject::connect(m_faces, &QListWidget::currentRowChanged, d, [this](int row) {
+      act([&] {
+        if (row >= 0) m_logic.selectFace(static_cast<std::size_t>(row));
+      });
+    });
+    QObject::connect(m_size, &QLineEdit::textEdited, d,
+                     [this](const QString& text) { m_logic.setSizeText(text.toStdU16String()); });
+    QObject::connect(m_up, &QToolButton::clicked, d, [this] { act([&] { m_logic.stepSize(1); }); });
+    QObject::connect(m_down, &QToolButton::clicked, d,
+                     [this] { act([&] { m_logic.stepSize(-1); }); });
+    QObject::connect(m_bold, &QCheckBox::clicked, d,
+                     [this](bool checked) { act([&] { m_logic.setBold(checked); }); });
+    // A click counts also on the button already checked.
+    QObject::connect(m_question, &QRadioButton::clicked, d,
+                     [this] { act([&] { m_logic.clickSide(presentation::FontSide::Question); }); });
+    QObject::connect(m_answer, &QRadioButton::clicked, d,
+                     [this] { act([&] { m_logic.clickSide(presentation::FontSide::Answer); }); });
+  }
+
+  void arrange() {
+    auto* nameBox = new QGroupBox(QStringLiteral("Font name"), &m_dialog);
+    auto* nameLayout = new QVBoxLayout(nameBox);
+    nameLayout->addWidget(m_faces);
+    m_faces->setMinimumHeight(m_faces->fontMetrics().height() * 6);
+
+    auto* arrows = new QVBoxLayout;
+    arrows->setSpacing(0);
+    arrows->addWidget(m_up);
+    arrows->addWidget(m_down);
+    auto* sizeRow = new QHBoxLayout;
+    auto* sizeLabel = new QLabel(QStringLiteral("Font size:"), &m_dialog);
+    sizeLabel->setBuddy(m_size);
+    sizeRow->addWidget(sizeLabel);
+    sizeRow->addWidget(m_size);
+    sizeRow->addLayout(arrows);
+    sizeRow->setSpacing(2);
+
+    auto* sides = new QVBoxLayout;
+    sides->addWidget(m_question);
+    sides->addWidget(m_answer);
+    auto* properties = new QVBoxLayout;
+    properties->addLayout(sizeRow);
+    properties->addWidget(m_bold);
+    auto* lower = new QHBoxLayout;
+    lower->addLayout(sides);
+    lower->addStretch();
+    lower->addLayout(properties);
+
+    auto* layout = new QVBoxLayout(&m_dialog);
+    layout->addWidget(nameBox);
+    layout->addLayout(lower);
+    layout->addWidget(okCancelButtons(&m_dialog));
+  }
 
   // Every control shows the logic's state; signals are held while the controls are set so
   // that setting them is not taken for the user's input.
-  const auto refresh = [&] {
-    const QSignalBlocker holdFaces(faces);
-    const QSignalBlocker holdSize(size);
-    const QSignalBlocker holdBold(bold);
-    question->setChecked(logic.side() == presentation::FontSide::Question);
-    answer->setChecked(logic.side() == presentation::FontSide::Answer);
-    if (const auto selected = logic.selectedFace()) {
-      faces->setCurrentRow(static_cast<int>(*selected));
-      faces->scrollToItem(faces->currentItem());
+  void refresh() {
+    const QSignalBlocker holdFaces(m_faces);
+    const QSignalBlocker holdSize(m_size);
+    const QSignalBlocker holdBold(m_bold);
+    m_question->setChecked(m_logic.side() == presentation::FontSide::Question);
+    m_answer->setChecked(m_logic.side() == presentation::FontSide::Answer);
+    if (const auto selected = m_logic.selectedFace()) {
+      m_faces->setCurrentRow(static_cast<int>(*selected));
+      m_faces->scrollToItem(m_faces->currentItem());
     } else {
-      faces->clearSelection();
+      m_faces->clearSelection();
     }
-    const QString sizeText = toQString(logic.sizeText());
-    if (size->text() != sizeText) size->setText(sizeText);
-    bold->setChecked(logic.bold());
-  };
-
-  faces = new FaceList(&dialog, [&](const QString& prefix) {
-    if (const auto found = presentation::findFacePrefix(logic.faces(), prefix.toStdU16String())) {
-      logic.selectFace(*found);
-    }
-    refresh();
-  });
-  for (const std::u16string& face : logic.faces()) faces->addItem(toQString(face));
-  faces->setSelectionMode(QAbstractItemView::SingleSelection);
-
-  size = new SizeEdit(&dialog, [&](int steps) {
-    logic.stepSize(steps);
-    refresh();
-  });
-  makeDigitsOnly(size);
-  size->setMaximumWidth(size->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
-
-  auto* up = new QToolButton(&dialog);
-  up->setArrowType(Qt::UpArrow);
-  auto* down = new QToolButton(&dialog);
-  down->setArrowType(Qt::DownArrow);
-  for (QToolButton* arrow : {up, down}) {
-    arrow->setAutoRepeat(true);
-    arrow->setFocusPolicy(Qt::NoFocus);
-    arrow->setFixedSize(16, 11);
+    const QString sizeText = toQString(m_logic.sizeText());
+    if (m_size->text() != sizeText) m_size->setText(sizeText);
+    m_bold->setChecked(m_logic.bold());
   }
 
-  QObject::connect(faces, &QListWidget::currentRowChanged, &dialog, [&](int row) {
-    if (row >= 0) logic.selectFace(static_cast<std::size_t>(row));
-    refresh();
-  });
-  QObject::connect(size, &QLineEdit::textEdited, &dialog,
-                   [&](const QString& text) { logic.setSizeText(text.toStdU16String()); });
-  QObject::connect(up, &QToolButton::clicked, &dialog, [&] {
-    logic.stepSize(1);
-    refresh();
-  });
-  QObject::connect(down, &QToolButton::clicked, &dialog, [&] {
-    logic.stepSize(-1);
-    refresh();
-  });
-  QObject::connect(bold, &QCheckBox::clicked, &dialog, [&](bool checked) {
-    logic.setBold(checked);
-    refresh();
-  });
-  // A click counts also on the button already checked.
-  QObject::connect(question, &QRadioButton::clicked, &dialog, [&] {
-    logic.clickSide(presentation::FontSide::Question);
-    refresh();
-  });
-  QObject::connect(answer, &QRadioButton::clicked, &dialog, [&] {
-    logic.clickSide(presentation::FontSide::Answer);
-    refresh();
-  });
+  QDialog m_dialog;
+  presentation::FontsDialog& m_logic;
+  QRadioButton* m_question = nullptr;
+  QRadioButton* m_answer = nullptr;
+  QCheckBox* m_bold = nullptr;
+  FaceList* m_faces = nullptr;
+  SizeEdit* m_size = nullptr;
+  QToolButton* m_up = nullptr;
+  QToolButton* m_down = nullptr;
+};
 
-  auto* nameBox = new QGroupBox(QStringLiteral("Font name"), &dialog);
-  auto* nameLayout = new QVBoxLayout(nameBox);
-  nameLayout->addWidget(faces);
-  faces->setMinimumHeight(faces->fontMetrics().height() * 6);
+}  // namespace
 
-  auto* arrows = new QVBoxLayout;
-  arrows->setSpacing(0);
-  arrows->addWidget(up);
-  arrows->addWidget(down);
-  auto* sizeRow = new QHBoxLayout;
-  auto* sizeLabel = new QLabel(QStringLiteral("Font size:"), &dialog);
-  sizeLabel->setBuddy(size);
-  sizeRow->addWidget(sizeLabel);
-  sizeRow->addWidget(size);
-  sizeRow->addLayout(arrows);
-  sizeRow->setSpacing(2);
-
-  auto* sides = new QVBoxLayout;
-  sides->addWidget(question);
-  sides->addWidget(answer);
-  auto* properties = new QVBoxLayout;
-  properties->addLayout(sizeRow);
-  properties->addWidget(bold);
-  auto* lower = new QHBoxLayout;
-  lower->addLayout(sides);
-  lower->addStretch();
-  lower->addLayout(properties);
-
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(nameBox);
-  layout->addLayout(lower);
-  layout->addWidget(okCancelButtons(&dialog));
-
-  refresh();
-  faces->setFocus();
-  return dialog.exec() == QDialog::Accepted;
+bool runFontsDialog(QWidget* parent, presentation::FontsDialog& logic) {
+  return FontsWindow(parent, logic).run();
 }
 
 void runCalendarDialog(QWidget* parent, learning::RepetitionsCalendar& calendar,
