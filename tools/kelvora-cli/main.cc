@@ -27,9 +27,15 @@ namespace {
 
 using namespace kelvora;
 
+// Exit statuses: done; a collection or file could not be read or written, or the user
+// declined; the command line was not understood.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
 int usageError(const std::string& message) {
   std::fprintf(stderr, "kelvora-cli: %s\n\n%s", message.c_str(), cli::kCliUsage);
-  return 2;
+  return kExitUsage;
 }
 
 // The ports and the one collection of a run.
@@ -67,8 +73,8 @@ struct Context {
   // Ends a command that opened the collection: closed, output flushed, 1 after any error.
   int close() {
     const bool stored = collection.closeCollection();
-    if (std::fflush(stdout) != 0) return 1;
-    return !stored || messages.errorShown() ? 1 : 0;
+    if (std::fflush(stdout) != 0) return kExitFailed;
+    return !stored || messages.errorShown() ? kExitFailed : kExitOk;
   }
 
   const cli::CliOptions& options;
@@ -89,13 +95,13 @@ void printLine(std::u16string_view text) {
 }
 
 int info(Context& x, const std::vector<std::string>& a) {
-  if (!x.open(a[0])) return 1;
+  if (!x.open(a[0])) return kExitFailed;
   std::fputs(cli::collectionInfo(x.collection).c_str(), stdout);
   return x.close();
 }
 
 int list(Context& x, const std::vector<std::string>& a) {
-  if (!x.open(a[0])) return 1;
+  if (!x.open(a[0])) return kExitFailed;
   for (std::uint16_t p = 0; p < x.collection.header.itemCount; ++p) {
     std::printf("%s\n", cli::itemLine(x.collection, p).c_str());
   }
@@ -105,18 +111,18 @@ int list(Context& x, const std::vector<std::string>& a) {
 int rebuild(Context& x, const std::vector<std::string>& a) {
   // The table is built anew from the texts file once the collection is held: an index file
   // that another program has open, or that this user may not write, is never touched.
-  if (!x.open(a[0])) return 1;
+  if (!x.open(a[0])) return kExitFailed;
   if (!x.collection.rebuildIndex()) {
     x.messages.showMessage(store::texts::kRebuildFailed, store::MessageKind::Error);
     x.close();
-    return 1;
+    return kExitFailed;
   }
   std::printf("%u\n", static_cast<unsigned>(x.collection.header.itemCount));
   return x.close();
 }
 
 int reset(Context& x, const std::vector<std::string>& a) {
-  if (!x.open(a[0])) return 1;
+  if (!x.open(a[0])) return kExitFailed;
   // Declining is no failure; a reset that could not be stored shows its error, which makes the
   // exit status 1.
   (void)store::resetCollection(x.collection);
@@ -128,18 +134,18 @@ int grade(Context& x, const std::vector<std::string>& a) {
   auto grade = cli::parseGrade(a[2]);
   if (!position) return usageError("POSITION is a number from 0: " + a[1]);
   if (!grade) return usageError("GRADE is 0..5 or Null, Bad, Fail, Pass, Good, Bright");
-  if (!x.open(a[0])) return 1;
+  if (!x.open(a[0])) return kExitFailed;
   if (*position >= x.collection.header.itemCount) {
     std::fprintf(stderr, "kelvora-cli: no item at position %u (the collection has %u)\n", *position,
                  static_cast<unsigned>(x.collection.header.itemCount));
     x.close();
-    return 1;
+    return kExitFailed;
   }
   // A grade that could not be stored prints nothing: the item is as it was.
   auto line = cli::gradeItem(x.collection, static_cast<std::uint16_t>(*position), *grade);
   if (line) std::fputs(line->c_str(), stdout);
   const int status = x.close();
-  return line ? status : 1;
+  return line ? status : kExitFailed;
 }
 
 // The Import command without its dialogs: the new collection is made beside the source file.
@@ -147,21 +153,21 @@ int importFile(Context& x, const std::string& source, exchange::ExchangeKind kin
   std::filesystem::path base = source;
   base.replace_extension();
   auto done = exchange::importWithQuestions(x.collection, kind, base);
-  if (!done) return 1;
+  if (!done) return kExitFailed;
   printLine(*done);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
 }
 
 int exportFile(Context& x, const std::vector<std::string>& a, exchange::ExchangeKind kind) {
   if (!x.collection.collectionExists(a[0])) {
     std::fprintf(stderr, "kelvora-cli: no collection at %s (%s.kdb cannot be read)\n", a[0].c_str(),
                  a[0].c_str());
-    return 1;
+    return kExitFailed;
   }
   auto done = exchange::exportWithMessages(x.collection, kind, a[0], a[1], x.now());
-  if (!done) return 1;
+  if (!done) return kExitFailed;
   printLine(*done);
-  return std::fflush(stdout) == 0 ? 0 : 1;
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
 }
 
 int runScriptFile(Context& x, const std::vector<std::string>& a) {
@@ -170,7 +176,7 @@ int runScriptFile(Context& x, const std::vector<std::string>& a) {
   std::ifstream file(a[0]);
   if (!file) {
     std::fprintf(stderr, "kelvora-cli: cannot read %s\n", a[0].c_str());
-    return 1;
+    return kExitFailed;
   }
   return cli::runScript(file, stdout, options);
 }
@@ -215,7 +221,7 @@ int main(int argc, char** argv) {
   if (!options) return usageError(error);
   if (options->command == "help") {
     std::fputs(cli::kCliUsage, stdout);
-    return 0;
+    return kExitOk;
   }
   auto command = commands().find(options->command);
   if (command == commands().end()) return usageError("unknown command " + options->command);
