@@ -31,6 +31,9 @@ TEST(Application, CommandsActOnlyWhereTheyBelong) {
   }
   EXPECT_EQ(f.app.mode(), AppMode::Idle);
   EXPECT_TRUE(f.port.asked.empty());
+  // Fonts only where its menu item is on: in Edit and learning, not in Idle.
+  f.app.onCommand(cmd::Fonts);
+  EXPECT_TRUE(f.port.dialogs.empty());
   // The encoding is for collections made afterwards: refused while one is open.
   f.app.onCommand(cmd::Unicode);
   EXPECT_EQ(f.c.settings.utf8, 0);
