@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "platform/documents_folder.h"
 #include "store/recent_file_format.h"
 #include "temp_dir.h"
 
@@ -90,6 +91,25 @@ TEST(XdgRecentFileStore, ConfigFolderFollowsXdgConfigHomeThenHome) {
     } else {
       EXPECT_EQ(dir.value_or("").native(), c.expected) << c.xdgConfigHome << " " << c.home;
     }
+  }
+}
+
+}  // namespace
+}  // namespace kelvora::platform
+
+namespace kelvora::platform {
+namespace {
+
+TEST(DocumentsFolder, XdgFirstThenTheDesktopsChoiceThenHomeAndNothingRelative) {
+  struct Row {
+    std::string_view xdg;
+    std::filesystem::path desktop;
+    std::string_view home;
+    std::filesystem::path folder;
+  };
+  for (const Row& r : {Row{"/d", "/desk", "/h", "/d"}, Row{"rel", "/desk", "/h", "/desk"},
+                       Row{"", "", "/h", "/h/Documents"}, Row{"", "", "h", ""}}) {
+    EXPECT_EQ(documentsFolderFor(r.xdg, r.desktop, r.home), r.folder) << r.xdg << r.home;
   }
 }
 

@@ -11,6 +11,7 @@
 #include "fixed_time_clock.h"
 #include "item_listing.h"
 #include "learning/random.h"
+#include "platform/documents_folder.h"
 #include "platform/posix_file_system.h"
 #include "platform/system_clock.h"
 #include "platform/xdg_recent_file_store.h"
@@ -323,11 +324,7 @@ shell::ApplicationConfig scriptConfig(const ScriptOptions& options) {
   config.measures = options.narrow ? shell::ScreenMeasures{13, 6, 480, 640}
                                    : shell::ScreenMeasures{13, 6, 640, 480};
   config.narrowScreen = shell::isNarrowScreen(config.measures);
-  if (const char* docs = std::getenv("XDG_DOCUMENTS_DIR"); docs && *docs == '/') {
-    config.documentsFolder = docs;
-  } else if (const char* home = std::getenv("HOME")) {
-    config.documentsFolder = std::filesystem::path(home) / "Documents";
-  }
+  config.documentsFolder = platform::documentsFolder();
   return config;
 }
 

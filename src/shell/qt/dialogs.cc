@@ -33,6 +33,7 @@
 #include <functional>
 #include <utility>
 
+#include "shell/qt/text_conversion.h"
 #include "shell/small_dialogs.h"
 
 namespace kelvora::qt {
@@ -52,10 +53,6 @@ constexpr int kCalendarHeight = 218;
 // The About text area, in pixels; its lines reach y 144 plus one line.
 constexpr int kAboutWidth = 220;
 constexpr int kAboutHeight = 166;
-
-QString toQString(std::u16string_view text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 // A font of the given pixel height (em height) and weight in face, or where that is not
 // installed in a sans-serif face of about its widths: the fixed positions of the calendar's and

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "learning/random.h"
+#include "platform/documents_folder.h"
 #include "platform/posix_file_system.h"
 #include "platform/system_clock.h"
 #include "platform/window_size_file.h"
@@ -31,13 +32,9 @@ using namespace kelvora;
 constexpr QSize kFirstSize(480, 640);
 
 std::filesystem::path documentsFolder() {
-  if (const char* docs = std::getenv("XDG_DOCUMENTS_DIR"); docs && *docs == '/') return docs;
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (!folder.isEmpty()) return qt::qStringToPath(folder);
-  if (const char* home = std::getenv("HOME"); home && *home == '/') {
-    return std::filesystem::path(home) / "Documents";
-  }
-  return {};
+  return platform::documentsFolder(folder.isEmpty() ? std::filesystem::path()
+                                                    : qt::qStringToPath(folder));
 }
 
 // The installed help page, else the one in the source tree this program was built from.
