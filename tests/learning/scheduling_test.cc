@@ -228,7 +228,7 @@ TEST(Scheduling, OnlyMemorizedItemsFallDueOnTheirDay) {
     e.status = code(row.status);
     e.interval = row.interval;
     e.lastRepetition = row.last;
-    EXPECT_EQ(isDue(e, row.today), row.due) << code(row.status) << " " << row.interval;
+    EXPECT_EQ(store::isDue(e, row.today), row.due) << code(row.status) << " " << row.interval;
   }
 }
 
