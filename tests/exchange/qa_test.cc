@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "doc_page.h"
 #include "exchange/import_sink.h"
 #include "exchange/qa_reader.h"
 #include "exchange/qa_writer.h"
@@ -221,6 +222,18 @@ TEST(QaRoundTrip, TextsComeBackAsWritten) {
   EXPECT_TRUE(f.c.closeCollection());
   QaFixture g;
   EXPECT_EQ(g.import(bytes), items);
+}
+
+TEST(QaFormatPage, ExampleIsWrittenAndReadBack) {
+  const auto dumps = testing::hexDumps(testing::docPage("qa_format.md"));
+  ASSERT_EQ(dumps.size(), 1u);
+  const testing::PageBytes page = testing::wholeDump(dumps[0]);
+  const std::vector<Item> items = {{u"What is 2+2?", u"4"}, {u"a\r\nb", u""}};
+  QaFixture f;
+  f.create(items);
+  EXPECT_EQ(f.exportAll(), asString(page));
+  QaFixture g;
+  EXPECT_EQ(g.import(asString(page)), items);
 }
 
 }  // namespace
