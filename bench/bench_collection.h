@@ -27,9 +27,7 @@ struct Bench {
       c.table[p] = store::ItemIndexEntry{store::kNoRecord, 0, 0, 0, 0, 0};
       c.currentPosition = p;
       c.loaded.loadedPosition = p;
-      c.loaded.header = store::ItemRecordHeader{};
-      c.loaded.header.aFactor = store::kNewItemAFactor;
-      c.loaded.header.slotNumber = c.takeSlotNumber();
+      c.loaded.header = store::newItemHeader(c.takeSlotNumber());
       c.loaded.question =
           u"What is the capital of country number " + std::u16string(1, u'A' + p % 26);
       c.loaded.answer = u"The capital of that country, with a short note about it.";

@@ -151,9 +151,7 @@ bool addItem(store::Collection& c, const Item& item) {
   const std::uint16_t p = c.header.itemCount++;
   c.table[p] = store::ItemIndexEntry{};
   c.table[p].recordOffset = store::kNoRecord;
-  c.loaded.header = store::ItemRecordHeader{};
-  c.loaded.header.aFactor = store::kNewItemAFactor;
-  c.loaded.header.slotNumber = c.takeSlotNumber();
+  c.loaded.header = store::newItemHeader(c.takeSlotNumber());
   c.loaded.question = item.question;
   c.loaded.answer = item.answer;
   c.currentPosition = p;

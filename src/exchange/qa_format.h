@@ -7,6 +7,7 @@
 
 #include "store/collection_format.h"
 #include "store/progress.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::exchange {
 
@@ -28,11 +29,8 @@ struct QaCounts {
 // Shows "Q: n  -  A: m" on the progress line when the window is open.
 inline void showQaCounts(store::Progress& progress, const QaCounts& counts) {
   if (!progress.isOpen()) return;
-  std::u16string text = u"Q: ";
-  for (const char c : std::to_string(counts.questions)) text.push_back(static_cast<char16_t>(c));
-  text += u"  -  A: ";
-  for (const char c : std::to_string(counts.answers)) text.push_back(static_cast<char16_t>(c));
-  progress.setProgressText(text);
+  progress.setProgressText(u"Q: " + store::decimalText(counts.questions) + u"  -  A: " +
+                           store::decimalText(counts.answers));
 }
 
 }  // namespace kelvora::exchange

@@ -65,13 +65,6 @@ bool readPair(store::TextReader& in, std::u16string& line, std::u16string& quest
   return true;
 }
 
-store::ItemRecordHeader newItemHeader() {
-  store::ItemRecordHeader header;
-  header.aFactor = store::kNewItemAFactor;
-  header.status = store::code(store::ItemStatus::Pending);
-  return header;
-}
-
 }  // namespace
 
 bool readQaPair(store::TextReader& in, std::u16string& question, std::u16string& answer,
@@ -88,7 +81,7 @@ bool importQaItems(store::TextReader& in, ImportSink& sink, QaCounts& counts,
   line.reserve(kLineKept);
   question.reserve(kQaMaxText);
   answer.reserve(kQaMaxText);
-  const store::ItemRecordHeader header = newItemHeader();
+  const store::ItemRecordHeader header = store::newItemHeader();
   while (!sink.full()) {
     if (!readPair(in, line, question, answer, counts, progress)) return true;
     if (!sink.append(header, question, answer)) return false;

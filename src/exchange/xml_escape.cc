@@ -7,12 +7,14 @@
 #include <string>
 #include <system_error>
 
+#include "store/utf16_text.h"
+
 namespace kelvora::exchange {
 
 namespace {
 
-bool isWhiteSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+using store::isAsciiDigit;
+using store::isWhiteSpace;
 
 struct NamedEntity {
   std::u16string_view name;  // without the character that follows it
@@ -114,7 +116,7 @@ std::int64_t readXmlInteger(std::u16string_view text) {
   bool negative = false;
   std::size_t i = skipSpaceAndSign(text, negative);
   std::uint64_t value = 0;  // unsigned arithmetic wraps modulo 2^64 by definition
-  for (; i < text.size() && isDigit(text[i]); ++i) value = value * 10 + (text[i] - u'0');
+  for (; i < text.size() && isAsciiDigit(text[i]); ++i) value = value * 10 + (text[i] - u'0');
   if (negative) value = 0 - value;
   return static_cast<std::int64_t>(value);
 }
@@ -128,13 +130,13 @@ double readXmlReal(std::u16string_view text) {
   long long magnitude = 0;
   bool significant = false;
   std::size_t digits = 0;
-  for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
+  for (; i < text.size() && isAsciiDigit(text[i]); ++i, ++digits) {
     if (text[i] != u'0') significant = true;
     if (significant) magnitude = addCapped(magnitude, 1);
   }
   if (i < text.size() && text[i] == u'.') {
     ++i;
-    for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
+    for (; i < text.size() && isAsciiDigit(text[i]); ++i, ++digits) {
       if (!significant && text[i] != u'0') significant = true;
       if (!significant) magnitude = addCapped(magnitude, -1);
     }
@@ -147,9 +149,9 @@ double readXmlReal(std::u16string_view text) {
       negativeExponent = text[j] == u'-';
       ++j;
     }
-    if (j < text.size() && isDigit(text[j])) {
+    if (j < text.size() && isAsciiDigit(text[j])) {
       long long exponent = 0;
-      for (; j < text.size() && isDigit(text[j]); ++j) {
+      for (; j < text.size() && isAsciiDigit(text[j]); ++j) {
         exponent = addCapped(exponent * 10 > kCap ? kCap : exponent * 10, text[j] - u'0');
       }
       magnitude = addCapped(magnitude, negativeExponent ? -exponent : exponent);

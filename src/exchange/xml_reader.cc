@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <optional>
@@ -14,6 +13,7 @@
 #include "learning/scheduling.h"
 #include "store/item_record_header.h"
 #include "store/item_status.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::exchange {
 
@@ -22,25 +22,19 @@ namespace {
 constexpr std::uint16_t kFirstYear = 1980;
 constexpr std::uint16_t kLastYear = 2159;
 
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-bool isWhiteSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+using store::isAsciiDigit;
+using store::isWhiteSpace;
 
 // One number of a date at pos: white space, then at least one digit. Values past 65535 are held
 // there; they are out of every range the caller accepts anyway.
 bool readDatePart(std::u16string_view text, std::size_t& pos, std::uint32_t& value) {
   while (pos < text.size() && isWhiteSpace(text[pos])) ++pos;
-  if (pos == text.size() || !isDigit(text[pos])) return false;
+  if (pos == text.size() || !isAsciiDigit(text[pos])) return false;
   value = 0;
-  for (; pos < text.size() && isDigit(text[pos]); ++pos) {
+  for (; pos < text.size() && isAsciiDigit(text[pos]); ++pos) {
     value = std::min<std::uint32_t>(value * 10 + (text[pos] - u'0'), 0xFFFF + 1);
   }
   return true;
-}
-
-std::uint32_t monthLength(std::uint32_t year, std::uint32_t month) {
-  constexpr std::array<std::uint8_t, 12> kLengths = {31, 28, 31, 30, 31, 30,
-                                                     31, 31, 30, 31, 30, 31};
-  return month == 2 && year % 4 == 0 ? 29 : kLengths[month - 1];
 }
 
 // The eight texts of one element, their storage kept from element to element.
@@ -100,7 +94,7 @@ std::uint8_t importedStatus(const ElementFields& f, const store::ItemRecordHeade
                             store::DayNumber today) {
   using store::ItemStatus;
   if (f.aFactor.empty()) return code(ItemStatus::Dismissed);
-  const int due = h.lastRepetition + h.interval;
+  const std::uint32_t due = store::nextRepetitionDay(h.lastRepetition, h.interval);
   if (h.repetitions > 0)
     return code(due <= today ? ItemStatus::Outstanding : ItemStatus::Memorized);
   if (h.lapses > 0) return code(due <= today ? ItemStatus::Drill : ItemStatus::Memorized);
@@ -126,13 +120,7 @@ store::ItemRecordHeader importedHeader(const ElementFields& f, store::DayNumber 
 
 void showParsing(store::Progress& progress, std::uint16_t itemCount) {
   if (!progress.isOpen()) return;
-  constexpr std::u16string_view kPrefix = u"Parsing XML: ";
-  std::array<char16_t, 32> line{};
-  std::size_t n = kPrefix.copy(line.data(), kPrefix.size());
-  std::array<char, 8> digits{};
-  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), itemCount);
-  for (const char* d = digits.data(); d != result.ptr; ++d) line[n++] = static_cast<char16_t>(*d);
-  progress.setProgressText({line.data(), n});
+  progress.setProgressText(u"Parsing XML: " + store::decimalText(itemCount));
 }
 
 }  // namespace
@@ -212,7 +200,9 @@ store::DayNumber readXmlDate(std::u16string_view text) {
     if (!readDatePart(text, pos, parts[i])) return 0;
   }
   const auto [day, month, year] = parts;
-  if (month < 1 || month > 12 || day < 1 || day > monthLength(year, month)) return 0;
+  if (month < 1 || month > 12 || day < 1 ||
+      day > static_cast<std::uint32_t>(learning::monthLength(year, month)))
+    return 0;
   if (year < kFirstYear) return 0;
   if (year > kLastYear) return learning::kLastDay;
   return learning::dateToDay(static_cast<std::uint16_t>(year), static_cast<std::uint16_t>(month),

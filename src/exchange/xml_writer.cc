@@ -3,7 +3,6 @@
 #include "exchange/xml_writer.h"
 
 #include <array>
-#include <charconv>
 #include <span>
 #include <string_view>
 
@@ -12,6 +11,7 @@
 #include "learning/calendar_date.h"
 #include "learning/scheduling.h"
 #include "store/item_status.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::exchange {
 
@@ -53,21 +53,7 @@ class LineBuffer {
   }
 
   // A decimal number, zero-padded to width as "%0*d" does (a minus sign counts in the width).
-  void number(long long value, std::size_t width = 0) {
-    std::array<char, 24> digits{};
-    const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-    std::size_t length = static_cast<std::size_t>(result.ptr - digits.data());
-    std::array<char16_t, 32> wide{};
-    std::size_t n = 0;
-    std::size_t from = 0;
-    if (value < 0) {
-      wide[n++] = u'-';
-      from = 1;
-    }
-    for (std::size_t pad = length; pad < width; ++pad) wide[n++] = u'0';
-    for (std::size_t i = from; i < length; ++i) wide[n++] = static_cast<char16_t>(digits[i]);
-    text({wide.data(), n});
-  }
+  void number(long long value, std::size_t width = 0) { text(store::decimalText(value, width)); }
 
   // A value in thousandths as "%.3f" shows value * 0.001: for whole thousandths below 2^16 the
   // product lies within far less than half a unit of the third decimal, so the digits are
@@ -152,13 +138,7 @@ void writeLearningData(LineBuffer& b, const store::ItemRecordHeader& h) {
 
 void showWriting(store::Progress& progress, std::uint16_t slotNumber) {
   if (!progress.isOpen()) return;
-  constexpr std::u16string_view kPrefix = u"Writing XML: ";
-  std::array<char16_t, 32> line{};
-  std::size_t n = kPrefix.copy(line.data(), kPrefix.size());
-  std::array<char, 8> digits{};
-  const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), slotNumber);
-  for (const char* d = digits.data(); d != result.ptr; ++d) line[n++] = static_cast<char16_t>(*d);
-  progress.setProgressText({line.data(), n});
+  progress.setProgressText(u"Writing XML: " + store::decimalText(slotNumber));
 }
 
 }  // namespace

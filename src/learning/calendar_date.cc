@@ -3,8 +3,9 @@
 #include "learning/calendar_date.h"
 
 #include <array>
-#include <cstdio>
 #include <string>
+
+#include "store/utf16_text.h"
 
 namespace kelvora::learning {
 namespace {
@@ -12,16 +13,11 @@ namespace {
 constexpr int kEpochYear = 1980;  // year of day 1
 constexpr int kCycleDays = 1461;  // one leap year and three common years
 constexpr std::array<int, 12> kMonthLengths = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-constexpr std::array<const char*, 12> kMonthAbbreviations = {
-    "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr std::array<const char16_t*, 12> kMonthAbbreviations = {
+    u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
 
 bool isLeapYear(int year) { return year % 4 == 0; }
 int yearLength(int year) { return isLeapYear(year) ? 366 : 365; }
-
-// month must be 1..12.
-int monthLength(int year, int month) {
-  return month == 2 && isLeapYear(year) ? 29 : kMonthLengths[month - 1];
-}
 
 // Day count of a valid date without the 16-bit limit: 1 January 1980 is 1, earlier dates go
 // to 0 and below. Whole years are counted from the start of the date's four-year cycle.
@@ -38,8 +34,6 @@ long dayCount(int year, int month, int day) {
   for (int m = 1; m < month; ++m) n += monthLength(year, m);
   return n + day;
 }
-
-std::u16string widen(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
 
 }  // namespace
 
@@ -94,6 +88,10 @@ DayNumber previousMonth(DayNumber n) {
 
 int weekday(DayNumber n) { return n % 7 + 1; }
 
+int monthLength(std::uint32_t year, std::uint32_t month) {
+  return month == 2 && isLeapYear(static_cast<int>(year)) ? 29 : kMonthLengths[month - 1];
+}
+
 int daysInMonth(DayNumber n) {
   const CalendarDate date = dayToDate(n);
   return monthLength(date.year, date.month);
@@ -101,14 +99,12 @@ int daysInMonth(DayNumber n) {
 
 std::u16string monthTitle(DayNumber n) {
   const CalendarDate date = dayToDate(n);
-  return widen(std::string(kMonthAbbreviations[date.month - 1]) + " " + std::to_string(date.year));
+  return kMonthAbbreviations[date.month - 1] + (u" " + store::decimalText(date.year));
 }
 
 std::u16string isoShortDate(const CalendarDate& date) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u", unsigned{date.year}, unsigned{date.month},
-                unsigned{date.day});
-  return widen(text);
+  return store::decimalText(date.year, 4) + u'-' + store::decimalText(date.month, 2) + u'-' +
+         store::decimalText(date.day, 2);
 }
 
 std::u16string shortDateText(DayNumber n, const ShortDateFormat& format) {

@@ -48,6 +48,9 @@ DayNumber previousMonth(DayNumber n);
 int weekday(DayNumber n);
 // Length in days (28..31) of the month holding n.
 int daysInMonth(DayNumber n);
+// Length in days (28..31) of a month, 1..12, of any year of our calendar (every fourth year,
+// 2100 included, is a leap year).
+int monthLength(std::uint32_t year, std::uint32_t month);
 
 // Month abbreviation, a blank and the year: u"Aug 2004".
 std::u16string monthTitle(DayNumber n);

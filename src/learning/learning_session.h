@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "learning/random.h"
+#include "learning/scheduling.h"
 #include "store/collection.h"
 
 namespace kelvora::learning {
@@ -34,7 +35,10 @@ class LearningSession {
 
   // Finds the next item to learn and shows its question, or ends learning.
   void startLearning(StartKind kind);
-  // Applies grade 0..5 to the current item, writes it and moves on.
+  // Applies a grade to the current item, writes it and moves on.
+  void gradeCurrentItem(Grade grade);
+  // For callers that still pass numbers 0..5; any other number is refused as applyGrade
+  // refuses it (the item still counts as the one graded last).
   void gradeCurrentItem(int grade);
   // Offers the drill of failed items; true when the user took it and a drill item is current.
   bool offerFinalDrill(bool show);

@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "store/utf16_text.h"
+
 namespace kelvora::learning {
 namespace {
 
@@ -20,8 +22,6 @@ constexpr int kBarWidth = 7;      // one chart column per day, day 1 from x = 1
 constexpr int kChartBottom = 200;
 constexpr int kMaxBarHeight = 60;  // one pixel per item; taller counts are cut
 constexpr int kInfinityFrom = 100;
-
-std::u16string ascii(const std::string& s) { return {s.begin(), s.end()}; }
 
 CalendarText normal(int x, int y, std::u16string text, Rgb colour) {
   return {x, y, std::move(text), colour, false};
@@ -75,7 +75,8 @@ CalendarView calendarView(const store::Collection& collection, DayNumber month) 
   for (std::size_t p = 0; p < items; ++p) {
     const store::ItemIndexEntry& entry = collection.table[p];
     if (entry.interval == 0) continue;
-    const int offset = int{entry.lastRepetition} + int{entry.interval} - first;
+    const int offset =
+        static_cast<int>(store::nextRepetitionDay(entry.lastRepetition, entry.interval)) - first;
     if (offset >= 0 && offset < countedDays) ++counts[offset];
   }
 
@@ -88,15 +89,15 @@ CalendarView calendarView(const store::Collection& collection, DayNumber month) 
     CalendarCell& c = view.cells[cell - 1];
     c.day = day;
     c.count = n;
-    std::string dayDigits = std::to_string(day);
-    if (day < 10) dayDigits.insert(dayDigits.begin(), ' ');
-    c.dayText = normal(x, y, ascii(dayDigits), kCalendarBlack);
+    std::u16string dayDigits = store::decimalText(day);
+    if (day < 10) dayDigits.insert(dayDigits.begin(), u' ');
+    c.dayText = normal(x, y, std::move(dayDigits), kCalendarBlack);
     if (n == 0) continue;
     std::u16string count = u":";
     if (n >= kInfinityFrom) {
       count += u" \u221E";
     } else {
-      count += ascii(std::to_string(n));
+      count += store::decimalText(n);
     }
     c.countText = normal(x + kCountOffset, y, std::move(count), textColour(n));
     const int left = 1 + kBarWidth * (day - 1);

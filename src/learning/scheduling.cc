@@ -14,7 +14,11 @@ using store::ItemStatus;
 
 constexpr double kThousandth = 0.001;
 constexpr double kThousand = 1000.0;
-constexpr double kLowestFactor = 1.3;
+constexpr double kLowestFactor = 1.3;  // kLowestStoredAFactor in units
+
+constexpr std::int64_t kPerMille = 1000;
+constexpr std::int64_t kStoredAFactorSpan = kHighestStoredAFactor - kLowestStoredAFactor;
+constexpr std::int64_t kExportedAFactorSpan = kHighestExportedAFactor - kLowestExportedAFactor;
 
 // Truncates toward zero into a 16-bit field, saturating instead of converting out of range.
 std::uint16_t truncateToField(double value, std::uint16_t limit) {
@@ -70,60 +74,64 @@ std::uint16_t passingInterval(std::uint16_t interval, store::DayNumber previous,
   return truncateToField(product, kMaxInterval);
 }
 
-void scheduleAnew(store::Collection& c, store::ItemIndexEntry& entry, int grade) {
-  store::ItemRecordHeader& header = c.loaded.header;
-  const store::DayNumber today = c.today();
-  const store::DayNumber previous = entry.lastRepetition;
-  entry.lastRepetition = today;
-
-  double factor = header.aFactor * kThousandth;
-
-  if (entry.status == code(ItemStatus::Outstanding)) {
-    lower(c.counters.outstandingCount);
-  } else {
-    raise(c.counters.memorizedCount);
-  }
+// A Pending or Outstanding item after any grade: dated today, with a new interval, factor,
+// counts and status.
+LearningData scheduleAnew(const LearningData& item, int grade, store::DayNumber today) {
+  LearningData next = item;
+  next.lastRepetition = today;
+  double factor = item.aFactor * kThousandth;
 
   double newFactor = 0.0;
-  std::uint8_t newStatus = 0;
-  if (grade >= kFirstPassingGrade) {
+  if (grade >= static_cast<int>(kFirstPassingGrade)) {
     // Pass, Good and Bright of a first repetition give 4, 5 and 6 days.
-    if (header.repetitions == 0) {
-      entry.interval = static_cast<std::uint16_t>(grade + 1);
+    if (item.repetitions == 0) {
+      next.interval = static_cast<std::uint16_t>(grade + 1);
     } else {
-      entry.interval = passingInterval(entry.interval, previous, today, factor);
+      next.interval = passingInterval(item.interval, item.lastRepetition, today, factor);
     }
-    raise(header.repetitions, kMaxRepetitions);
+    raise(next.repetitions, kMaxRepetitions);
     newFactor = passingFactor(grade, factor);
-    newStatus = code(ItemStatus::Memorized);
+    next.status = code(ItemStatus::Memorized);
   } else {
     // Fail, Bad and Null bring the item back after 3, 2 and 1 days, once the drill is over.
-    entry.interval = static_cast<std::uint16_t>(grade + 1);
-    header.repetitions = 1;
-    raise(header.lapses, kMaxLapses);
+    next.interval = static_cast<std::uint16_t>(grade + 1);
+    next.repetitions = 1;
+    raise(next.lapses, kMaxLapses);
     newFactor = failingFactor(grade, factor);
-    newStatus = code(ItemStatus::Drill);
-    raise(c.counters.drillCount);
+    next.status = code(ItemStatus::Drill);
   }
 
   if (newFactor < kLowestFactor) newFactor = kLowestFactor;
   double thousandths = newFactor * kThousand;
-  header.aFactor = truncateToField(thousandths, kMaxAFactor);
-
-  entry.status = newStatus;
-  header.status = newStatus;
-  // The entry's dates win when the item is written; the header's copies are kept in step.
-  header.interval = entry.interval;
-  header.lastRepetition = entry.lastRepetition;
+  next.aFactor = truncateToField(thousandths, kMaxAFactor);
+  return next;
 }
 
-void gradeDrill(store::Collection& c, store::ItemIndexEntry& entry, int grade) {
-  if (grade >= static_cast<int>(Grade::Good)) {
-    entry.status = code(ItemStatus::Memorized);
-    c.loaded.header.status = code(ItemStatus::Memorized);
-    lower(c.counters.drillCount);
+LearningData gradeDrill(const LearningData& item, Grade grade) {
+  LearningData next = item;
+  if (grade >= kFirstDrillLeavingGrade) {
+    next.status = code(ItemStatus::Memorized);
   } else {
-    raise(c.loaded.header.lapses, kMaxLapses);
+    raise(next.lapses, kMaxLapses);
+  }
+  return next;
+}
+
+bool isScheduledAnew(std::uint8_t status) {
+  return status == code(ItemStatus::Pending) || status == code(ItemStatus::Outstanding);
+}
+
+// The counters follow the item out of its old status and into the new one.
+void moveCounters(store::CollectionCounters& n, std::uint8_t before, std::uint8_t after) {
+  if (isScheduledAnew(before)) {
+    if (before == code(ItemStatus::Outstanding)) {
+      lower(n.outstandingCount);
+    } else {
+      raise(n.memorizedCount);
+    }
+    if (after == code(ItemStatus::Drill)) raise(n.drillCount);
+  } else if (before == code(ItemStatus::Drill) && after == code(ItemStatus::Memorized)) {
+    lower(n.drillCount);
   }
 }
 
@@ -131,55 +139,90 @@ std::uint16_t limited(std::int64_t value, std::int64_t low, std::int64_t high) {
   return static_cast<std::uint16_t>(std::clamp(value, low, high));
 }
 
+// The current item's entry, or nothing when the current position is past the last item.
+store::ItemIndexEntry* currentEntry(store::Collection& c) {
+  const std::uint16_t position = c.currentPosition;
+  if (position >= c.header.itemCount || position >= c.table.size()) return nullptr;
+  return &c.table[position];
+}
+
 }  // namespace
 
-GradeOutcome applyGrade(store::Collection& collection, int grade) {
-  GradeOutcome outcome;
-  const std::uint16_t position = collection.currentPosition;
-  if (position >= collection.header.itemCount || position >= collection.table.size()) {
-    return outcome;
-  }
-  store::ItemIndexEntry& entry = collection.table[position];
-  outcome.previousStatus = entry.status;
-  if (grade < kLowestGrade || grade > kHighestGrade) return outcome;
-
-  switch (static_cast<ItemStatus>(entry.status)) {
+LearningData schedule(const LearningData& item, Grade grade, store::DayNumber today) {
+  switch (static_cast<ItemStatus>(item.status)) {
     case ItemStatus::Pending:
     case ItemStatus::Outstanding:
-      scheduleAnew(collection, entry, grade);
-      outcome.changed = true;
-      break;
+      return scheduleAnew(item, static_cast<int>(grade), today);
     case ItemStatus::Drill:
-      gradeDrill(collection, entry, grade);
-      outcome.changed = true;
-      break;
+      return gradeDrill(item, grade);
     default:
-      break;
+      return item;
   }
+}
+
+GradeOutcome applyGrade(store::Collection& collection, Grade grade) {
+  GradeOutcome outcome;
+  store::ItemIndexEntry* entry = currentEntry(collection);
+  if (entry == nullptr) return outcome;
+  outcome.previousStatus = entry->status;
+  if (!isScheduledAnew(entry->status) && entry->status != code(ItemStatus::Drill)) return outcome;
+
+  store::ItemRecordHeader& header = collection.loaded.header;
+  const LearningData before{entry->status,  entry->interval,    entry->lastRepetition,
+                            header.aFactor, header.repetitions, header.lapses};
+  const LearningData after = schedule(before, grade, collection.today());
+
+  entry->status = after.status;
+  entry->interval = after.interval;
+  entry->lastRepetition = after.lastRepetition;
+  // A status the grade keeps leaves the header's own copy as it was.
+  if (after.status != before.status) header.status = after.status;
+  header.aFactor = after.aFactor;
+  header.repetitions = after.repetitions;
+  header.lapses = after.lapses;
+  // The entry's dates win when the item is written; the header's copies are kept in step by
+  // every grade that dates the item.
+  if (isScheduledAnew(before.status)) {
+    header.interval = after.interval;
+    header.lastRepetition = after.lastRepetition;
+  }
+  moveCounters(collection.counters, before.status, after.status);
+  outcome.changed = true;
   return outcome;
 }
 
-bool isDue(const store::ItemIndexEntry& entry, store::DayNumber today) {
-  const int nextDay = int{entry.lastRepetition} + int{entry.interval};
-  return entry.status == code(ItemStatus::Memorized) && nextDay <= today;
+GradeOutcome applyGrade(store::Collection& collection, int grade) {
+  if (const std::optional<Grade> g = gradeFromNumber(grade)) return applyGrade(collection, *g);
+  GradeOutcome refused;
+  if (const store::ItemIndexEntry* entry = currentEntry(collection)) {
+    refused.previousStatus = entry->status;
+  }
+  return refused;
 }
 
 // Both conversions keep the written integer steps, each division truncating toward zero, in
 // 64-bit arithmetic so that no value a file can hold overflows.
+// The position within a range is taken in thousandths of the range first.
 std::uint16_t exportAFactor(std::uint16_t stored) {
   const std::int64_t e = stored;
-  const std::int64_t exported = 1200 + (((e - 1300) * 1000 / 2000) * 5700) / 1000;
-  return limited(exported, 1200, 6900);
+  const std::int64_t exported =
+      kLowestExportedAFactor +
+      (((e - kLowestStoredAFactor) * kPerMille / kStoredAFactorSpan) * kExportedAFactorSpan) /
+          kPerMille;
+  return limited(exported, kLowestExportedAFactor, kHighestExportedAFactor);
 }
 
 std::uint16_t importAFactor(int exported) {
   const std::int64_t a = exported;
-  const std::int64_t stored = 1300 + (((a - 1200) * 1000 / 5700) * 2000) / 1000;
-  return limited(stored, 1300, 3300);
+  const std::int64_t stored =
+      kLowestStoredAFactor +
+      (((a - kLowestExportedAFactor) * kPerMille / kExportedAFactorSpan) * kStoredAFactorSpan) /
+          kPerMille;
+  return limited(stored, kLowestStoredAFactor, kHighestStoredAFactor);
 }
 
 std::uint16_t exportUFactor(std::uint16_t stored, std::uint8_t repetitions) {
-  return repetitions == 1 ? 1000 : stored;
+  return repetitions == 1 ? static_cast<std::uint16_t>(kFirstRepetitionUFactor) : stored;
 }
 
 }  // namespace kelvora::learning

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "store/item_status.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::learning {
 namespace {
@@ -13,10 +14,7 @@ using store::ItemStatus;
 
 constexpr const char16_t* kBlank = u" ";
 
-std::u16string number(long value) {
-  const std::string ascii = std::to_string(value);
-  return {ascii.begin(), ascii.end()};
-}
+using store::decimalText;
 
 ProgressBar bar(int maximum, int position) { return {std::max(maximum, 1), position}; }
 
@@ -48,7 +46,7 @@ void fillItemRows(const StatisticsInput& input, StatisticsPanel& panel) {
   const store::ItemRecordHeader& header = c.loaded.header;
   const bool hasId = header.idLow != 0 || header.idHigh != 0;
   panel.itemLabels[0] = hasId ? u"Elem. ID:" : u"Number:";
-  panel.itemValues[0] = number(hasId ? header.itemId() : position + 1L);
+  panel.itemValues[0] = decimalText(hasId ? header.itemId() : position + 1L);
   panel.itemValues[1] = statusText(entry.status, input.narrowScreen);
   panel.itemValues[2] =
       entry.lastRepetition != 0 ? shortDateText(entry.lastRepetition, input.dateFormat) : u"None";
@@ -57,11 +55,11 @@ void fillItemRows(const StatisticsInput& input, StatisticsPanel& panel) {
     panel.itemValues[4] = u"None";
     return;
   }
-  panel.itemValues[3] = number(entry.interval) + (entry.interval == 1 ? u" day" : u" days");
-  // Day numbers are 16 bits: a repetition due past the last day wraps like the stored field.
-  const auto next = static_cast<DayNumber>(entry.lastRepetition + entry.interval);
+  panel.itemValues[3] = decimalText(entry.interval) + (entry.interval == 1 ? u" day" : u" days");
+  // Shown as the 16-bit field holds it: a repetition due past the last day wraps around.
+  const DayNumber next = store::wrappedNextRepetitionDay(entry.lastRepetition, entry.interval);
   panel.itemValues[4] =
-      shortDateText(next, input.dateFormat) + u" (" + number(header.repetitions) + u")";
+      shortDateText(next, input.dateFormat) + u" (" + decimalText(header.repetitions) + u")";
 }
 
 }  // namespace
@@ -70,9 +68,9 @@ std::u16string toRepeatText(int outstanding, int drill) {
   const int o = outstanding;
   const int d = drill;
   if ((o < 100 && d < 100) || (o < 1000 && d < 10) || (o < 10 && d < 1000)) {
-    return number(o) + u"+" + number(d);
+    return decimalText(o) + u"+" + decimalText(d);
   }
-  return number(o > 0 ? o : d);
+  return decimalText(o > 0 ? o : d);
 }
 
 StatisticsPanel refreshStatistics(const StatisticsInput& input, const StatisticsPanel& previous) {
@@ -101,8 +99,9 @@ StatisticsPanel refreshStatistics(const StatisticsInput& input, const Statistics
   panel.titleLines[0] = std::u16string(input.collectionTitle);
   panel.titleLines[1] = items == 0   ? std::u16string(u"Empty")
                         : items == 1 ? u"1 item"
-                                     : number(items) + u" items";
-  panel.statisticsValues = {number(memorized), number(pending), toRepeatText(outstanding, drill)};
+                                     : decimalText(items) + u" items";
+  panel.statisticsValues = {decimalText(memorized), decimalText(pending),
+                            toRepeatText(outstanding, drill)};
   panel.bars = {bar(items - dismissed, memorized), bar(items, pending),
                 bar(drill + memorized, drill + outstanding)};
 

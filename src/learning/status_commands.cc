@@ -2,6 +2,8 @@
 // learning data, write, and the continuation of learning.
 #include "learning/status_commands.h"
 
+#include "learning/scheduling.h"
+
 namespace kelvora::learning {
 
 using store::code;
@@ -49,7 +51,7 @@ void applyStatusCommand(store::Collection& c, StatusCommand command, bool learni
       break;
     case StatusCommand::Remember:
       status = ItemStatus::Memorized;
-      entry.interval = 365;
+      entry.interval = kRememberInterval;
       entry.lastRepetition = c.today();
       h.repetitions = 1;
       raise(n.memorizedCount);

@@ -4,15 +4,10 @@
 #include <algorithm>
 #include <string>
 
-#include "store/utf8.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::presentation {
 namespace {
-
-std::u16string number(std::int32_t value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
-}
 
 constexpr int kMaxFontWeight = 1000;
 
@@ -20,15 +15,11 @@ constexpr int kMaxFontWeight = 1000;
 
 std::u16string styleSheet(const store::FontSetting& font) {
   const std::u16string head = u"BODY { font-family: ";
-  const std::u16string tail = u"; font-size: " + number(font.size) + u"; font-weight: " +
-                              (font.weight != 0 ? u"bold" : u"normal") + u"}";
+  const std::u16string tail = u"; font-size: " + store::decimalText(font.size) +
+                              u"; font-weight: " + (font.weight != 0 ? u"bold" : u"normal") + u"}";
   // The fixed parts take at most 66 units, so the face always keeps most of the room.
-  std::size_t faceLength =
-      std::min(font.face.size(), kMaxStyleSheetLength - head.size() - tail.size());
-  if (faceLength > 0 && faceLength < font.face.size() &&
-      store::isHighSurrogate(font.face[faceLength - 1])) {
-    --faceLength;
-  }
+  const std::size_t faceLength =
+      store::lengthWithinUnits(font.face, kMaxStyleSheetLength - head.size() - tail.size());
   return head + font.face.substr(0, faceLength) + tail;
 }
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "presentation/number_field.h"
-#include "store/utf8.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::presentation {
 namespace {
@@ -37,12 +37,7 @@ bool startsIgnoringCase(std::u16string_view text, std::u16string_view prefix) {
 // A face name as a font setting holds it: at most kMaxFaceLength units, never cut between the
 // two halves of a surrogate pair.
 std::u16string boundedFace(std::u16string face) {
-  if (face.size() > store::kMaxFaceLength) {
-    std::size_t length = store::kMaxFaceLength;
-    if (store::isHighSurrogate(face[length - 1])) --length;
-    face.resize(length);
-  }
-  return face;
+  return store::cutWithinUnits(std::move(face), store::kMaxFaceLength);
 }
 
 }  // namespace

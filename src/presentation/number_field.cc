@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "store/utf16_text.h"
+
 namespace kelvora::presentation {
 
 std::int32_t readNumberField(std::u16string_view text) {
@@ -13,19 +15,12 @@ std::int32_t readNumberField(std::u16string_view text) {
   constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
   std::int64_t value = 0;
   for (char16_t c : text) {
-    if (c < u'0' || c > u'9') return 0;
+    if (!store::isAsciiDigit(c)) return 0;
     value = std::min(value * 10 + (c - u'0'), kLargest + 1);
   }
   return static_cast<std::int32_t>(std::min(value, kLargest));
 }
 
-std::u16string numberFieldText(std::uint32_t number) {
-  std::u16string text;
-  do {
-    text.insert(text.begin(), static_cast<char16_t>(u'0' + number % 10));
-    number /= 10;
-  } while (number != 0);
-  return text;
-}
+std::u16string numberFieldText(std::uint32_t number) { return store::decimalText(number); }
 
 }  // namespace kelvora::presentation

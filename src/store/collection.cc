@@ -24,7 +24,7 @@ void Collection::setEvents(CollectionEvents* events) {
 
 void Collection::recount() {
   if (!isOpen) return;
-  const std::uint32_t now = m_today();
+  const DayNumber now = m_today();
   counters = {};
   for (std::uint16_t p = 0; p < header.itemCount; ++p) {
     ItemIndexEntry& e = table[p];
@@ -46,9 +46,7 @@ void Collection::recount() {
       default:
         break;
     }
-    // The due sum is taken in full width: an interval reaching past day 65535 is not due.
-    if (e.status == code(ItemStatus::Memorized) &&
-        static_cast<std::uint32_t>(e.interval) + e.lastRepetition <= now) {
+    if (isDue(e, now)) {
       e.status = code(ItemStatus::Outstanding);
       ++counters.outstandingCount;
     }
@@ -111,10 +109,7 @@ bool Collection::flushItem() {
 void Collection::prepareBlankItem() {
   loaded.question.clear();
   loaded.answer.clear();
-  loaded.header = ItemRecordHeader{};
-  loaded.header.aFactor = kNewItemAFactor;
-  loaded.header.status = code(ItemStatus::Pending);
-  loaded.header.slotNumber = takeSlotNumber();
+  loaded.header = newItemHeader(takeSlotNumber());
   m_loadedLengthsCut = false;
   m_loadedUnsound = false;
   // Refused, the slot number goes back and the item stays blank: it is handed out again.

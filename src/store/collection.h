@@ -233,9 +233,8 @@ void clearTable(std::vector<ItemIndexEntry>& table);
 // status does; a counter already at 0 stays there.
 void uncountStatus(CollectionCounters& counters, std::uint8_t status);
 
-// The collection files of a base path.
+// The collection files of a base path (the settings file's is in settings.h).
 std::filesystem::path textsPath(const std::filesystem::path& base);
 std::filesystem::path indexPath(const std::filesystem::path& base);
-std::filesystem::path settingsPath(const std::filesystem::path& base);
 
 }  // namespace kelvora::store

@@ -17,9 +17,6 @@ std::filesystem::path textsPath(const std::filesystem::path& base) {
 std::filesystem::path indexPath(const std::filesystem::path& base) {
   return withSuffix(base, ".kbi");
 }
-std::filesystem::path settingsPath(const std::filesystem::path& base) {
-  return withSuffix(base, ".cfg");
-}
 
 void Collection::closeFiles() {
   if (m_journal) (void)m_journal->close();
@@ -210,8 +207,7 @@ bool Collection::readItem(std::uint16_t position) {
   auto unreadable = [&](const IoResult& r) {
     loaded.question.clear();
     loaded.answer.clear();
-    loaded.header = ItemRecordHeader{};
-    loaded.header.aFactor = kNewItemAFactor;
+    loaded.header = newItemHeader();
     loaded.loadedPosition = currentPosition;
     m_loadedUnsound = true;
     m_loadedLengthsCut = false;

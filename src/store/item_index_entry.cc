@@ -1,7 +1,14 @@
-// Field by field, little-endian, in the order of the file.
+// Field by field, little-endian, in the order of the file; and the due rule over an entry.
 #include "store/item_index_entry.h"
 
+#include "store/item_status.h"
+
 namespace kelvora::store {
+
+bool isDue(const ItemIndexEntry& entry, DayNumber today) {
+  return entry.status == code(ItemStatus::Memorized) &&
+         nextRepetitionDay(entry.lastRepetition, entry.interval) <= today;
+}
 
 void appendIndexEntry(Bytes& out, const ItemIndexEntry& entry) {
   put32(out, entry.recordOffset);

@@ -22,6 +22,10 @@ struct ItemIndexEntry {
   bool operator==(const ItemIndexEntry&) const = default;
 };
 
+// A Memorized entry is due once its next repetition day (nextRepetitionDay) is today or
+// earlier. recount turns due entries Outstanding.
+bool isDue(const ItemIndexEntry& entry, DayNumber today);
+
 void appendIndexEntry(Bytes& out, const ItemIndexEntry& entry);
 // Takes exactly kIndexEntrySize bytes.
 ItemIndexEntry decodeIndexEntry(std::span<const std::uint8_t, kIndexEntrySize> bytes);

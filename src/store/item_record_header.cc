@@ -1,11 +1,20 @@
-// Field by field, little-endian, in the order of the file.
+// The header of a new item, and the header field by field, little-endian, in file order.
 #include "store/item_record_header.h"
 
 #include <algorithm>
 
 #include "store/byte_io.h"
+#include "store/item_status.h"
 
 namespace kelvora::store {
+
+ItemRecordHeader newItemHeader(std::uint16_t slotNumber) {
+  ItemRecordHeader header;
+  header.aFactor = kNewItemAFactor;
+  header.status = code(ItemStatus::Pending);
+  header.slotNumber = slotNumber;
+  return header;
+}
 
 std::array<std::uint8_t, kRecordHeaderSize> encodeRecordHeader(const ItemRecordHeader& header) {
   Bytes out;

@@ -35,6 +35,10 @@ struct ItemRecordHeader {
   }
 };
 
+// The header of a freshly added item, before its first write: Pending, factor
+// kNewItemAFactor, no learning data, no ID, lengths 0, and the slot number handed in.
+ItemRecordHeader newItemHeader(std::uint16_t slotNumber = 0);
+
 std::array<std::uint8_t, kRecordHeaderSize> encodeRecordHeader(const ItemRecordHeader& header);
 ItemRecordHeader decodeRecordHeader(std::span<const std::uint8_t, kRecordHeaderSize> bytes);
 

@@ -1,6 +1,8 @@
 // Parsing and writing the lines of the per-user recent file.
 #include "store/recent_file_format.h"
 
+#include "store/utf8.h"
+
 namespace kelvora::store {
 
 bool isStorableRecentEntry(const std::filesystem::path& entry) {
@@ -8,8 +10,9 @@ bool isStorableRecentEntry(const std::filesystem::path& entry) {
 }
 
 RecentFiles parseRecentFile(std::string_view bytes) {
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+  const std::string_view mark(reinterpret_cast<const char*>(kUtf8ByteOrderMark),
+                              sizeof kUtf8ByteOrderMark);
+  if (bytes.starts_with(mark)) bytes.remove_prefix(mark.size());
 
   RecentFiles list;
   while (!bytes.empty()) {

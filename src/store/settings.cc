@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "store/text_stream.h"
-#include "store/utf8.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::store {
 
@@ -26,12 +26,6 @@ constexpr std::array<std::pair<std::u16string_view, Key>, 5> kKeys = {{
     {u"Ratio", Key::Ratio},
 }};
 
-std::filesystem::path settingsPath(const std::filesystem::path& basePath) {
-  std::filesystem::path path = basePath;
-  path += ".cfg";
-  return path;
-}
-
 // The first word selects the first key it is a leading part of. An empty first word (a line
 // opening with a space) selects nothing, so an indented line cannot land on the first key.
 std::optional<Key> matchKey(std::u16string_view word) {
@@ -40,10 +34,6 @@ std::optional<Key> matchKey(std::u16string_view word) {
     if (name.starts_with(word)) return key;
   }
   return std::nullopt;
-}
-
-bool isSpace(char16_t c) {
-  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
 }
 
 // Pulls whitespace-separated values off a line the way a formatted read does: each value
@@ -55,7 +45,7 @@ class ValueCursor {
   std::optional<std::u16string> word() {
     skipSpace();
     std::size_t end = m_pos;
-    while (end < m_text.size() && !isSpace(m_text[end])) ++end;
+    while (end < m_text.size() && !isWhiteSpace(m_text[end])) ++end;
     if (end == m_pos) return std::nullopt;
     std::u16string result(m_text.substr(m_pos, end - m_pos));
     m_pos = end;
@@ -74,7 +64,7 @@ class ValueCursor {
     }
     const std::size_t digitsBegin = pos;
     std::uint32_t magnitude = 0;
-    while (pos < m_text.size() && m_text[pos] >= u'0' && m_text[pos] <= u'9') {
+    while (pos < m_text.size() && isAsciiDigit(m_text[pos])) {
       magnitude = magnitude * 10u + static_cast<std::uint32_t>(m_text[pos] - u'0');
       ++pos;
     }
@@ -86,7 +76,7 @@ class ValueCursor {
 
  private:
   void skipSpace() {
-    while (m_pos < m_text.size() && isSpace(m_text[m_pos])) ++m_pos;
+    while (m_pos < m_text.size() && isWhiteSpace(m_text[m_pos])) ++m_pos;
   }
 
   std::u16string_view m_text;
@@ -99,12 +89,7 @@ std::u16string faceFromFile(std::u16string face) {
   for (char16_t& c : face) {
     if (c == u'_') c = u' ';
   }
-  if (face.size() > kMaxFaceLength) {
-    std::size_t length = kMaxFaceLength;
-    if (isHighSurrogate(face[length - 1])) --length;
-    face.resize(length);
-  }
-  return face;
+  return cutWithinUnits(std::move(face), kMaxFaceLength);
 }
 
 // Any whitespace in a face would split it into two words on reading, so all of it goes out as
@@ -113,7 +98,7 @@ std::u16string faceFromFile(std::u16string face) {
 std::u16string faceForFile(std::u16string_view face) {
   std::u16string result = face.empty() ? FontSetting().face : std::u16string(face);
   for (char16_t& c : result) {
-    if (isSpace(c)) c = u'_';
+    if (isWhiteSpace(c)) c = u'_';
   }
   return result;
 }
@@ -159,21 +144,20 @@ void applyLine(std::u16string_view line, Settings& settings) {
   }
 }
 
-std::u16string number(std::int64_t value) {
-  const std::string digits = std::to_string(value);
-  return std::u16string(digits.begin(), digits.end());
-}
-
 std::u16string fontLine(std::u16string_view key, const FontSetting& font) {
-  return std::u16string(key) + u' ' + faceForFile(font.face) + u' ' + number(font.size) + u' ' +
-         number(font.weight) + u'\n';
+  return std::u16string(key) + u' ' + faceForFile(font.face) + u' ' + decimalText(font.size) +
+         u' ' + decimalText(font.weight) + u'\n';
 }
 
 std::u16string byteLine(std::u16string_view key, std::uint8_t value) {
-  return std::u16string(key) + u' ' + number(value) + u'\n';
+  return std::u16string(key) + u' ' + decimalText(value) + u'\n';
 }
 
 }  // namespace
+
+std::filesystem::path settingsPath(const std::filesystem::path& base) {
+  return withSuffix(base, ".cfg");
+}
 
 void Settings::resetFonts() {
   questionFont = FontSetting();

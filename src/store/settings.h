@@ -32,6 +32,9 @@ struct Settings {
   void resetFonts();
 };
 
+// The settings file of a collection: base path + ".cfg".
+std::filesystem::path settingsPath(const std::filesystem::path& base);
+
 // Reads base path + ".cfg" into the settings (fonts reset first). A missing file sets
 // settingsChanged so that the next close writes one; otherwise settingsChanged is cleared.
 void readSettings(Settings& settings, FileSystem& files, const std::filesystem::path& basePath);

@@ -4,15 +4,10 @@
 #include <algorithm>
 #include <span>
 
+#include "store/utf16_text.h"
 #include "store/utf8.h"
 
 namespace kelvora::store {
-
-namespace {
-
-constexpr char32_t kReplacementCharacter = 0xFFFD;
-
-}  // namespace
 
 TextReader::TextReader(std::unique_ptr<BinaryFile> file) : m_file(std::move(file)) {}
 

@@ -1,6 +1,8 @@
 // UTF-8 decoding with a Windows-1252 fallback for stray bytes, and UTF-8 encoding of UTF-16.
 #include "store/utf8.h"
 
+#include "store/utf16_text.h"
+
 namespace kelvora::store {
 
 namespace {
@@ -12,8 +14,6 @@ constexpr char16_t kWindows1252High[32] = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 0x98
 };
-
-constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 bool isContinuation(std::uint8_t byte) { return (byte & 0xC0) == 0x80; }
 

@@ -68,8 +68,7 @@ struct Session {
     c.table[p] = store::ItemIndexEntry{store::kNoRecord, 0, 0, 0, 0, 0};
     ++c.header.itemCount;
     c.loaded = store::LoadedItem{};
-    c.loaded.header.aFactor = store::kNewItemAFactor;
-    c.loaded.header.slotNumber = c.takeSlotNumber();
+    c.loaded.header = store::newItemHeader(c.takeSlotNumber());
     c.loaded.question = std::move(question);
     c.loaded.answer = std::move(answer);
     c.loaded.loadedPosition = p;

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "doc_page.h"
 #include "exchange/import_sink.h"
 #include "exchange/qa_reader.h"
 #include "exchange/qa_writer.h"
@@ -78,8 +79,7 @@ struct QaFixture {
       const std::uint16_t p = c.header.itemCount++;
       c.table[p] = store::ItemIndexEntry{};
       c.table[p].recordOffset = store::kNoRecord;
-      c.loaded.header = store::ItemRecordHeader{};
-      c.loaded.header.slotNumber = c.takeSlotNumber();
+      c.loaded.header = store::newItemHeader(c.takeSlotNumber());
       c.loaded.question = item.question;
       c.loaded.answer = item.answer;
       c.currentPosition = c.loaded.loadedPosition = p;
@@ -222,6 +222,18 @@ TEST(QaRoundTrip, TextsComeBackAsWritten) {
   EXPECT_TRUE(f.c.closeCollection());
   QaFixture g;
   EXPECT_EQ(g.import(bytes), items);
+}
+
+TEST(QaFormatPage, ExampleIsWrittenAndReadBack) {
+  const auto dumps = testing::hexDumps(testing::docPage("qa_format.md"));
+  ASSERT_EQ(dumps.size(), 1u);
+  const testing::PageBytes page = testing::wholeDump(dumps[0]);
+  const std::vector<Item> items = {{u"What is 2+2?", u"4"}, {u"a\r\nb", u""}};
+  QaFixture f;
+  f.create(items);
+  EXPECT_EQ(f.exportAll(), asString(page));
+  QaFixture g;
+  EXPECT_EQ(g.import(asString(page)), items);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "doc_page.h"
 #include "exchange/import_sink.h"
 #include "exchange/xml_escape.h"
 #include "exchange/xml_reader.h"
@@ -204,6 +205,37 @@ TEST(XmlWriter, WritesTheDocumentLineForLine) {
                            "</KelvoraCollection>\n"));
   EXPECT_EQ(window.lines,
             (std::vector<std::u16string>{u"Writing XML: 7", u"Writing XML: 8", u"Writing XML: 9"}));
+}
+
+TEST(XmlFormatPage, ExampleDocument) {
+  const std::vector<std::vector<std::string>> blocks =
+      testing::fencedBlocks(testing::docPage("xml_format.md"));
+  ASSERT_EQ(blocks.size(), 3u);  // the templates, the example document, its bytes
+  fakes::MemoryFileSystem files;
+  store::Progress progress;
+  auto out = store::createTextWriter(files, "/out.xml");
+  writeXmlHeader(*out, 2, {2004, 8, 21, 9, 5});
+  const Item items[] = {
+      {withId(learning(ItemStatus::Memorized, 12, 3, 1, kAug14th, 2500), 4465, 1), u"caf\u00E9 <b>",
+       u"one\r\ntwo"},
+      {learning(ItemStatus::Dismissed, 0, 0, 0, 0, 2500), u"\U0001F600", u"R&D"},
+  };
+  for (const Item& item : items) {
+    writeXmlItem(*out, store::LoadedItem{item.header, item.question, item.answer}, progress);
+  }
+  writeXmlFooter(*out);
+  ASSERT_TRUE(out->close());
+  const std::vector<std::uint8_t>& bytes = files.bytes("/out.xml");
+  EXPECT_EQ(bytes.size(), 792u);
+  EXPECT_TRUE(testing::dumpMatches(testing::hexLines(blocks[2]), bytes));
+  // Without its carriage returns the document reads as the page shows it.
+  std::string withoutCr;
+  for (const std::uint8_t b : bytes) {
+    if (b != '\r') withoutCr += static_cast<char>(b);
+  }
+  std::string shown;
+  for (const std::string& line : blocks[1]) shown += line + "\n";
+  EXPECT_EQ(withoutCr, shown);
 }
 
 TEST(XmlEscape, UnescapeUndoesEscapeAndReadsForeignForms) {

@@ -15,10 +15,8 @@ struct DayDate {
 
 TEST(DayNumbers, ConvertToAndFromTheirCalendarDates) {
   const DayDate cases[] = {
-      {0, {1979, 12, 31}},    {1, {1980, 1, 1}},     {366, {1980, 12, 31}}, {367, {1981, 1, 1}},
-      {1461, {1983, 12, 31}}, {1462, {1984, 1, 1}},  {8736, {2003, 12, 1}}, {8826, {2004, 2, 29}},
-      {8827, {2004, 3, 1}},   {8993, {2004, 8, 14}}, {9133, {2005, 1, 1}},  {43889, {2100, 2, 28}},
-      {43890, {2100, 2, 29}}, {43891, {2100, 3, 1}}, {65535, {2159, 6, 4}},
+      {0, {1979, 12, 31}},   {1, {1980, 1, 1}},      {366, {1980, 12, 31}}, {367, {1981, 1, 1}},
+      {8826, {2004, 2, 29}}, {43890, {2100, 2, 29}}, {65535, {2159, 6, 4}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.day);
@@ -55,10 +53,9 @@ TEST(DayNumbers, DatesOutsideTheRangeSaturateAndNonDatesGiveNoDate) {
     DayNumber expected;
   };
   const Case cases[] = {
-      {1979, 12, 31, 1},   {1900, 1, 1, 1},          {0, 1, 1, 1},     {2159, 6, 5, 65535},
-      {2160, 1, 1, 65535}, {65535, 12, 31, 65535},   {2004, 0, 1, 0},  {2004, 13, 1, 0},
-      {2004, 255, 1, 0},   {65535, 65535, 65535, 0}, {0, 0, 0, 0},     {2004, 1, 0, 0},
-      {2004, 1, 32, 0},    {2004, 2, 30, 0},         {2005, 2, 29, 0}, {2100, 2, 29, 43890},
+      {1979, 12, 31, 1}, {0, 1, 1, 1},         {2159, 6, 5, 65535}, {65535, 12, 31, 65535},
+      {2004, 0, 1, 0},   {2004, 13, 1, 0},     {2004, 1, 0, 0},     {2004, 1, 32, 0},
+      {2005, 2, 29, 0},  {2100, 2, 29, 43890},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(dateToDay(c.year, c.month, c.day), c.expected)
@@ -72,10 +69,8 @@ TEST(CalendarMonths, StepToNeighbouringMonthsAndKnowTheirLength) {
     int length;
   };
   const Case cases[] = {
-      {9102, 9102, 9133, 9072, 31},      // 1 December 2004
       {9132, 9102, 9133, 9072, 31},      // 31 December 2004
       {8767, 8767, 8798, 8736, 31},      // 1 January 2004
-      {8797, 8767, 8798, 8736, 31},      // 31 January 2004
       {8826, 8798, 8827, 8767, 29},      // 29 February 2004
       {9164, 9164, 9192, 9133, 28},      // 1 February 2005
       {43889, 43862, 43891, 43831, 29},  // 28 February 2100
@@ -101,8 +96,10 @@ TEST(CalendarMonths, WeekdaysRunFromMondayOneToSundaySeven) {
 
 TEST(DateTexts, MonthTitleIsAbbreviationBlankYear) {
   const std::pair<DayNumber, std::u16string> cases[] = {
-      {8980, u"Aug 2004"}, {9010, u"Aug 2004"},  {1, u"Jan 1980"},
-      {0, u"Dec 1979"},    {43890, u"Feb 2100"}, {65535, u"Jun 2159"},
+      {8980, u"Aug 2004"},
+      {1, u"Jan 1980"},
+      {0, u"Dec 1979"},
+      {65535, u"Jun 2159"},
   };
   for (const auto& [day, expected] : cases) EXPECT_EQ(monthTitle(day), expected) << day;
 }

@@ -47,12 +47,23 @@ TEST(RepetitionsCalendar, MonthGrids) {
     CalendarDate date;
     const char16_t* title;
     int firstCell, days;  // cell of the 1st (1..37), length of the month
+    CalendarText first;   // the 1st's number
     CalendarText last;    // the last day's number
   } const cases[] = {
       // The 1st a Sunday: the 31st fills cell 37, second column of the sixth row.
-      {{2004, 8, 14}, u"Aug 2004", 7, 31, {37, 113, u"31", kCalendarBlack}},
+      {{2004, 8, 14},
+       u"Aug 2004",
+       7,
+       31,
+       {202, 38, u" 1", kCalendarBlack},
+       {37, 113, u"31", kCalendarBlack}},
       // Every fourth year leaps, 2100 too.
-      {{2100, 2, 10}, u"Feb 2100", 1, 29, {4, 98, u"29", kCalendarBlack}},
+      {{2100, 2, 10},
+       u"Feb 2100",
+       1,
+       29,
+       {4, 38, u" 1", kCalendarBlack},
+       {4, 98, u"29", kCalendarBlack}},
   };
   Items items;
   for (const auto& k : cases) {
@@ -63,8 +74,7 @@ TEST(RepetitionsCalendar, MonthGrids) {
       const bool inMonth = a >= k.firstCell && a < k.firstCell + k.days;
       EXPECT_EQ(v.cells[a - 1].day, inMonth ? a - k.firstCell + 1 : 0) << "cell " << a;
     }
-    const CalendarText first{33 * (k.firstCell - 1) + 4, 38, u" 1", kCalendarBlack};
-    EXPECT_EQ(v.cells[k.firstCell - 1].dayText, first);
+    EXPECT_EQ(v.cells[k.firstCell - 1].dayText, k.first);
     EXPECT_EQ(v.cells[k.firstCell + k.days - 2].dayText, k.last);
   }
 }
@@ -72,16 +82,16 @@ TEST(RepetitionsCalendar, MonthGrids) {
 TEST(RepetitionsCalendar, CountTextsColoursAndBarsFollowTheCount) {
   struct Case {
     int day, count;
-    const char16_t* text;
-    Rgb textColour, barColour;
-    int barHeight;
+    CalendarText text;
+    Rgb barColour;
+    CalendarRect bar;
   } const cases[] = {
-      {3, 10, u":10", kCalendarDarkGreen, kCalendarGreen, 10},
-      {4, 11, u":11", kCalendarDarkBlue, kCalendarBlue, 11},
-      {5, 30, u":30", kCalendarDarkBlue, kCalendarBlue, 30},
-      {6, 31, u":31", kCalendarDarkRed, kCalendarRed, 31},
-      {7, 99, u":99", kCalendarDarkRed, kCalendarRed, 60},
-      {31, 100, u": \u221E", kCalendarDarkRed, kCalendarRed, 60},
+      {3, 10, {50, 53, u":10", kCalendarDarkGreen}, kCalendarGreen, {15, 190, 22, 200}},
+      {4, 11, {83, 53, u":11", kCalendarDarkBlue}, kCalendarBlue, {22, 189, 29, 200}},
+      {5, 30, {116, 53, u":30", kCalendarDarkBlue}, kCalendarBlue, {29, 170, 36, 200}},
+      {6, 31, {149, 53, u":31", kCalendarDarkRed}, kCalendarRed, {36, 169, 43, 200}},
+      {7, 99, {182, 53, u":99", kCalendarDarkRed}, kCalendarRed, {43, 140, 50, 200}},
+      {31, 100, {50, 113, u": \u221E", kCalendarDarkRed}, kCalendarRed, {211, 140, 218, 200}},
   };
   Items items;
   for (const auto& k : cases) {
@@ -91,10 +101,8 @@ TEST(RepetitionsCalendar, CountTextsColoursAndBarsFollowTheCount) {
   for (const auto& k : cases) {
     const CalendarCell& cell = v.cells[k.day + 5];  // August 2004 starts in cell 7
     ASSERT_TRUE(cell.countText && cell.bar) << "day " << k.day;
-    const CalendarText text{cell.dayText.x + 13, cell.dayText.y, k.text, k.textColour};
-    EXPECT_EQ(*cell.countText, text);
-    const int left = 1 + 7 * (k.day - 1);
-    EXPECT_EQ(cell.bar->rect, (CalendarRect{left, 200 - k.barHeight, left + 7, 200}));
+    EXPECT_EQ(*cell.countText, k.text);
+    EXPECT_EQ(cell.bar->rect, k.bar);
     EXPECT_EQ(cell.bar->colour, k.barColour);
   }
   EXPECT_FALSE(v.cells[6].countText || v.cells[6].bar);  // the 1st, no items

@@ -62,17 +62,6 @@ TEST(FontsDialog, SizeChangedBeforeSwitchingSidesIsKeptByOk) {
   EXPECT_EQ(shown(s.answerFont), "Tahoma/13/0");
 }
 
-TEST(FontsDialog, CancelAfterChangesLeavesBothSettings) {
-  store::Settings s = settingsWith({u"Arial", 13, 700}, {u"Tahoma", 15, 0});
-  FontsDialog d(s, kFamilies);
-  d.selectFace(4);
-  d.setSizeText(u"40");
-  d.clickSide(FontSide::Answer);
-  d.setBold(true);
-  EXPECT_EQ(d.cancel(), 0);
-  EXPECT_EQ(shown(s.questionFont) + " " + shown(s.answerFont), "Arial/13/700 Tahoma/15/0");
-}
-
 TEST(FontsDialog, UnlistedFaceKeepsTheHighlightedEntryWhichOkTakes) {
   store::Settings s = settingsWith({u"Arial Black", 13, 700}, {u"Verdana", 11, 700});
   FontsDialog d(s, kFamilies);

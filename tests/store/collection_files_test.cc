@@ -122,22 +122,33 @@ TEST(ItemRecords, AnItemWithoutARecordReadsAsABlankNewItem) {
 }
 
 TEST(ItemRecords, StoredLengthsAbove10000ReadAsZero) {
-  TestCollection t;
-  t.create();
-  t.add(u"abc", u"de");
-  Bytes& file = t.texts();
-  file[0] = 0x11;  // questionLength 10001
-  file[1] = 0x27;
-  t.c.currentPosition = 0;
-  ASSERT_TRUE(t.c.readItem(0));
-  EXPECT_EQ(t.c.loaded.question, u"");
-  EXPECT_EQ(t.c.loaded.header.questionLength, 0);
-  EXPECT_EQ(t.c.loaded.answer, u"ab");  // the answer now starts at the question's bytes
+  struct Row {
+    std::uint16_t storedLength;  // the question length the record header claims
+    std::size_t questionRead;    // units of question the read gives
+    std::u16string answerRead;
+    bool rewrittenInPlace;
+  };
+  const Row rows[] = {
+      {10000, 10000, u"de", true},
+      // The answer now starts at the question's bytes; the record's true size is unknown, so
+      // writing it back never happens in place.
+      {10001, 0, u"qq", false},
+  };
+  for (const Row& row : rows) {
+    TestCollection t;
+    t.create();
+    t.add(std::u16string(10000, u'q'), u"de");
+    Bytes& file = t.texts();
+    file[0] = static_cast<std::uint8_t>(row.storedLength & 0xFF);
+    file[1] = static_cast<std::uint8_t>(row.storedLength >> 8);
+    t.c.currentPosition = 0;
+    ASSERT_TRUE(t.c.readItem(0)) << row.storedLength;
+    EXPECT_EQ(t.c.loaded.question.size(), row.questionRead) << row.storedLength;
+    EXPECT_EQ(t.c.loaded.answer, row.answerRead) << row.storedLength;
 
-  // Its true size is unknown, so writing it back never happens in place.
-  ASSERT_TRUE(t.c.writeItem(0));
-  EXPECT_EQ(t.c.table[0].recordOffset, 18u + 6);
-  EXPECT_EQ(headerAt(t.texts(), 0).slotNumber, kDeadSlot);
+    ASSERT_TRUE(t.c.writeItem(0));
+    EXPECT_EQ(t.c.table[0].recordOffset == 0, row.rewrittenInPlace) << row.storedLength;
+  }
 }
 
 TEST(ItemRecords, AFailedWriteLeavesTheEntryAndFileWalkable) {
@@ -205,13 +216,19 @@ TEST(IndexFile, MalformedIndexesFailToLoadAndLeaveAnEmptyTable) {
   };
   Bytes threeEntriesShort = indexImage(3);
   threeEntriesShort.resize(12 + 35);
+  // One item more than the table holds, every entry there in full: loading it would run past
+  // the table's end.
+  Bytes oneTooMany = indexImage(MaxItems + 1);
+  for (std::size_t p = 0; p <= MaxItems; ++p) {
+    appendIndexEntry(oneTooMany, ItemIndexEntry{kNoRecord, 4, 8000, 0, 2, 0});
+  }
   const Case cases[] = {
       {"empty", {}},
       {"short header", {12, 0, 12, 0, 18}},
       {"header size", indexImage(0, 14)},
       {"entry size", indexImage(0, 12, 10)},
       {"entries cut short", threeEntriesShort},
-      {"too many items", indexImage(30001)},
+      {"too many items", oneTooMany},
   };
   for (const Case& c : cases) {
     TestCollection t;
@@ -222,6 +239,31 @@ TEST(IndexFile, MalformedIndexesFailToLoadAndLeaveAnEmptyTable) {
     EXPECT_FALSE(t.c.loadIndex()) << c.name;
     EXPECT_EQ(t.c.header.itemCount, 0) << c.name;
   }
+}
+
+TEST(IndexFile, AnIndexThatFailedToLoadIsNotWrittenOverWhenTheRebuildFailsToo) {
+  TestCollection t;
+  t.create();
+  t.add(u"q1", u"a1");
+  t.add(u"q2", u"a2");
+  EXPECT_TRUE(t.c.closeCollection());
+  Bytes damaged = t.files.bytes("/c.kbi");
+  damaged[0] = 13;  // headerSize
+  t.files.put("/c.kbi", damaged);
+
+  ASSERT_TRUE(t.c.openFiles("/c"));
+  t.files.readBudget = 12;  // the index header comes; the texts file then fails to read
+  EXPECT_FALSE(t.c.loadIndex());
+  EXPECT_FALSE(t.c.rebuildIndex());
+  t.files.heal();
+  // An item added now reaches the texts file, while the index file keeps what it held.
+  t.add(u"q3", u"a3");
+  EXPECT_TRUE(t.c.closeCollection());
+  EXPECT_EQ(t.files.bytes("/c.kbi"), damaged);
+
+  // So the next opening rebuilds again and finds every record.
+  ASSERT_TRUE(openCollection(t.c, "/c"));
+  EXPECT_EQ(t.c.header.itemCount, 3);
 }
 
 TEST(IndexFile, LoadReadsOnlyItemCountEntries) {

@@ -49,13 +49,25 @@ TEST(Recount, CountsEachStatusAndMarksDueItemsOutstanding) {
 }
 
 TEST(Recount, DueSumDoesNotWrapPastDay65535) {
-  TestCollection t;
-  t.create();
-  t.c.table[0] = entry(ItemStatus::Memorized, 65000, 60000);
-  t.c.header.itemCount = 1;
-  t.c.recount();
-  EXPECT_EQ(t.c.table[0].status, code(ItemStatus::Memorized));
-  EXPECT_EQ(t.c.counters.outstandingCount, 0);
+  struct Row {
+    std::uint16_t interval;
+    DayNumber last, today;
+    bool due;
+  };
+  const Row rows[] = {
+      {65000, 60000, 9000, false},  // the sum wrapped would be day 59464
+      {1, 65534, 65535, true},      // the last day comes due on the last day
+  };
+  for (const Row& row : rows) {
+    TestCollection t;
+    t.today = row.today;
+    t.create();
+    t.c.table[0] = entry(ItemStatus::Memorized, row.interval, row.last);
+    t.c.header.itemCount = 1;
+    t.c.recount();
+    EXPECT_EQ(t.c.table[0].status, code(row.due ? ItemStatus::Outstanding : ItemStatus::Memorized))
+        << row.last;
+  }
 }
 
 TEST(Recount, DoesNothingWhileClosed) {

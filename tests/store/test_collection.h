@@ -39,9 +39,7 @@ struct TestCollection {
     std::uint16_t p = c.header.itemCount++;
     c.table[p] = store::ItemIndexEntry{};
     c.table[p].recordOffset = store::kNoRecord;
-    c.loaded.header = store::ItemRecordHeader{};
-    c.loaded.header.aFactor = store::kNewItemAFactor;
-    c.loaded.header.slotNumber = c.takeSlotNumber();
+    c.loaded.header = store::newItemHeader(c.takeSlotNumber());
     c.loaded.question = std::move(question);
     c.loaded.answer = std::move(answer);
     c.currentPosition = p;
