@@ -31,7 +31,9 @@ constexpr std::size_t kMaxTitleLength = 127;
 constexpr std::size_t kMaxPathLength = 259;
 
 // The grade a grade button stands for: 60 "Bright" is 5 down to 65 "Null", 0.
-int gradeOfButton(CommandId id) { return cmd::GradeNull - id; }
+learning::Grade gradeOfButton(CommandId id) {
+  return static_cast<learning::Grade>(cmd::GradeNull - id);
+}
 
 }  // namespace
 
@@ -307,22 +309,23 @@ const std::map<std::pair<AppMode, Key>, void (*)(Application&)>& Application::ke
     const AppMode answer = AppMode::LearnAnswer;
     const AppMode review = AppMode::LearnReview;
     const AppMode edit = AppMode::Edit;
+    using G = learning::Grade;
     t[{question, Key::Enter}] = [](App& a) { a.showAnswer(); };
     t[{question, Key::Right}] = [](App& a) { a.m_session.cancelLearning(); };
     t[{question, Key::Down}] = [](App& a) { a.m_session.reviewLastGraded(); };
     // Arrows grade as the buttons lie around Enter's Pass: up Bright, left Good, right Fail,
     // down Bad; a digit is its grade.
-    t[{answer, Key::Enter}] = [](App& a) { a.m_session.gradeCurrentItem(3); };
-    t[{answer, Key::Up}] = [](App& a) { a.m_session.gradeCurrentItem(5); };
-    t[{answer, Key::Left}] = [](App& a) { a.m_session.gradeCurrentItem(4); };
-    t[{answer, Key::Right}] = [](App& a) { a.m_session.gradeCurrentItem(2); };
-    t[{answer, Key::Down}] = [](App& a) { a.m_session.gradeCurrentItem(1); };
-    t[{answer, Key::Digit0}] = [](App& a) { a.m_session.gradeCurrentItem(0); };
-    t[{answer, Key::Digit1}] = [](App& a) { a.m_session.gradeCurrentItem(1); };
-    t[{answer, Key::Digit2}] = [](App& a) { a.m_session.gradeCurrentItem(2); };
-    t[{answer, Key::Digit3}] = [](App& a) { a.m_session.gradeCurrentItem(3); };
-    t[{answer, Key::Digit4}] = [](App& a) { a.m_session.gradeCurrentItem(4); };
-    t[{answer, Key::Digit5}] = [](App& a) { a.m_session.gradeCurrentItem(5); };
+    t[{answer, Key::Enter}] = [](App& a) { a.m_session.gradeCurrentItem(G::Pass); };
+    t[{answer, Key::Up}] = [](App& a) { a.m_session.gradeCurrentItem(G::Bright); };
+    t[{answer, Key::Left}] = [](App& a) { a.m_session.gradeCurrentItem(G::Good); };
+    t[{answer, Key::Right}] = [](App& a) { a.m_session.gradeCurrentItem(G::Fail); };
+    t[{answer, Key::Down}] = [](App& a) { a.m_session.gradeCurrentItem(G::Bad); };
+    t[{answer, Key::Digit0}] = [](App& a) { a.m_session.gradeCurrentItem(G::Null); };
+    t[{answer, Key::Digit1}] = [](App& a) { a.m_session.gradeCurrentItem(G::Bad); };
+    t[{answer, Key::Digit2}] = [](App& a) { a.m_session.gradeCurrentItem(G::Fail); };
+    t[{answer, Key::Digit3}] = [](App& a) { a.m_session.gradeCurrentItem(G::Pass); };
+    t[{answer, Key::Digit4}] = [](App& a) { a.m_session.gradeCurrentItem(G::Good); };
+    t[{answer, Key::Digit5}] = [](App& a) { a.m_session.gradeCurrentItem(G::Bright); };
     t[{review, Key::Enter}] = [](App& a) { a.m_session.startLearning(learning::StartKind::Start); };
     t[{review, Key::Right}] = [](App& a) { a.m_session.cancelLearning(); };
     t[{edit, Key::Home}] = [](App& a) { a.firstItem(); };

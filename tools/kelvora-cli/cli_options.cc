@@ -82,14 +82,16 @@ std::optional<unsigned> parsePosition(const std::string& text) {
   return v;
 }
 
-std::optional<int> parseGrade(const std::string& text) {
+std::optional<learning::Grade> parseGrade(const std::string& text) {
   static const char* const kNames[] = {"null", "bad", "fail", "pass", "good", "bright"};
-  if (text.size() == 1 && text[0] >= '0' && text[0] <= '5') return text[0] - '0';
+  if (text.size() == 1) {
+    if (auto grade = learning::gradeFromNumber(text[0] - '0')) return grade;
+  }
   std::string lower;
   for (char ch : text)
     lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
-  for (int g = 0; g < 6; ++g) {
-    if (lower == kNames[g]) return g;
+  for (int g = learning::kLowestGrade; g <= learning::kHighestGrade; ++g) {
+    if (lower == kNames[g]) return learning::gradeFromNumber(g);
   }
   return std::nullopt;
 }

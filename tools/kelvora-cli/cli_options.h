@@ -8,6 +8,7 @@
 
 #include "learning/calendar_date.h"
 #include "learning/clock.h"
+#include "learning/scheduling.h"
 
 namespace kelvora::cli {
 
@@ -34,7 +35,7 @@ std::optional<learning::LocalTime> parseDateTime(const std::string& text);
 // A table position: a decimal number below 65536.
 std::optional<unsigned> parsePosition(const std::string& text);
 // A grade as its number 0..5 or its name, Null, Bad, Fail, Pass, Good or Bright (any case).
-std::optional<int> parseGrade(const std::string& text);
+std::optional<learning::Grade> parseGrade(const std::string& text);
 
 extern const char kCliUsage[];
 

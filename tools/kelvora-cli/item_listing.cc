@@ -79,7 +79,8 @@ std::string itemLine(store::Collection& c, std::uint16_t position) {
   return out;
 }
 
-std::optional<std::string> gradeItem(store::Collection& c, std::uint16_t position, int grade) {
+std::optional<std::string> gradeItem(store::Collection& c, std::uint16_t position,
+                                     learning::Grade grade) {
   c.currentPosition = position;
   c.readItem(position);  // an item never written grades as the blank item it is
   learning::applyGrade(c, grade);

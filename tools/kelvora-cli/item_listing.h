@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "learning/scheduling.h"
 #include "store/collection.h"
 
 namespace kelvora::cli {
@@ -22,6 +23,7 @@ std::string itemLine(store::Collection& c, std::uint16_t position);
 // Grades the item at position as a learning step does: its learning data and the counters
 // change, and its record and the index are written. Returns the item's line afterwards, or
 // nothing when the grade could not be stored (the user was told; the item is as before).
-std::optional<std::string> gradeItem(store::Collection& c, std::uint16_t position, int grade);
+std::optional<std::string> gradeItem(store::Collection& c, std::uint16_t position,
+                                     learning::Grade grade);
 
 }  // namespace kelvora::cli
