@@ -11,6 +11,7 @@
 #include "store/item_editing.h"
 #include "store/reset_collection.h"
 #include "store/user_texts.h"
+#include "store/utf16_text.h"
 #include "store/utf8.h"
 
 namespace kelvora::shell {
@@ -599,8 +600,7 @@ std::filesystem::path Application::deriveTitle(const std::filesystem::path& chos
   std::string base = path;
   const std::size_t dot = path.find_last_of('.');
   if (dot != std::string::npos && dot > nameStart) base = path.substr(0, dot);
-  m_title = store::decodeTextBytes(base.substr(nameStart));
-  if (m_title.size() > kMaxTitleLength) m_title.resize(kMaxTitleLength);
+  m_title = store::cutWithinUnits(store::decodeTextBytes(base.substr(nameStart)), kMaxTitleLength);
   return base;
 }
 

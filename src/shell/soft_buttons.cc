@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "store/utf16_text.h"
 #include "store/utf8.h"
 
 namespace kelvora::shell {
@@ -49,13 +50,7 @@ std::u16string recentCaption(const std::filesystem::path& entry) {
     if (slash != std::string_view::npos) text.remove_prefix(slash + 1);
   }
   // File names are bytes; names that are not UTF-8 read as Windows-1252 rather than failing.
-  std::u16string caption = store::decodeTextBytes(text);
-  if (caption.size() > kMaxRecentCaption) {
-    std::size_t cut = kMaxRecentCaption;
-    if (store::isLowSurrogate(caption[cut])) --cut;  // keep a surrogate pair whole
-    caption.resize(cut);
-  }
-  return caption;
+  return store::cutWithinUnits(store::decodeTextBytes(text), kMaxRecentCaption);
 }
 
 SoftButtonRow softButtonsFor(AppMode mode, bool collectionOpen, const store::RecentFiles& recent) {

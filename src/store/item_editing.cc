@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "store/user_texts.h"
-#include "store/utf8.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::store {
 
@@ -45,10 +45,7 @@ AddOutcome addItem(Collection& c) {
   (void)c.flushItem();  // a failure was reported; the new item is added all the same
   c.loaded.question.clear();
   c.loaded.answer.clear();
-  c.loaded.header = ItemRecordHeader{};
-  c.loaded.header.aFactor = kNewItemAFactor;
-  c.loaded.header.status = code(ItemStatus::Pending);
-  c.loaded.header.slotNumber = c.takeSlotNumber();
+  c.loaded.header = newItemHeader(c.takeSlotNumber());
   c.table[c.currentPosition] = ItemIndexEntry{kNoRecord, 0, 0, 0, 0, 0};
   ++c.header.itemCount;
   if (!c.indexChanged()) {
@@ -102,7 +99,7 @@ SwapAllOutcome swapAllItems(Collection& c) {
       // of the item read before.
       if (!c.readItem(p)) continue;
       std::swap(c.loaded.question, c.loaded.answer);
-      c.progress.setProgressText(u"Q <-> A: " + decodeTextBytes(std::to_string(p)));
+      c.progress.setProgressText(u"Q <-> A: " + decimalText(p));
       (void)c.writeItem(p);  // inside the batch only an unreadable item fails
     }
     stored = batch.commit();  // all or nothing; a failure was reported
