@@ -184,7 +184,7 @@ void Application::dispatch(CommandId id, std::uint16_t notification) {
     m_c.settings.ratio = static_cast<std::uint8_t>(id - cmd::StatisticsView);
     m_c.settings.settingsChanged = true;
     (void)m_c.storeSettings();  // a failure was reported; the close tries again
-    return;  // panel visibility and statistics follow from the ratio
+    return;                     // panel visibility and statistics follow from the ratio
   }
   switch (id) {
     case cmd::New:
