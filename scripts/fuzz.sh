@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 scripts/install-deps.sh clang-14 libclang-rt-14-dev
 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKELVORA_FUZZ=ON -DKELVORA_SANITIZE=ON -DKELVORA_BUILD_TESTS=OFF -DKELVORA_BUILD_GUI=OFF >/dev/null
+  -DKELVORA_WARNINGS_AS_ERRORS=ON -DKELVORA_FUZZ=ON -DKELVORA_SANITIZE=ON -DKELVORA_BUILD_TESTS=OFF \
+  -DKELVORA_BUILD_GUI=OFF >/dev/null
 cmake --build build-fuzz
 for name in collection settings text_stream recent_file xml_import qa_import recovery; do
   # Inputs stay small where each one opens whole collections: one index and a small texts

@@ -18,6 +18,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan
   flags=(-DKELVORA_SANITIZE=ON)
 fi
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}" >/dev/null
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_WARNINGS_AS_ERRORS=ON \
+  "${flags[@]}" >/dev/null
 cmake --build "$dir"
 ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"

@@ -37,12 +37,14 @@ std::filesystem::path documentsFolder() {
                                                     : qt::qStringToPath(folder));
 }
 
-// The installed help page, else the one in the source tree this program was built from.
+// The installed help page (PREFIX/share/kelvora beside PREFIX/bin), else the build folder's copy
+// beside the program.
 QString helpPage() {
-  const QString installed =
-      QDir(QCoreApplication::applicationDirPath()).filePath("../share/kelvora/help.html");
+  const QDir programDir(QCoreApplication::applicationDirPath());
+  const QString installed = programDir.filePath("../share/kelvora/help.html");
   if (QFileInfo::exists(installed)) return QFileInfo(installed).absoluteFilePath();
-  return QStringLiteral(KELVORA_SOURCE_HELP);
+  const QString built = programDir.filePath("help.html");
+  return QFileInfo::exists(built) ? built : QFileInfo(installed).absoluteFilePath();
 }
 
 std::u16string localShortDate(const learning::CalendarDate& date) {
@@ -56,11 +58,13 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("kelvora"));
   QApplication::setApplicationVersion(QStringLiteral(KELVORA_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral("org.kelvora.Kelvora"));
   // The help window may outlive the main window; closing the main window ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Kelvora, a flash-card learner."));
+  parser.setApplicationDescription(
+      QStringLiteral("Kelvora, a flash-card learner.\nHelp page: %1").arg(helpPage()));
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("FILE"),
