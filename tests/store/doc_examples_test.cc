@@ -78,6 +78,9 @@ TEST(CollectionFilesPage, ExampleThreeUnicodeAndAnItemWithoutARecord) {
   ASSERT_TRUE(t.c.indexChanged());
   EXPECT_EQ(t.texts(), wholeDump(dumps[4]));
   EXPECT_EQ(t.index(), wholeDump(dumps[5]));
+  t.c.currentPosition = 0;
+  ASSERT_TRUE(t.c.readItem(0));
+  EXPECT_EQ(t.c.loaded.answer, u"defg");
 
   t.c.currentPosition = 1;
   EXPECT_FALSE(t.c.readItem(1));
