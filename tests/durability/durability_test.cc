@@ -379,7 +379,7 @@ TEST(Regression, AWriteThroughADamagedEntryNeverTouchesTheTextsFile) {
       EXPECT_EQ(s.c.loaded.question, u"") << "not the texts of the item read before";
       EXPECT_EQ(s.messages.texts().back(), u"Error while reading database!");
     }
-    learning::applyGrade(s.c, 5);
+    learning::applyGrade(s.c, learning::Grade::Bright);
     const bool written = s.c.writeItem(1);
     s.c.loaded.question = u"typed";
     s.c.loaded.itemModified = true;

@@ -73,17 +73,17 @@ TEST(LearningSession, DueItemsComeFirstThenAtRandomAndTheGeneratorScalesToTheCou
   f.random.values = {32767};
   f.c.currentPosition = 0;  // pretend a new item was graded: it is not counted as due
   f.c.readItem(0);
-  f.session.gradeCurrentItem(5);
+  f.session.gradeCurrentItem(Grade::Bright);
   EXPECT_EQ(f.c.currentPosition, 4);
   f.random.values = {0};
-  f.session.gradeCurrentItem(4);
+  f.session.gradeCurrentItem(Grade::Good);
   EXPECT_EQ(f.c.currentPosition, 1);
   f.random.values = {0};
-  f.session.gradeCurrentItem(4);
+  f.session.gradeCurrentItem(Grade::Good);
   EXPECT_EQ(f.c.currentPosition, 3);
   // The last due item graded: new material is offered once.
   f.messages.answers = {true};
-  f.session.gradeCurrentItem(4);
+  f.session.gradeCurrentItem(Grade::Good);
   EXPECT_EQ(f.messages.asked, std::vector<std::u16string>{u"Do you want to learn\nnew material?"});
   EXPECT_EQ(f.c.currentPosition, 2);
 }
@@ -93,7 +93,7 @@ TEST(LearningSession, DecliningNewMaterialOffersTheDrillAndDecliningThatEndsQuie
   Fixture f{S::Outstanding, S::Drill, S::Pending};
   f.session.startLearning(StartKind::Start);
   f.messages.answers = {false, false};
-  f.session.gradeCurrentItem(4);
+  f.session.gradeCurrentItem(Grade::Good);
   EXPECT_EQ(f.messages.asked,
             (std::vector<std::u16string>{u"Do you want to learn\nnew material?", u"Final drill?"}));
   EXPECT_TRUE(f.messages.shown.empty()) << "no \"No more items!\"";
@@ -107,7 +107,7 @@ TEST(LearningSession, TheLastNewItemGradedOffersTheDrillThenSaysNoMoreItems) {
   f.session.startLearning(StartKind::Start);
   EXPECT_EQ(f.c.currentPosition, 1);
   f.messages.answers = {false};
-  f.session.gradeCurrentItem(3);
+  f.session.gradeCurrentItem(Grade::Pass);
   EXPECT_EQ(f.messages.texts(), std::vector<std::u16string>{u"No more items!"});
   EXPECT_EQ(f.host.events.back(), "idle");
 }
@@ -119,7 +119,7 @@ TEST(LearningSession, PassKeepsADrillItemInTheDrill) {
   f.session.startLearning(StartKind::Start);
   ASSERT_EQ(f.c.currentPosition, 0);
   f.random.values = {0};
-  f.session.gradeCurrentItem(3);
+  f.session.gradeCurrentItem(Grade::Pass);
   EXPECT_EQ(f.c.table[0].status, code(S::Drill));
   EXPECT_EQ(f.c.counters.drillCount, 2);
   EXPECT_EQ(f.c.currentPosition, 0) << "the same item can come back at once";
@@ -142,7 +142,7 @@ TEST(LearningSession, LastAndCancelDependOnWhatWasGradedAndTheCurrentStatus) {
   EXPECT_EQ(f.messages.asked, std::vector<std::u16string>{u"Final drill?"});
 
   f.c.readItem(1);
-  f.session.gradeCurrentItem(4);
+  f.session.gradeCurrentItem(Grade::Good);
   f.session.reviewLastGraded();
   EXPECT_EQ(f.c.currentPosition, 1);
   EXPECT_EQ(f.host.events.back(), "review");

@@ -3,7 +3,7 @@
 // journal.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -78,6 +78,9 @@ TEST(CollectionFilesPage, ExampleThreeUnicodeAndAnItemWithoutARecord) {
   ASSERT_TRUE(t.c.indexChanged());
   EXPECT_EQ(t.texts(), wholeDump(dumps[4]));
   EXPECT_EQ(t.index(), wholeDump(dumps[5]));
+  t.c.currentPosition = 0;
+  ASSERT_TRUE(t.c.readItem(0));
+  EXPECT_EQ(t.c.loaded.answer, u"defg");
 
   t.c.currentPosition = 1;
   EXPECT_FALSE(t.c.readItem(1));
@@ -89,17 +92,24 @@ TEST(CollectionFilesPage, ExampleThreeUnicodeAndAnItemWithoutARecord) {
 TEST(TextEncodingPage, ExamplesTable) {
   const std::u16string texts[] = {u"abc",       u"\u00E9",  u"\u20AC",
                                   u"caf\u00E9", u"\u8000x", u"\U0001F600"};
-  const std::string page = testing::docPage("text_encoding.md");
-  const std::regex row(R"(^\|[^|]*\| `([0-9A-F ]+)`[^|]*\| `([0-9A-F ]+)` \|$)");
   std::vector<std::pair<Bytes, Bytes>> forms;
-  std::istringstream lines(page);
+  std::istringstream lines(testing::docPage("text_encoding.md"));
   for (std::string line; std::getline(lines, line);) {
-    std::smatch m;
-    if (!std::regex_match(line, m, row)) continue;
-    auto hex = [](const std::string& s) {
-      return testing::hexLines({s}).empty() ? Bytes{} : testing::hexLines({s})[0].bytes;
-    };
-    forms.emplace_back(hex(m[1]), hex(m[2]));
+    // "| text | `hex` note | `hex` |": three cells, the last two opening with bytes in quotes.
+    std::vector<std::string> cells;
+    std::istringstream row(line);
+    for (std::string cell; std::getline(row, cell, '|');) cells.push_back(cell);
+    if (cells.size() != 4 || !cells[0].empty()) continue;
+    std::optional<Bytes> bytes[2];
+    for (int i = 0; i < 2; ++i) {
+      const std::string& cell = cells[2 + i];
+      const std::size_t open = cell.find('`');
+      const std::size_t close = cell.find('`', open + 1);
+      if (open != 1 || close == std::string::npos) break;
+      const auto hex = testing::hexLines({cell.substr(open + 1, close - open - 1)});
+      if (hex.size() == 1) bytes[i] = hex[0].bytes;
+    }
+    if (bytes[0] && bytes[1]) forms.emplace_back(*bytes[0], *bytes[1]);
   }
   ASSERT_EQ(forms.size(), std::size(texts));
   for (std::size_t i = 0; i < forms.size(); ++i) {

@@ -1,4 +1,4 @@
-// Both stored text forms: the worked examples, the borrowing of a byte at the end of the
+// Both stored text forms: what each decodes back, the borrowing of a byte at the end of the
 // question, and the limits that keep every record readable.
 #include "store/text_encoding.h"
 
@@ -17,16 +17,15 @@ Bytes encoded(std::u16string_view text, TextEncoding enc, EncodeReport* report =
   return out;
 }
 
-TEST(TextEncoding, WorkedExamplesInBothForms) {
+TEST(TextEncoding, BothFormsDecodeWhatTheyEncode) {
   struct Case {
     std::u16string text;
     Bytes compressed;
     Bytes unicode;
   };
   const Case cases[] = {
-      {u"abc", {0xE1, 0xE2, 0xE3}, {0x61, 0, 0x62, 0, 0x63, 0}},
+      // The format page's table is pinned as it stands; these add decoding and the edges.
       {u"\u00E9", {0x00, 0xE9}, {0xE9, 0x00}},
-      {u"\u20AC", {0x20, 0xAC}, {0xAC, 0x20}},
       {u"", {}, {}},
       {u"a\u7FFFz", {0xE1, 0x7F, 0xFF, 0xFA}, {0x61, 0, 0xFF, 0x7F, 0x7A, 0}},
   };
