@@ -52,6 +52,59 @@ std::u16string localShortDate(const learning::CalendarDate& date) {
       QLocale::system().toString(QDate(date.year, date.month, date.day), QLocale::ShortFormat));
 }
 
+// The collection named on the command line, as an absolute path; empty when none is.
+QString commandLineFile(const QApplication& application) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      QStringLiteral("Kelvora, a flash-card learner.\nHelp page: %1").arg(helpPage()));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("A collection (.kdb) to open at start."));
+  parser.process(application);
+  if (parser.positionalArguments().isEmpty()) return {};
+  return QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
+}
+
+// The size the window had when it last closed, else the first size.
+QSize firstWindowSize(const std::optional<std::filesystem::path>& configDir) {
+  if (configDir) {
+    if (const auto last = platform::readWindowSize(*configDir)) {
+      return QSize(last->width, last->height);
+    }
+  }
+  return kFirstSize;
+}
+
+// Kept for the next start: the window's normal size, also when it closes maximized.
+void saveWindowSize(const QMainWindow& window,
+                    const std::optional<std::filesystem::path>& configDir) {
+  if (!configDir) return;
+  const QSize last = window.isMaximized() || window.isFullScreen() ? window.normalGeometry().size()
+                                                                   : window.size();
+  platform::writeWindowSize(*configDir, {last.width(), last.height()});
+}
+
+// A second start brings this window forward and opens the file it was given.
+void bringForward(qt::MainWindow& window, const QString& file) {
+  window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+  window.show();
+  window.raise();
+  window.activateWindow();
+  if (!file.isEmpty()) window.openPath(qt::qStringToPath(file));
+}
+
+shell::ApplicationConfig applicationConfig(const qt::MainWindow& window,
+                                           const std::filesystem::path& documents) {
+  shell::ApplicationConfig config;
+  config.measures = window.measures();
+  config.narrowScreen = window.narrowScreen();
+  config.documentsFolder = documents;
+  config.dateFormat = localShortDate;
+  config.helpArgument = qt::toU16(helpPage());
+  return config;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,36 +114,17 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("org.kelvora.Kelvora"));
   // The help window may outlive the main window; closing the main window ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
-
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Kelvora, a flash-card learner.\nHelp page: %1").arg(helpPage()));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("A collection (.kdb) to open at start."));
-  parser.process(application);
-  QString file;
-  if (!parser.positionalArguments().isEmpty()) {
-    file = QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
-  }
+  const QString file = commandLineFile(application);
 
   qt::SingleInstance instance(qt::instanceSocketName());
   if (instance.handOver(file)) return 0;
   instance.listen();  // without it this copy still runs, only alone
 
   const std::optional<std::filesystem::path> configDir = platform::configDirFromEnvironment();
-  QSize size = kFirstSize;
-  if (configDir) {
-    if (const auto last = platform::readWindowSize(*configDir)) {
-      size = QSize(last->width, last->height);
-    }
-  }
-
   platform::PosixFileSystem files;
   platform::SystemClock clock;
   const store::Collection* opened = nullptr;
-  qt::MainWindow window(size, [&opened]() -> std::filesystem::path {
+  qt::MainWindow window(firstWindowSize(configDir), [&opened]() -> std::filesystem::path {
     if (opened == nullptr || !opened->isOpen) return {};
     return opened->basePath.parent_path();
   });
@@ -102,34 +136,17 @@ int main(int argc, char** argv) {
   learning::LinearRandom random;
   std::optional<platform::XdgRecentFileStore> recentStore;
   if (configDir) recentStore.emplace(*configDir);
-
-  shell::ApplicationConfig config;
-  config.measures = window.measures();
-  config.narrowScreen = window.narrowScreen();
-  config.documentsFolder = documents;
-  config.dateFormat = localShortDate;
-  config.helpArgument = qt::toU16(helpPage());
   shell::Application app(collection, port, random, clock, recentStore ? &*recentStore : nullptr,
-                         config);
+                         applicationConfig(window, documents));
   app.start();
   window.setApplication(&app);
 
   QObject::connect(&window, &qt::MainWindow::closed, &application, [&] {
-    if (configDir) {
-      const QSize last = window.isMaximized() || window.isFullScreen()
-                             ? window.normalGeometry().size()
-                             : window.size();
-      platform::writeWindowSize(*configDir, {last.width(), last.height()});
-    }
+    saveWindowSize(window, configDir);
     QCoreApplication::quit();
   });
-  QObject::connect(&instance, &qt::SingleInstance::requested, &window, [&window](const QString& f) {
-    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
-    window.show();
-    window.raise();
-    window.activateWindow();
-    if (!f.isEmpty()) window.openPath(qt::qStringToPath(f));
-  });
+  QObject::connect(&instance, &qt::SingleInstance::requested, &window,
+                   [&window](const QString& f) { bringForward(window, f); });
   qt::TerminationSignals termination;
   termination.install();
   QObject::connect(&termination, &qt::TerminationSignals::received, &window,
