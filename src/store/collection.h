@@ -188,6 +188,7 @@ class Collection {
   // Finishes, with both files held, whatever the journal of the collection holds.
   Recovery recover(BinaryFile& texts);
   bool commitChange();
+  void addIndexChange(JournalPayload& payload);
   void rollBack();
   void markEntryDirty(std::uint16_t position);
   void takeCommittedState();

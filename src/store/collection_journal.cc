@@ -20,6 +20,40 @@ Bytes encodeEntries(const std::vector<ItemIndexEntry>& table, std::size_t first,
   return out;
 }
 
+// Applies every whole transaction again, in order: each is a set of plain writes, so applying
+// one that had already reached the files changes nothing. Writes gather per file and go out as
+// joined runs; a truncation first sends out what gathered before it. install tells whether a
+// transaction asked for the imported texts file to be installed.
+IoResult replayTransactions(const JournalContents& contents, BinaryFile& texts, BinaryFile& index,
+                            bool& install) {
+  std::vector<JournalOperation> operations;
+  PendingWrites gathered[2];
+  auto fileFor = [&](JournalTarget t) -> BinaryFile& {
+    return t == JournalTarget::Texts ? texts : index;
+  };
+  IoResult r = IoResult::done(0);
+  for (const Bytes& payload : contents.transactions) {
+    if (!decodeJournalPayload(payload, operations)) break;
+    for (const JournalOperation& op : operations) {
+      PendingWrites& pending = gathered[static_cast<int>(op.target)];
+      if (op.op == JournalOp::Write) {
+        pending.add(op.offset, op.bytes);
+      } else if (op.op == JournalOp::Truncate) {
+        r = pending.applyTo(fileFor(op.target));
+        pending.clear();
+        if (!r.failed()) r = fileFor(op.target).truncate(op.offset);
+      } else {
+        install = true;
+      }
+      if (r.failed()) return r;
+    }
+  }
+  for (JournalTarget t : {JournalTarget::Texts, JournalTarget::Index}) {
+    if (!r.failed()) r = gathered[static_cast<int>(t)].applyTo(fileFor(t));
+  }
+  return r;
+}
+
 }  // namespace
 
 void Collection::reportSave(int error) { reportSaveFailure(m_messages, error); }
@@ -73,6 +107,31 @@ bool Collection::storeTableDifferences() {
   return indexChanged();
 }
 
+// The header and the changed entries, as index writes of the change being made; nothing while
+// the table is unchanged or the index is frozen.
+void Collection::addIndexChange(JournalPayload& payload) {
+  const bool indexTouched = m_allDirty || !m_dirtyEntries.empty() || header != m_committedHeader;
+  if (!indexTouched || m_indexFrozen) return;
+  header.headerSize = kIndexHeaderSize;
+  header.entrySize = kIndexEntrySize;
+  header.recordHeaderSize = kRecordHeaderSize;
+  auto head = encodeIndexHeader(header);
+  m_indexTransaction.add(0, head);
+  const std::size_t count = std::min<std::size_t>(header.itemCount, MaxItems);
+  if (m_allDirty) {
+    m_indexTransaction.add(kIndexHeaderSize, encodeEntries(table, 0, count));
+  } else {
+    for (std::uint16_t p : m_dirtyEntries) {
+      if (p >= count) continue;
+      m_indexTransaction.add(kIndexHeaderSize + std::uint64_t{p} * kIndexEntrySize,
+                             encodeEntries(table, p, 1));
+    }
+  }
+  m_indexTransaction.forEach([&](std::uint64_t offset, std::span<const std::uint8_t> b) {
+    payload.write(JournalTarget::Index, static_cast<std::uint32_t>(offset), b);
+  });
+}
+
 bool Collection::commitChange() {
   if (!m_textsFile || !m_indexFile) {
     m_dirtyEntries.clear();
@@ -83,27 +142,7 @@ bool Collection::commitChange() {
   m_textsFile->transaction().forEach([&](std::uint64_t offset, std::span<const std::uint8_t> b) {
     payload.write(JournalTarget::Texts, static_cast<std::uint32_t>(offset), b);
   });
-  const bool indexTouched = m_allDirty || !m_dirtyEntries.empty() || header != m_committedHeader;
-  if (indexTouched && !m_indexFrozen) {
-    header.headerSize = kIndexHeaderSize;
-    header.entrySize = kIndexEntrySize;
-    header.recordHeaderSize = kRecordHeaderSize;
-    auto head = encodeIndexHeader(header);
-    m_indexTransaction.add(0, head);
-    const std::size_t count = std::min<std::size_t>(header.itemCount, MaxItems);
-    if (m_allDirty) {
-      m_indexTransaction.add(kIndexHeaderSize, encodeEntries(table, 0, count));
-    } else {
-      for (std::uint16_t p : m_dirtyEntries) {
-        if (p >= count) continue;
-        m_indexTransaction.add(kIndexHeaderSize + std::uint64_t{p} * kIndexEntrySize,
-                               encodeEntries(table, p, 1));
-      }
-    }
-    m_indexTransaction.forEach([&](std::uint64_t offset, std::span<const std::uint8_t> b) {
-      payload.write(JournalTarget::Index, static_cast<std::uint32_t>(offset), b);
-    });
-  }
+  addIndexChange(payload);
   if (payload.empty()) {
     m_dirtyEntries.clear();
     m_allDirty = false;
@@ -208,36 +247,8 @@ Collection::Recovery Collection::recover(BinaryFile& texts) {
     reportReadFailure(m_messages, contents.error);
     return Recovery::Failed;
   }
-  // Every whole transaction is applied again, in order: each is a set of plain writes, so
-  // applying one that had already reached the files changes nothing. Writes gather per file
-  // and go out as joined runs; a truncation first sends out what gathered before it.
-  std::vector<JournalOperation> operations;
-  PendingWrites gathered[2];
-  auto fileFor = [&](JournalTarget t) -> BinaryFile& {
-    return t == JournalTarget::Texts ? texts : *m_indexFile;
-  };
-  IoResult r = IoResult::done(0);
   bool install = false;
-  for (const Bytes& payload : contents.transactions) {
-    if (!decodeJournalPayload(payload, operations)) break;
-    for (const JournalOperation& op : operations) {
-      PendingWrites& pending = gathered[static_cast<int>(op.target)];
-      if (op.op == JournalOp::Write) {
-        pending.add(op.offset, op.bytes);
-      } else if (op.op == JournalOp::Truncate) {
-        r = pending.applyTo(fileFor(op.target));
-        pending.clear();
-        if (!r.failed()) r = fileFor(op.target).truncate(op.offset);
-      } else {
-        install = true;
-      }
-      if (r.failed()) break;
-    }
-    if (r.failed()) break;
-  }
-  for (JournalTarget t : {JournalTarget::Texts, JournalTarget::Index}) {
-    if (!r.failed()) r = gathered[static_cast<int>(t)].applyTo(fileFor(t));
-  }
+  IoResult r = replayTransactions(contents, texts, *m_indexFile, install);
   if (!r.failed()) r = texts.sync();
   if (!r.failed()) r = m_indexFile->sync();
   if (!r.failed() && install) {
