@@ -62,8 +62,8 @@ TEST(MenuState, ItemCommandsFollowTheCurrentStatus) {
     const char* on;  // Forget, Remember, Dismiss
   } rows[] = {
       {ItemStatus::Pending, true, "011"},   {ItemStatus::Drill, true, "111"},
-      {ItemStatus::Memorized, true, "101"}, {ItemStatus::Dismissed, true, "110"},
-      {ItemStatus::Pending, false, "000"},  // empty
+      {ItemStatus::Memorized, true, "101"}, {ItemStatus::Outstanding, true, "111"},
+      {ItemStatus::Dismissed, true, "110"}, {ItemStatus::Pending, false, "000"},  // empty
   };
   for (const auto& r : rows) {
     MenuInput in = input(true, AppMode::LearnAnswer, r.status);
