@@ -19,6 +19,7 @@
 #include "shell/qt/main_window.h"
 #include "shell/qt/pane_widgets.h"
 #include "store/collection_opening.h"
+#include "store/item_editing.h"
 #include "temp_dir.h"
 
 namespace kelvora::qt {
@@ -40,13 +41,10 @@ struct Session {
 
   explicit Session(QSize size) : window(size, [this] { return dir.path(); }) {
     store::createCollection(collection, dir / "deck");
-    for (std::uint16_t p = 0; p < 3; ++p) {
-      collection.header.itemCount = p + 1;
-      collection.table[p].recordOffset = store::kNoRecord;
-      collection.currentPosition = p;
-      collection.readItem(p);
-      collection.loaded.question = u"question " + std::u16string(1, u'0' + p);
-      collection.loaded.answer = u"answer " + std::u16string(1, u'0' + p);
+    for (char16_t p = u'0'; p < u'3'; ++p) {
+      QVERIFY(store::addItem(collection) == store::AddOutcome::Added);
+      collection.loaded.question = u"question " + std::u16string(1, p);
+      collection.loaded.answer = u"answer " + std::u16string(1, p);
       collection.loaded.itemModified = true;
     }
     QVERIFY(collection.closeCollection());
