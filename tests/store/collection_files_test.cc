@@ -266,6 +266,7 @@ TEST(IndexFile, ReopenedCollectionHasItsItemsAndLearningData) {
   EXPECT_EQ(t.c.header.itemCount, 2);
   EXPECT_EQ(t.c.header.learningDay, 8999);
   EXPECT_EQ(t.c.table[1].status, code(ItemStatus::Outstanding));  // 8030 is past
+  EXPECT_EQ(t.c.table[1].interval, 30);
   t.c.currentPosition = 1;
   ASSERT_TRUE(t.c.readItem(1));
   EXPECT_EQ(t.c.loaded.question, u"q2");

@@ -70,6 +70,14 @@ TEST(Recount, DueSumDoesNotWrapPastDay65535) {
   }
 }
 
+TEST(Recount, DoesNothingWhileClosed) {
+  TestCollection t;
+  t.c.table[0] = entry(ItemStatus::Memorized);
+  t.c.header.itemCount = 1;
+  t.c.recount();
+  EXPECT_EQ(t.c.table[0].status, code(ItemStatus::Memorized));
+}
+
 TEST(CompactTable, DropsDeletedKeepsOrderAndLeavesStaleSlots) {
   TestCollection t;
   for (std::uint16_t p = 0; p < 5; ++p) {
