@@ -232,11 +232,17 @@ TEST(XmlNumbers, ReadDecimalsRealsFactorsAndDates) {
   // Before 1 January 1980 no date, after 4 June 2159 the last day; every fourth year is a
   // leap year, 2100 included.
   const std::pair<std::u16string_view, store::DayNumber> dates[] = {
-      {u"14.08.2004", kAug14th}, {u" 14. 8.2004 and more", kAug14th},
-      {u"1.1.1980", 1},          {u"31.12.1979", 0},
-      {u"04.06.2159", 65535},    {u"1.1.99999999999", 65535},
-      {u"29.02.2100", 43890},    {u"29.02.2101", 0},
-      {u"31.04.2004", 0},        {u"14.08", 0},
+      {u"14.08.2004", kAug14th},
+      {u" 14. 8.2004 and more", kAug14th},
+      {u"1.1.1980", 1},
+      {u"31.12.1979", 0},
+      {u"04.06.2159", 65535},
+      {u"1.1.99999999999", 65535},
+      {u"29.02.2100", 43890},
+      {u"29.02.2101", 0},
+      {u"31.04.2004", 0},
+      {u"1.13.2004", 0},
+      {u"14.08", 0},
       {u"-1.08.2004", 0},
   };
   for (const auto& [text, day] : dates) {
