@@ -9,10 +9,7 @@
 #include "exchange/import_sink.h"
 #include "exchange/qa_reader.h"
 #include "exchange/qa_writer.h"
-#include "memory_file_system.h"
-#include "recording_messages.h"
-#include "store/collection.h"
-#include "store/collection_opening.h"
+#include "test_collection.h"
 
 namespace kelvora::exchange {
 namespace {
@@ -40,10 +37,7 @@ std::string asString(const std::vector<std::uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
 }
 
-struct QaFixture {
-  fakes::MemoryFileSystem files;
-  fakes::RecordingMessages messages;
-  store::Collection c{files, messages, [] { return store::DayNumber{9000}; }};
+struct QaFixture : testing::TestCollection {
   ProgressLines window;
   QaCounts counts;
 
@@ -74,17 +68,8 @@ struct QaFixture {
   }
 
   void create(const std::vector<Item>& items) {
-    ASSERT_TRUE(store::createCollection(c, "/x"));
-    for (const Item& item : items) {
-      const std::uint16_t p = c.header.itemCount++;
-      c.table[p] = store::ItemIndexEntry{};
-      c.table[p].recordOffset = store::kNoRecord;
-      c.loaded.header = store::newItemHeader(c.takeSlotNumber());
-      c.loaded.question = item.question;
-      c.loaded.answer = item.answer;
-      c.currentPosition = c.loaded.loadedPosition = p;
-      ASSERT_TRUE(c.writeItem(p));
-    }
+    TestCollection::create("/x");
+    for (const Item& item : items) add(item.question, item.answer);
   }
 
   // Exports the open collection; the file's bytes, or "" when closing reported a failure.

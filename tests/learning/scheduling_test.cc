@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "memory_file_system.h"
-#include "recording_messages.h"
+#include "test_collection.h"
 
 namespace kelvora::learning {
 namespace {
@@ -22,12 +21,7 @@ constexpr DayNumber kToday = 9000;
 
 // A collection holding one item at position 2, current and loaded, with a few items counted
 // in every counter so that changes show as differences.
-struct Grading {
-  fakes::MemoryFileSystem files;
-  fakes::RecordingMessages messages;
-  DayNumber today = kToday;
-  store::Collection c{files, messages, [this] { return today; }};
-
+struct Grading : testing::TestCollection {
   Grading(ItemStatus status, std::uint16_t aFactor = 2500, std::uint8_t repetitions = 0,
           std::uint16_t interval = 0, DayNumber last = 0) {
     c.header.itemCount = 3;

@@ -5,8 +5,7 @@
 
 #include <string>
 
-#include "memory_file_system.h"
-#include "recording_messages.h"
+#include "test_collection.h"
 
 namespace kelvora::learning {
 namespace {
@@ -31,14 +30,12 @@ std::string item(const StatisticsPanel& p) {
   return s;
 }
 
-struct Panels {
-  fakes::MemoryFileSystem files;
-  fakes::RecordingMessages messages;
-  store::Collection c{files, messages, [] { return store::DayNumber{8993}; }};
+struct Panels : testing::TestCollection {
   bool idle = false, narrowScreen = false;
   std::uint8_t ratio = 0;
 
   explicit Panels(std::uint16_t items = 3) {
+    today = 8993;
     c.isOpen = true;
     c.header.itemCount = items;
   }
