@@ -39,9 +39,7 @@ TEST(FontsDialog, FaceListIsSortedIgnoringCaseAndPrefixFindsTheFirstMatch) {
     std::optional<std::size_t> found;
   } rows[] = {
       {u"Arial", 0},  // itself, not "Arial Narrow" further down
-      {u"ARIAL N", 2},
-      {u"Verdana", std::nullopt},
-      {u"Tahoma Bold", std::nullopt},
+      {u"ARIAL N", 2}, {u"Courier", 3}, {u"Verdana", std::nullopt}, {u"Tahoma Bold", std::nullopt},
   };
   for (const auto& r : rows) {
     EXPECT_EQ(findFacePrefix(faces, r.face), r.found) << std::string(r.face.begin(), r.face.end());
@@ -112,11 +110,8 @@ TEST(FontsDialog, ArrowsKeepTheSizeWithin6To120) {
     std::u16string typed;
     int steps;
     std::u16string shown;
-  } rows[] = {{u"13", 1, u"14"},
-              {u"120", 1, u"120"},
-              {u"6", -1, u"6"},
-              {u"", 1, u"6"},
-              {u"500", -1, u"120"}};
+  } rows[] = {{u"13", 1, u"14"}, {u"120", 1, u"120"}, {u"6", -1, u"6"},
+              {u"", 1, u"6"},    {u"3", -1, u"6"},    {u"500", -1, u"120"}};
   for (const auto& r : rows) {
     FontsDialog d(store::Settings{}, kFamilies);
     d.setSizeText(r.typed);
