@@ -338,19 +338,6 @@ TEST(Creating, KeepsAnOldSettingsFileAndWritesOneAtOnceWhereNoneExists) {
   EXPECT_NE(cfg.find("UTF8 1\r\n"), std::string::npos);
 }
 
-TEST(Closing, WritesBackTheLoadedItemsPendingEdit) {
-  TestCollection t;
-  t.create();
-  t.add(u"q", u"a");
-  t.c.loaded.answer = u"edited";
-  t.c.loaded.itemModified = true;
-  EXPECT_TRUE(t.c.closeCollection());
-  ASSERT_TRUE(openCollection(t.c, "/c"));
-  t.c.currentPosition = 0;
-  ASSERT_TRUE(t.c.readItem(0));
-  EXPECT_EQ(t.c.loaded.answer, u"edited");
-}
-
 TEST(Batches, GatherAppendsAndWriteTheIndexOnceAtTheEnd) {
   TestCollection t;
   t.create();
