@@ -4,21 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include "memory_file_system.h"
-#include "recording_messages.h"
-#include "store/collection_opening.h"
 #include "store/user_texts.h"
+#include "test_collection.h"
 
 namespace kelvora::exchange {
 namespace {
 
 constexpr XmlTime kNow{2004, 8, 14, 9, 5};
 
-struct Fixture {
-  fakes::MemoryFileSystem files;
-  fakes::RecordingMessages messages;
-  store::Collection c{files, messages, [] { return store::DayNumber{8993}; }};
-
+struct Fixture : testing::TestCollection {
+  Fixture() { today = 8993; }
   void putText(const std::string& path, const std::string& text) {
     files.put(path, {text.begin(), text.end()});
   }
@@ -39,27 +34,6 @@ struct Fixture {
     return out;
   }
 };
-
-TEST(ImportCollection, MakesTheTextsFileBesideTheSourceAndNoIndex) {
-  for (ExchangeKind kind : {ExchangeKind::Xml, ExchangeKind::QaText}) {
-    Fixture f;
-    if (kind == ExchangeKind::Xml) {
-      f.putText("/d/words.xml",
-                "<KelvoraElement><Content><Question>one</Question><Answer>1</Answer></Content>"
-                "</KelvoraElement><KelvoraElement><Content><Question>two</Question></Content>"
-                "</KelvoraElement>");
-    } else {
-      f.putText("/d/words.txt", "Q: one\r\nA: 1\r\n\r\nQ: two\r\nA: \r\n");
-    }
-    ASSERT_TRUE(importCollection(f.c, kind, "/d/words"));
-    EXPECT_FALSE(f.c.isOpen);
-    EXPECT_TRUE(f.files.exists("/d/words.kdb"));
-    EXPECT_TRUE(f.files.exists("/d/words.cfg"));
-    EXPECT_FALSE(f.files.exists("/d/words.kbi"));
-    EXPECT_TRUE(f.messages.shown.empty());
-    EXPECT_EQ(f.questions("/d/words"), (std::vector<std::u16string>{u"one", u"two"}));
-  }
-}
 
 TEST(ImportCollection, ReadsTheSourceByItsFormatsExtension) {
   Fixture f;
@@ -108,7 +82,7 @@ TEST(ExportCollection, EmptyCollectionGivesTheHeaderAndRootEndOnly) {
   EXPECT_FALSE(f.c.isOpen);
 }
 
-TEST(ExportCollection, RebuildsADamagedIndexAndRoundTripsBothFormats) {
+TEST(ExportCollection, RebuildsADamagedIndexAndBothFormatsImportBack) {
   for (ExchangeKind kind : {ExchangeKind::Xml, ExchangeKind::QaText}) {
     Fixture f;
     f.putText("/d/src.txt", "Q: one\nQ: more\nA: 1\n\nQ: two\nA: 2\n");
@@ -117,6 +91,12 @@ TEST(ExportCollection, RebuildsADamagedIndexAndRoundTripsBothFormats) {
     const char* out = kind == ExchangeKind::Xml ? "/d/copy.xml" : "/d/copy.txt";
     ASSERT_TRUE(exportCollection(f.c, kind, "/d/src", out, kNow));
     ASSERT_TRUE(importCollection(f.c, kind, "/d/copy"));
+    // The import leaves the collection closed, its texts and settings beside the source, and
+    // no index: the first opening builds it.
+    EXPECT_FALSE(f.c.isOpen);
+    EXPECT_TRUE(f.files.exists("/d/copy.kdb") && f.files.exists("/d/copy.cfg"));
+    EXPECT_FALSE(f.files.exists("/d/copy.kbi"));
+    EXPECT_TRUE(f.messages.shown.empty());
     EXPECT_EQ(f.questions("/d/copy"), (std::vector<std::u16string>{u"one\r\nmore", u"two"}));
   }
 }

@@ -6,9 +6,7 @@
 
 #include <deque>
 
-#include "memory_file_system.h"
-#include "recording_messages.h"
-#include "store/collection_opening.h"
+#include "test_collection.h"
 
 namespace kelvora::learning {
 namespace {
@@ -37,17 +35,15 @@ struct Host final : SessionHost {
   void showItem() override { events.push_back("show"); }
 };
 
-struct Fixture {
-  fakes::MemoryFileSystem files;
-  fakes::RecordingMessages messages;
-  store::Collection c{files, messages, [] { return store::DayNumber{8993}; }};
+struct Fixture : testing::TestCollection {
   FixedRandom random;
   Host host;
   LearningSession session{c, random, host};
 
   // A collection whose items have the given statuses (texts "0", "1", ...), written.
   explicit Fixture(std::initializer_list<ItemStatus> statuses) {
-    EXPECT_TRUE(store::createCollection(c, "/c"));
+    today = 8993;
+    create();
     for (ItemStatus s : statuses) {
       const std::uint16_t p = c.header.itemCount++;
       c.table[p] = {store::kNoRecord, 1, 8000, 0, code(s), 0};

@@ -6,8 +6,7 @@
 
 #include <string>
 
-#include "memory_file_system.h"
-#include "recording_messages.h"
+#include "test_collection.h"
 
 namespace kelvora::learning {
 namespace {
@@ -18,12 +17,11 @@ using store::ItemStatus;
 constexpr DayNumber kAug14th2004 = 8993;
 constexpr DayNumber kAug1st2004 = 8980;
 
-struct Items {
-  fakes::MemoryFileSystem files;
-  fakes::RecordingMessages messages;
-  store::Collection c{files, messages, [] { return kAug14th2004; }};
-
-  Items() { c.isOpen = true; }
+struct Items : testing::TestCollection {
+  Items() {
+    today = kAug14th2004;
+    c.isOpen = true;
+  }
   void add(ItemStatus status, std::uint16_t interval, DayNumber last, int copies = 1) {
     for (int i = 0; i < copies; ++i) {
       c.table[c.header.itemCount++] = {

@@ -1,9 +1,8 @@
-// Collections on a real disk: the lock that keeps a collection open in one place, the
-// messages when it is taken, and an index that survives the program being killed.
+// Collections on a real disk: the lock that keeps a collection open in one place, and the
+// messages when it is taken.
 #include "platform/posix_file_system.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -116,53 +115,6 @@ TEST(PosixFiles, CollectionOpenInAnotherProcessGivesTheSharingMessage) {
   messages.shown.clear();
   EXPECT_TRUE(store::openCollection(c, base));
   EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST(CrashSafety, AnItemWrittenBeforeTheProgramIsKilledIsThereOnReopening) {
-  fakes::TempDir dir;
-  const auto base = dir / "killed";
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    PosixFileSystem files;
-    fakes::RecordingMessages messages;
-    Collection c(files, messages, fixedToday);
-    if (!store::createCollection(c, base)) _exit(1);
-    for (std::uint16_t p = 0; p < 2; ++p) {
-      c.header.itemCount = p + 1;
-      c.table[p].recordOffset = store::kNoRecord;
-      c.currentPosition = p;
-      c.readItem(p);  // no record yet: a blank new item
-      c.loaded.question = p == 0 ? u"first question" : u"second question";
-      c.loaded.answer = u"answer";
-      c.loaded.itemModified = true;
-      EXPECT_TRUE(c.flushItem());
-    }
-    c.table[1].interval = 4;
-    c.table[1].lastRepetition = 8999;
-    c.table[1].status = store::code(store::ItemStatus::Memorized);
-    EXPECT_TRUE(c.writeItem(1));
-    kill(getpid(), SIGKILL);
-    _exit(2);
-  }
-  int status = waitFor(child);
-  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-
-  PosixFileSystem files;
-  fakes::RecordingMessages messages;
-  Collection c(files, messages, fixedToday);
-  ASSERT_TRUE(store::openCollection(c, base));
-  EXPECT_TRUE(messages.shown.empty());
-  ASSERT_EQ(c.header.itemCount, 2);
-  EXPECT_EQ(c.table[1].interval, 4);
-  EXPECT_EQ(c.table[1].status, store::code(store::ItemStatus::Memorized));
-  c.currentPosition = 1;
-  ASSERT_TRUE(c.readItem(1));
-  EXPECT_EQ(c.loaded.question, u"second question");
-  EXPECT_EQ(c.loaded.header.lastRepetition, 8999);
-  c.currentPosition = 0;
-  ASSERT_TRUE(c.readItem(0));
-  EXPECT_EQ(c.loaded.question, u"first question");
 }
 
 }  // namespace

