@@ -98,14 +98,6 @@ void LearningSession::retryAfterFailedGrade() {
   m_host.enterLearnState(LearnState::Question, true);
 }
 
-void LearningSession::gradeCurrentItem(int grade) {
-  if (const std::optional<Grade> g = gradeFromNumber(grade)) {
-    gradeCurrentItem(*g);
-  } else if (m_c.isOpen && m_c.currentPosition < m_c.header.itemCount) {
-    m_lastGraded = m_c.currentPosition;
-  }
-}
-
 void LearningSession::gradeCurrentItem(Grade grade) {
   if (!m_c.isOpen || m_c.currentPosition >= m_c.header.itemCount) return;
   m_lastGraded = m_c.currentPosition;

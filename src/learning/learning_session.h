@@ -37,9 +37,6 @@ class LearningSession {
   void startLearning(StartKind kind);
   // Applies a grade to the current item, writes it and moves on.
   void gradeCurrentItem(Grade grade);
-  // For callers that still pass numbers 0..5; any other number is refused as applyGrade
-  // refuses it (the item still counts as the one graded last).
-  void gradeCurrentItem(int grade);
   // Offers the drill of failed items; true when the user took it and a drill item is current.
   bool offerFinalDrill(bool show);
   // Shows the item graded last again with its answer; nothing before the first grade.

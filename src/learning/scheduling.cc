@@ -191,15 +191,6 @@ GradeOutcome applyGrade(store::Collection& collection, Grade grade) {
   return outcome;
 }
 
-GradeOutcome applyGrade(store::Collection& collection, int grade) {
-  if (const std::optional<Grade> g = gradeFromNumber(grade)) return applyGrade(collection, *g);
-  GradeOutcome refused;
-  if (const store::ItemIndexEntry* entry = currentEntry(collection)) {
-    refused.previousStatus = entry->status;
-  }
-  return refused;
-}
-
 // Both conversions keep the written integer steps, each division truncating toward zero, in
 // 64-bit arithmetic so that no value a file can hold overflows.
 // The position within a range is taken in thousandths of the range first.

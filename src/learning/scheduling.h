@@ -82,8 +82,6 @@ struct GradeOutcome {
 // one that would drop below 0 stays at 0 (it was already out of step; the next recount
 // repairs it).
 GradeOutcome applyGrade(store::Collection& collection, Grade grade);
-// For callers that still pass numbers: a number outside 0..5 changes nothing.
-GradeOutcome applyGrade(store::Collection& collection, int grade);
 
 // Stored factor (thousandths, 1300..3300 in use) to the XML A-factor in thousandths: the
 // stored range maps linearly onto 1200..6900, and results are limited to that range.

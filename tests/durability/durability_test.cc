@@ -78,7 +78,7 @@ struct Session {
   bool grade(std::uint16_t p, int grade) {
     c.currentPosition = p;
     c.readItem(p);
-    learning::applyGrade(c, grade);
+    learning::applyGrade(c, *learning::gradeFromNumber(grade));
     return c.writeItem(p);
   }
 

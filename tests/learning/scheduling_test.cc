@@ -37,7 +37,7 @@ struct Grading : testing::TestCollection {
   }
   store::ItemIndexEntry& entry() { return c.table[2]; }
   store::ItemRecordHeader& header() { return c.loaded.header; }
-  GradeOutcome grade(int g) { return applyGrade(c, g); }
+  GradeOutcome grade(int g) { return applyGrade(c, *gradeFromNumber(g)); }
 };
 
 TEST(Scheduling, NewFactorForEachGradeFollowsTheDoubleArithmetic) {
@@ -156,8 +156,6 @@ TEST(Scheduling, GradesChangeNothingElsewhere) {
       {"memorized", code(ItemStatus::Memorized), 5, 2},
       {"deleted", code(ItemStatus::Deleted), 4, 2},
       {"unknown code", 9, 3, 2},
-      {"grade below Null", code(ItemStatus::Pending), -1, 2},
-      {"grade above Bright", code(ItemStatus::Outstanding), 6, 2},
       {"position past the last item", code(ItemStatus::Pending), 4, 3},
   };
   for (const Row& row : rows) {
@@ -170,6 +168,9 @@ TEST(Scheduling, GradesChangeNothingElsewhere) {
     EXPECT_TRUE(t.entry() == entry && t.header() == header) << row.what;
     EXPECT_EQ(t.c.counters, (CollectionCounters{10, 10, 10, 10})) << row.what;
   }
+  // No number outside 0..5 becomes a grade.
+  EXPECT_FALSE(gradeFromNumber(-1));
+  EXPECT_FALSE(gradeFromNumber(6));
 }
 
 TEST(Scheduling, FieldsAndCountersSaturateInsteadOfWrapping) {
