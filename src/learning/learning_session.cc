@@ -4,17 +4,14 @@
 #include <algorithm>
 
 #include "learning/scheduling.h"
+#include "store/user_texts.h"
 
 namespace kelvora::learning {
 
 using store::code;
 using store::ItemStatus;
 
-namespace {
-constexpr char16_t kNewMaterial[] = u"Do you want to learn\nnew material?";
-constexpr char16_t kFinalDrill[] = u"Final drill?";
-constexpr char16_t kNoMoreItems[] = u"No more items!";
-}  // namespace
+namespace {}  // namespace
 
 LearningSession::LearningSession(store::Collection& collection, Random& random, SessionHost& host)
     : m_c(collection), m_random(random), m_host(host) {}
@@ -48,10 +45,12 @@ void LearningSession::makeCurrent(std::uint16_t position) {
   m_c.readItem(position);
 }
 
-bool LearningSession::askNewMaterial() { return m_c.messages().askYesNo(kNewMaterial); }
+bool LearningSession::askNewMaterial() {
+  return m_c.messages().askYesNo(store::texts::kNewMaterialQuestion);
+}
 
 void LearningSession::noMoreItems() {
-  m_c.messages().showMessage(kNoMoreItems, store::MessageKind::Information);
+  m_c.messages().showMessage(store::texts::kNoMoreItems, store::MessageKind::Information);
   m_host.enterIdle();
 }
 
@@ -158,7 +157,7 @@ bool LearningSession::offerFinalDrill(bool show) {
   if (m_c.counters.drillCount == 0) return false;
   auto drill = firstOf(ItemStatus::Drill);
   if (!drill) return false;
-  if (!m_c.messages().askYesNo(kFinalDrill)) {
+  if (!m_c.messages().askYesNo(store::texts::kFinalDrillQuestion)) {
     m_host.enterIdle();
     return false;
   }

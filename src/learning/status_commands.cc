@@ -3,6 +3,7 @@
 #include "learning/status_commands.h"
 
 #include "learning/scheduling.h"
+#include "store/user_texts.h"
 
 namespace kelvora::learning {
 
@@ -15,16 +16,16 @@ void raise(std::uint16_t& counter) {
   if (counter < 0xFFFF) ++counter;
 }
 
-const char16_t* questionFor(StatusCommand command) {
+std::u16string_view questionFor(StatusCommand command) {
   switch (command) {
     case StatusCommand::Forget:
-      return u"Forget element?";
+      return store::texts::kForgetQuestion;
     case StatusCommand::Remember:
-      return u"Remember element?";
+      return store::texts::kRememberQuestion;
     case StatusCommand::Dismiss:
       break;
   }
-  return u"Ignore element\nin learning?";
+  return store::texts::kDismissQuestion;
 }
 
 }  // namespace

@@ -512,8 +512,8 @@ void Application::moveTo(int position) {
 }
 
 void Application::moveBy(int delta, int minimumPosition) {
-  if (delta < 0 && m_c.currentPosition <= minimumPosition) return;
-  moveTo(m_c.currentPosition + delta);
+  if (m_mode != AppMode::Edit || !m_c.isOpen) return;
+  if (store::moveBy(m_c, delta, minimumPosition)) show(false);
 }
 
 void Application::showMatch(const std::optional<store::TextMatch>& match) {

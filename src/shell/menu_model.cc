@@ -85,20 +85,11 @@ const std::vector<MenuEntry>& menuBar() {
 }
 
 std::optional<CommandId> acceleratorCommand(char letter) {
-  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
   std::optional<CommandId> found;
   forEachCommand(menuBar(), [&](const MenuEntry& e) {
     if (e.accelerator != 0 && e.accelerator == letter) found = e.id;
   });
   return found;
-}
-
-bool isCheckable(CommandId id) {
-  bool checkable = false;
-  forEachCommand(menuBar(), [&](const MenuEntry& e) {
-    if (e.id == id && e.group != CheckGroup::None) checkable = true;
-  });
-  return checkable;
 }
 
 const std::vector<ToolbarButton>& toolbarButtons() {

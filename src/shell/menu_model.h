@@ -41,9 +41,8 @@ void forEachCommand(const std::vector<MenuEntry>& entries, Visit&& visit) {
   }
 }
 
-// The command Ctrl+letter gives (letters in either case), from anywhere in the main window.
+// The command Ctrl+letter ('A'..'Z') gives, from anywhere in the main window.
 std::optional<CommandId> acceleratorCommand(char letter);
-bool isCheckable(CommandId id);
 
 // The toolbar of wide screens, in order; id 0 is a separator. icon names the picture.
 struct ToolbarButton {

@@ -15,9 +15,9 @@ bool moveTo(Collection& c, int position) {
   return true;
 }
 
-void moveBy(Collection& c, int delta, int minimumPosition) {
-  if (delta < 0 && c.currentPosition <= minimumPosition) return;
-  moveTo(c, c.currentPosition + delta);
+bool moveBy(Collection& c, int delta, int minimumPosition) {
+  if (delta < 0 && c.currentPosition <= minimumPosition) return false;
+  return moveTo(c, c.currentPosition + delta);
 }
 
 void moveToFirst(Collection& c) {

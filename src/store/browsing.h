@@ -14,8 +14,8 @@ namespace kelvora::store {
 // Moves to position, clamped to the table. False for an empty table (nothing moves).
 bool moveTo(Collection& c, int position);
 // Moves by delta; a move back happens only from beyond minimumPosition (ten or a hundred back
-// do not stop at the first item when fewer lie before).
-void moveBy(Collection& c, int delta, int minimumPosition);
+// do not stop at the first item when fewer lie before). False when nothing moved.
+bool moveBy(Collection& c, int delta, int minimumPosition);
 // The first position becomes current, in an empty table as well (a new item goes there).
 void moveToFirst(Collection& c);
 

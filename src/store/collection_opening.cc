@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "store/user_texts.h"
 #include "store/utf8.h"
 
 namespace kelvora::store {
@@ -16,7 +17,7 @@ void closeOpenCollection(Collection& c) {
 }
 
 void reportOpenFailure(Collection& c) {
-  c.messages().showMessage(u"Error while opening database!", MessageKind::Error);
+  c.messages().showMessage(texts::kOpenFailed, MessageKind::Error);
 }
 
 }  // namespace
@@ -29,7 +30,7 @@ bool openCollection(Collection& c, const std::filesystem::path& base) {
     return false;
   }
   if (!c.loadIndex() && !c.rebuildIndex()) {
-    c.messages().showMessage(u"Error while rebuilding database!", MessageKind::Error);
+    c.messages().showMessage(texts::kRebuildFailed, MessageKind::Error);
   }
   c.events().collectionOpened(base);
   return true;
@@ -39,8 +40,8 @@ bool createCollection(Collection& c, const std::filesystem::path& base) {
   closeOpenCollection(c);
   c.loaded.itemModified = false;
   if (c.collectionExists(base)) {
-    std::u16string question = u"Overwrite old data files?\r\n";
-    question += decodeTextBytes(textsPath(base).string());
+    std::u16string question(texts::kOverwrite);
+    question += pathText(textsPath(base));
     if (!c.messages().askYesNo(question)) return false;
   }
   // The old files are emptied only once they are held, so a collection open elsewhere is

@@ -3,17 +3,17 @@
 
 #include <cerrno>
 
+#include "store/user_texts.h"
+
 namespace kelvora::store {
 
 void reportFileError(MessagePort& messages, OpenError error) {
   switch (error) {
     case OpenError::SharingViolation:
-      messages.showMessage(u"Cannot access the file because\nit is being used by another process!",
-                           MessageKind::Information);
+      messages.showMessage(texts::kFileInUse, MessageKind::Information);
       break;
     case OpenError::AccessDenied:
-      messages.showMessage(u"Access denied! Probably file has\nread-only attribute set.",
-                           MessageKind::Information);
+      messages.showMessage(texts::kAccessDenied, MessageKind::Information);
       break;
     case OpenError::None:
     case OpenError::Other:
@@ -34,12 +34,12 @@ OpenError openErrorFor(int error) {
 
 void reportSaveFailure(MessagePort& messages, int error) {
   reportFileError(messages, openErrorFor(error));
-  messages.showMessage(kSaveFailedMessage, MessageKind::Error);
+  messages.showMessage(texts::kSaveFailed, MessageKind::Error);
 }
 
 void reportReadFailure(MessagePort& messages, int error) {
   reportFileError(messages, openErrorFor(error));
-  messages.showMessage(kReadFailedMessage, MessageKind::Error);
+  messages.showMessage(texts::kReadFailed, MessageKind::Error);
 }
 
 }  // namespace kelvora::store

@@ -20,11 +20,9 @@ OpenError openErrorFor(int error);
 // that fits the errno, then "Error while saving database!". The files are as they were before
 // the change.
 void reportSaveFailure(MessagePort& messages, int error);
-inline constexpr std::u16string_view kSaveFailedMessage = u"Error while saving database!";
 
 // An item's record could not be read back (a damaged index entry or texts file):
 // "Error while reading database!". The item shows empty and is never written over.
 void reportReadFailure(MessagePort& messages, int error);
-inline constexpr std::u16string_view kReadFailedMessage = u"Error while reading database!";
 
 }  // namespace kelvora::store

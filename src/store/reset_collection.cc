@@ -1,11 +1,13 @@
 // Reset: every record rewritten in place and the whole table, as one change.
 #include "store/reset_collection.h"
 
+#include "store/user_texts.h"
+
 namespace kelvora::store {
 
 bool resetCollection(Collection& c) {
   if (!c.isOpen) return false;
-  if (!c.messages().askYesNo(u"Reset database?")) return false;
+  if (!c.messages().askYesNo(texts::kResetQuestion)) return false;
   bool ok = false;
   {
     Collection::Batch batch(c);

@@ -82,7 +82,9 @@ void saveWindowSize(const QMainWindow& window,
   if (!configDir) return;
   const QSize last = window.isMaximized() || window.isFullScreen() ? window.normalGeometry().size()
                                                                    : window.size();
-  platform::writeWindowSize(*configDir, {last.width(), last.height()});
+  // Not kept (a full disk, a read-only folder): the next start opens at the first size, which
+  // is not worth a message at exit.
+  (void)platform::writeWindowSize(*configDir, {last.width(), last.height()});
 }
 
 // A second start brings this window forward and opens the file it was given.
