@@ -2,6 +2,7 @@
 # Builds everything and runs the whole test suite.
 #   scripts/test.sh             plain build in build/
 #   scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#   scripts/test.sh --clang     the same plain build with clang 14 in build-clang/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -14,10 +15,22 @@ fi
 
 dir=build
 flags=()
-if [ "${1:-}" = "--sanitize" ]; then
-  dir=build-asan
-  flags=(-DKELVORA_SANITIZE=ON)
-fi
+case "${1:-}" in
+  "") ;;
+  --sanitize)
+    dir=build-asan
+    flags=(-DKELVORA_SANITIZE=ON)
+    ;;
+  --clang)
+    scripts/install-deps.sh clang
+    dir=build-clang
+    flags=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+    ;;
+  *)
+    echo "usage: scripts/test.sh [--sanitize | --clang]" >&2
+    exit 2
+    ;;
+esac
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_WARNINGS_AS_ERRORS=ON \
   "${flags[@]}" >/dev/null
 cmake --build "$dir"
