@@ -124,7 +124,8 @@ std::optional<std::u16string> importWithQuestions(store::Collection& c, Exchange
                                                   const std::filesystem::path& base) {
   const std::u16string textsFile = store::pathText(store::textsPath(base));
   if (c.collectionExists(base) &&
-      !c.messages().askYesNo(std::u16string(store::texts::kOverwrite) + textsFile)) {
+      !c.messages().askYesNo(std::u16string(store::texts::kOverwrite) + textsFile,
+                             store::DefaultAnswer::No)) {
     return std::nullopt;
   }
   if (!importCollection(c, kind, base)) {

@@ -46,7 +46,7 @@ void LearningSession::makeCurrent(std::uint16_t position) {
 }
 
 bool LearningSession::askNewMaterial() {
-  return m_c.messages().askYesNo(store::texts::kNewMaterialQuestion);
+  return m_c.messages().askYesNo(store::texts::kNewMaterialQuestion, store::DefaultAnswer::Yes);
 }
 
 void LearningSession::noMoreItems() {
@@ -157,7 +157,7 @@ bool LearningSession::offerFinalDrill(bool show) {
   if (m_c.counters.drillCount == 0) return false;
   auto drill = firstOf(ItemStatus::Drill);
   if (!drill) return false;
-  if (!m_c.messages().askYesNo(store::texts::kFinalDrillQuestion)) {
+  if (!m_c.messages().askYesNo(store::texts::kFinalDrillQuestion, store::DefaultAnswer::Yes)) {
     m_host.enterIdle();
     return false;
   }

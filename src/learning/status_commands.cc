@@ -37,7 +37,7 @@ void applyStatusCommand(store::Collection& c, StatusCommand command, bool learni
   const std::uint8_t old = entry.status;
   if (command == StatusCommand::Forget && old == code(ItemStatus::Pending)) return;
   if (command == StatusCommand::Remember && old == code(ItemStatus::Memorized)) return;
-  if (!c.messages().askYesNo(questionFor(command))) return;
+  if (!c.messages().askYesNo(questionFor(command), store::DefaultAnswer::Yes)) return;
 
   store::CollectionCounters& n = c.counters;
   store::uncountStatus(n, old);

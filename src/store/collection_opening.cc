@@ -42,7 +42,7 @@ bool createCollection(Collection& c, const std::filesystem::path& base) {
   if (c.collectionExists(base)) {
     std::u16string question(texts::kOverwrite);
     question += pathText(textsPath(base));
-    if (!c.messages().askYesNo(question)) return false;
+    if (!c.messages().askYesNo(question, DefaultAnswer::No)) return false;
   }
   // The old files are emptied only once they are held, so a collection open elsewhere is
   // refused rather than destroyed under the other program.

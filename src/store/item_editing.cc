@@ -59,7 +59,8 @@ AddOutcome addItem(Collection& c) {
 }
 
 DeleteOutcome deleteCurrentItem(Collection& c) {
-  if (!c.messages().askYesNo(texts::kDeleteQuestion)) return DeleteOutcome::Declined;
+  if (!c.messages().askYesNo(texts::kDeleteQuestion, DefaultAnswer::No))
+    return DeleteOutcome::Declined;
   {
     // The record marked deleted and the table without it are one change.
     Collection::Batch change(c);
@@ -89,7 +90,8 @@ void swapLoadedItem(Collection& c) {
 }
 
 SwapAllOutcome swapAllItems(Collection& c) {
-  if (!c.messages().askYesNo(texts::kSwapAllQuestion)) return SwapAllOutcome::Declined;
+  if (!c.messages().askYesNo(texts::kSwapAllQuestion, DefaultAnswer::No))
+    return SwapAllOutcome::Declined;
   c.progress.openProgress();
   bool stored = false;
   {

@@ -7,7 +7,7 @@ namespace kelvora::store {
 
 bool resetCollection(Collection& c) {
   if (!c.isOpen) return false;
-  if (!c.messages().askYesNo(texts::kResetQuestion)) return false;
+  if (!c.messages().askYesNo(texts::kResetQuestion, DefaultAnswer::No)) return false;
   bool ok = false;
   {
     Collection::Batch batch(c);

@@ -19,12 +19,14 @@ class RecordingMessages final : public store::MessagePort {
   std::vector<Shown> shown;
   std::vector<std::u16string> asked;
   std::deque<bool> answers;
+  std::vector<store::DefaultAnswer> defaults;  // what each question offered for Enter
 
   void showMessage(std::u16string_view text, store::MessageKind kind) override {
     shown.push_back({std::u16string(text), kind});
   }
-  bool askYesNo(std::u16string_view question) override {
+  bool askYesNo(std::u16string_view question, store::DefaultAnswer byDefault) override {
     asked.emplace_back(question);
+    defaults.push_back(byDefault);
     if (answers.empty()) return true;
     bool a = answers.front();
     answers.pop_front();

@@ -25,7 +25,8 @@ void TerminalMessages::showMessage(std::u16string_view text, store::MessageKind 
   std::fflush(m_out);
 }
 
-bool TerminalMessages::askYesNo(std::u16string_view question) {
+// A terminal answers No to every question left blank, whatever the window would offer.
+bool TerminalMessages::askYesNo(std::u16string_view question, store::DefaultAnswer) {
   if (m_assumeYes) return true;
   std::fprintf(m_out, "%s [y/N] ", terminalText(question).c_str());
   std::fflush(m_out);

@@ -13,7 +13,7 @@ class TerminalMessages final : public store::MessagePort {
   TerminalMessages(std::FILE* in, std::FILE* out) : m_in(in), m_out(out) {}
 
   void showMessage(std::u16string_view text, store::MessageKind kind) override;
-  bool askYesNo(std::u16string_view question) override;
+  bool askYesNo(std::u16string_view question, store::DefaultAnswer byDefault) override;
 
   bool errorShown() const { return m_errorShown; }
   void setAssumeYes(bool yes) { m_assumeYes = yes; }

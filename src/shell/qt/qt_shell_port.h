@@ -21,7 +21,7 @@ class QtShellPort final : public shell::ShellPort {
 
   // store::MessagePort
   void showMessage(std::u16string_view text, store::MessageKind kind) override;
-  bool askYesNo(std::u16string_view question) override;
+  bool askYesNo(std::u16string_view question, store::DefaultAnswer byDefault) override;
   // store::ProgressWindow
   bool show() override;
   void hide() override;
