@@ -93,8 +93,12 @@ int FontsDialog::ok(store::Settings& settings) {
 void FontsDialog::storeSide() {
   store::FontSetting& copy = copyOf(m_side);
   if (m_selected) copy.face = boundedFace(m_faces[*m_selected]);
-  copy.size = readNumberField(m_sizeText);
-  copy.weight = m_bold ? kBoldWeight : 0;
+  // What the user left as it was stays as it was, also a size or weight the field and the box
+  // cannot show (a negative size, a weight between plain and bold).
+  if (m_sizeText != numberFieldText(static_cast<std::uint32_t>(std::max(copy.size, 0)))) {
+    copy.size = readNumberField(m_sizeText);
+  }
+  if (m_bold != (copy.weight == kBoldWeight)) copy.weight = m_bold ? kBoldWeight : 0;
 }
 
 // A face that matches no entry leaves the selection where it was. The size field holds no

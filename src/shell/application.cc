@@ -312,6 +312,7 @@ const std::map<std::pair<AppMode, Key>, void (*)(Application&)>& Application::ke
     const AppMode edit = AppMode::Edit;
     using G = learning::Grade;
     t[{question, Key::Enter}] = [](App& a) { a.showAnswer(); };
+    t[{question, Key::Space}] = [](App& a) { a.showAnswer(); };
     t[{question, Key::Right}] = [](App& a) { a.m_session.cancelLearning(); };
     t[{question, Key::Down}] = [](App& a) { a.m_session.reviewLastGraded(); };
     // Arrows grade as the buttons lie around Enter's Pass: up Bright, left Good, right Fail,
@@ -369,7 +370,10 @@ void Application::fontsCommand() {
   // Only where its menu item is on: Edit and learning.
   if (!m_c.isOpen || m_mode == AppMode::Idle) return;
   presentation::FontsDialog dialog(m_c.settings, m_port.fontFamilies());
-  if (m_port.runFontsDialog(dialog) && dialog.ok(m_c.settings) != 0) {
+  const store::FontSetting question = m_c.settings.questionFont;
+  const store::FontSetting answer = m_c.settings.answerFont;
+  if (m_port.runFontsDialog(dialog) && dialog.ok(m_c.settings) != 0 &&
+      (m_c.settings.questionFont != question || m_c.settings.answerFont != answer)) {
     // The fonts and style sheets follow from the settings; HTML panes show the new style.
     if (m_c.settings.html != 0) show(false);
     m_c.settings.settingsChanged = true;

@@ -26,6 +26,7 @@ enum class Key : std::uint8_t {
   Digit7,
   Digit8,
   Digit9,
+  Space,
 };
 
 }  // namespace kelvora::shell

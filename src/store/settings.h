@@ -18,6 +18,7 @@ struct FontSetting {
   std::u16string face = u"Tahoma";
   std::int32_t size = 13;
   std::int32_t weight = 700;
+  bool operator==(const FontSetting&) const = default;
 };
 
 struct Settings {

@@ -20,7 +20,9 @@ class FakeShellPort final : public shell::ShellPort {
   };
   std::vector<Shown> shown;
   std::vector<std::u16string> asked;
-  std::deque<bool> answers;                                // Yes when empty
+  std::deque<bool> answers;
+  std::vector<store::DefaultAnswer> defaults;  // what each question offered for Enter // Yes when
+                                               // empty
   std::deque<std::optional<std::filesystem::path>> files;  // cancel when empty
   std::vector<std::u16string> dialogs;
   std::deque<std::u16string> strings;  // Get string: cancel when empty
@@ -31,8 +33,9 @@ class FakeShellPort final : public shell::ShellPort {
   void showMessage(std::u16string_view text, store::MessageKind kind) override {
     shown.push_back({std::u16string(text), kind});
   }
-  bool askYesNo(std::u16string_view question) override {
+  bool askYesNo(std::u16string_view question, store::DefaultAnswer byDefault) override {
     asked.emplace_back(question);
+    defaults.push_back(byDefault);
     if (answers.empty()) return true;
     bool a = answers.front();
     answers.pop_front();
@@ -62,9 +65,10 @@ class FakeShellPort final : public shell::ShellPort {
     numbers.pop_front();
     return n;
   }
+  bool fontsOk = false;  // the Fonts dialog ends with OK, touching nothing
   bool runFontsDialog(presentation::FontsDialog&) override {
     dialogs.emplace_back(u"Fonts");
-    return false;
+    return fontsOk;
   }
   std::vector<std::u16string> fontFamilies() override { return {u"DejaVu Sans", u"Tahoma"}; }
   void runCalendar(learning::RepetitionsCalendar&, const store::Collection&) override {

@@ -89,8 +89,8 @@ TEST(FontsDialog, FieldsReadBackAsStored) {
     std::u16string typed;  // typed into the size field before OK, unless empty
     std::string stored;
   } rows[] = {
-      {13, 700, u"13", true, u"", "Arial/0/700"},  // an emptied field stores 0
-      {13, 800, u"13", false, u"1x", "Arial/0/0"},
+      {13, 700, u"13", true, u"", "Arial/0/700"},     // an emptied field stores 0
+      {13, 800, u"13", false, u"1x", "Arial/0/800"},  // a weight the box cannot show stays
       {13, 0, u"13", false, u"9999999999", "Arial/2147483647/0"},
       {-11, 700, u"0", true, u"7", "Arial/7/700"},  // the field has no sign
   };

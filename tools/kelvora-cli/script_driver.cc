@@ -46,7 +46,7 @@ class ScriptPort final : public shell::ShellPort {
     line(std::string("message ") + (kind == store::MessageKind::Error ? "error" : "info") + ": " +
          escapeText(text));
   }
-  bool askYesNo(std::u16string_view question) override {
+  bool askYesNo(std::u16string_view question, store::DefaultAnswer) override {
     line("message question: " + escapeText(question));
     auto a = take("question", {Answer::Yes, Answer::No});
     return a && a->kind == Answer::Yes;
@@ -178,7 +178,7 @@ const std::map<std::string, shell::Key>& keyNames() {
       {"End", Key::End},       {"0", Key::Digit0},          {"1", Key::Digit1},
       {"2", Key::Digit2},      {"3", Key::Digit3},          {"4", Key::Digit4},
       {"5", Key::Digit5},      {"6", Key::Digit6},          {"7", Key::Digit7},
-      {"8", Key::Digit8},      {"9", Key::Digit9}};
+      {"8", Key::Digit8},      {"9", Key::Digit9},          {"Space", Key::Space}};
   return names;
 }
 

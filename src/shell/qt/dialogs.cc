@@ -33,6 +33,9 @@
 #include <functional>
 #include <utility>
 
+#include "presentation/fonts.h"
+#include "presentation/number_field.h"
+#include "shell/qt/pane_font.h"
 #include "shell/qt/text_conversion.h"
 #include "shell/small_dialogs.h"
 
@@ -306,6 +309,10 @@ class FontsWindow {
     m_question = new QRadioButton(QStringLiteral("Question"), &m_dialog);
     m_answer = new QRadioButton(QStringLiteral("Answer"), &m_dialog);
     m_bold = new QCheckBox(QStringLiteral("Bold"), &m_dialog);
+    m_preview = new QLabel(QStringLiteral("AaBbCc XxYyZz 0123"), &m_dialog);
+    m_preview->setObjectName(QStringLiteral("fontPreview"));
+    m_preview->setAlignment(Qt::AlignCenter);
+    m_preview->setMinimumHeight(m_preview->fontMetrics().height() * 3);
     m_faces = new FaceList(&m_dialog, [this](const QString& prefix) {
       const auto found = presentation::findFacePrefix(m_logic.faces(), prefix.toStdU16String());
       if (found) m_logic.selectFace(*found);
@@ -336,13 +343,17 @@ class FontsWindow {
 
   void connectControls() {
     QDialog* d = &m_dialog;
-    QObject::connect(m_faces, &QListWidget::currentRowChanged, d, [this](int row) {
-      act([&] {
-        if (row >= 0) m_logic.selectFace(static_cast<std::size_t>(row));
-      });
+    // A choice is a selected row: the list makes its first row current when it takes the focus
+    // with no row selected, and that is not the user's choice.
+    QObject::connect(m_faces, &QListWidget::itemSelectionChanged, d, [this] {
+      const int row = m_faces->currentRow();
+      if (row < 0 || !m_faces->item(row)->isSelected()) return;
+      act([&] { m_logic.selectFace(static_cast<std::size_t>(row)); });
     });
-    QObject::connect(m_size, &QLineEdit::textEdited, d,
-                     [this](const QString& text) { m_logic.setSizeText(text.toStdU16String()); });
+    QObject::connect(m_size, &QLineEdit::textEdited, d, [this](const QString& text) {
+      m_logic.setSizeText(text.toStdU16String());
+      showPreview();
+    });
     QObject::connect(m_up, &QToolButton::clicked, d, [this] { act([&] { m_logic.stepSize(1); }); });
     QObject::connect(m_down, &QToolButton::clicked, d,
                      [this] { act([&] { m_logic.stepSize(-1); }); });
@@ -387,6 +398,7 @@ class FontsWindow {
     auto* layout = new QVBoxLayout(&m_dialog);
     layout->addWidget(nameBox);
     layout->addLayout(lower);
+    layout->addWidget(m_preview);
     layout->addWidget(okCancelButtons(&m_dialog));
   }
 
@@ -407,6 +419,17 @@ class FontsWindow {
     const QString sizeText = toQString(m_logic.sizeText());
     if (m_size->text() != sizeText) m_size->setText(sizeText);
     m_bold->setChecked(m_logic.bold());
+    showPreview();
+  }
+
+  // The sample line in the font the side would get with OK now.
+  void showPreview() {
+    store::FontSetting font;
+    const auto selected = m_logic.selectedFace();
+    font.face = selected ? m_logic.faces()[*selected] : std::u16string();
+    font.size = presentation::readNumberField(m_logic.sizeText());
+    font.weight = m_logic.bold() ? 700 : 400;
+    m_preview->setFont(paneFont(presentation::editFont(font), m_dialog.font()));
   }
 
   QDialog m_dialog;
@@ -418,6 +441,7 @@ class FontsWindow {
   SizeEdit* m_size = nullptr;
   QToolButton* m_up = nullptr;
   QToolButton* m_down = nullptr;
+  QLabel* m_preview = nullptr;
 };
 
 }  // namespace

@@ -25,6 +25,7 @@
 
 #include "learning/statistics.h"
 #include "shell/qt/accelerators.h"
+#include "shell/qt/pane_font.h"
 #include "shell/qt/pane_widgets.h"
 #include "shell/qt/text_conversion.h"
 
@@ -64,14 +65,6 @@ void setLabelText(QLabel* label, std::u16string_view text) {
   if (label->text() != s) label->setText(s);
 }
 
-QFont fontFor(const presentation::EditFont& f, const QFont& base) {
-  QFont font = base;
-  if (!f.face.empty()) font.setFamily(toQString(f.face));
-  if (f.pixelHeight > 0) font.setPixelSize(f.pixelHeight);
-  if (f.weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(f.weight, 1, 1000)));
-  return font;
-}
-
 std::optional<Key> keyOf(const QKeyEvent& e) {
   if (e.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
     return std::nullopt;
@@ -98,6 +91,8 @@ std::optional<Key> keyOf(const QKeyEvent& e) {
       return Key::Home;
     case Qt::Key_End:
       return Key::End;
+    case Qt::Key_Space:
+      return Key::Space;
     default:
       break;
   }
@@ -124,6 +119,8 @@ MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()>
   if (!m_narrow) buildToolbar();
   buildChildren();
   m_area->installEventFilter(this);
+  // Learning keys reach the command layer whichever control of the window has the focus.
+  QApplication::instance()->installEventFilter(this);
 
   m_timer.setInterval(static_cast<int>(shell::kRecountPeriodMs));
   connect(&m_timer, &QTimer::timeout, this, [this] { call([this] { m_app->onTimer(); }); });
@@ -315,8 +312,14 @@ void MainWindow::buildChildren() {
       m_app->setEditText(side == 0, std::move(text));
     });
     connect(edit, &PaneEdit::focusLost, this, [this, side] { editFocusLost(side); });
-    connect(edit, &PaneEdit::escapePressed, this,
-            [this, side] { m_edits[1 - side]->setFocus(Qt::OtherFocusReason); });
+    connect(edit, &PaneEdit::escapePressed, this, [this, side] {
+      if (m_correcting[side]) {
+        m_area->setFocus(Qt::OtherFocusReason);  // ends the correction, storing it
+      } else {
+        m_edits[1 - side]->setFocus(Qt::OtherFocusReason);
+      }
+    });
+    connect(edit, &PaneEdit::correctionRequested, this, [this, side] { startCorrecting(side); });
   }
 }
 
@@ -342,8 +345,41 @@ void MainWindow::command(CommandId id) {
 
 void MainWindow::editFocusLost(int side) {
   ++m_focusLosses;
+  m_correcting[side] = false;
   const CommandId id = side == 0 ? cmd::StoreQuestion : cmd::StoreAnswer;
   call([this, id] { m_app->onCommand(id, shell::kFocusLost); });
+}
+
+bool MainWindow::correctable(int side) const {
+  if (!m_app || m_closed || !m_app->screen().editEnabled || m_app->screen().html) return false;
+  const shell::AppMode mode = m_app->mode();
+  // Only where storing the text is allowed: the question in every learning state, the answer
+  // once it is shown.
+  return shell::isLearning(mode) && (side == 0 || mode == shell::AppMode::LearnAnswer);
+}
+
+void MainWindow::startCorrecting(int side) {
+  if (!correctable(side) || m_correcting[side]) return;
+  m_correcting[side] = true;
+  render();
+  m_edits[side]->setFocus(Qt::OtherFocusReason);
+}
+
+bool MainWindow::learningKey(QKeyEvent* event) {
+  if (!m_app || m_closed || m_depth > 0 || !shell::isLearning(m_app->mode())) return false;
+  QWidget* focus = QApplication::focusWidget();
+  if (focus != nullptr && focus->window() != this) return false;
+  if (focus == m_edits[0] && m_correcting[0]) return false;
+  if (focus == m_edits[1] && m_correcting[1]) return false;
+  if (focus != nullptr && qobject_cast<QMenuBar*>(focus) != nullptr) return false;
+  if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier) {
+    startCorrecting(m_app->mode() == shell::AppMode::LearnAnswer ? 1 : 0);
+    return true;
+  }
+  const std::optional<Key> key = keyOf(*event);
+  if (!key) return false;
+  call([this, k = *key] { m_app->onKey(k); });
+  return true;
 }
 
 void MainWindow::focusWorkArea() {
@@ -402,6 +438,12 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this &&
+      learningKey(static_cast<QKeyEvent*>(event))) {
+    event->accept();
+    return true;
+  }
   if (watched == m_area && event->type() == QEvent::Resize && m_app && !m_closed) {
     m_app->setMeasures(measures());
     render();
@@ -493,9 +535,18 @@ void MainWindow::renderPane(const shell::Screen& s, int side) {
   PaneBrowser* browser = m_browsers[side];
   place(edit, rect);
   place(browser, rect);
-  const QFont font = fontFor(question ? s.questionFont : s.answerFont, this->font());
+  const QFont font = paneFont(question ? s.questionFont : s.answerFont, this->font());
   if (edit->font() != font) edit->setFont(font);
-  if (edit->isReadOnly() == s.editEnabled) edit->setReadOnly(!s.editEnabled);
+  // While learning the texts are shown, not typed into: the keys grade. A double click or F2
+  // opens one for a correction until it loses the focus.
+  const bool learning = shell::isLearning(s.mode);
+  if (!correctable(side)) m_correcting[side] = false;
+  const bool writable = s.editEnabled && (!learning || m_correcting[side]);
+  if (edit->isReadOnly() == writable) edit->setReadOnly(!writable);
+  const Qt::FocusPolicy policy = learning && !m_correcting[side] ? Qt::NoFocus : Qt::StrongFocus;
+  if (edit->focusPolicy() != policy) edit->setFocusPolicy(policy);
+  edit->setCorrecting(m_correcting[side]);
+  if (learning && !m_correcting[side]) moveFocusOut(edit);
   if (!s.html) {
     if (text != m_editShown[side]) {
       const QSignalBlocker blocker(edit);

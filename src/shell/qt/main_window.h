@@ -19,6 +19,7 @@
 
 class QAction;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -92,6 +93,11 @@ class MainWindow final : public QMainWindow {
   void applySelection(const shell::Screen& s);
   void moveFocusOut(QWidget* widget);
   void editFocusLost(int side);
+  // Whether the text of side may be corrected now, and opening it for that.
+  bool correctable(int side) const;
+  void startCorrecting(int side);
+  // A key pressed anywhere in the window while learning; true when it was handled.
+  bool learningKey(QKeyEvent* event);
   QAction* addCommand(QMenu* menu, const shell::MenuEntry& entry);
   void addEntries(QMenu* menu, const std::vector<shell::MenuEntry>& entries);
   static const char* const* toolbarImage(std::string_view icon);
@@ -105,6 +111,7 @@ class MainWindow final : public QMainWindow {
   bool m_closed = false;
   bool m_terminating = false;
   int m_focusLosses = 0;
+  std::array<bool, 2> m_correcting{};  // a text opened for a correction during learning
 
   QWidget* m_area = nullptr;  // the central widget: the work area
   QToolBar* m_toolbar = nullptr;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTextDocument>
 #include <QUrl>
 
@@ -21,7 +22,8 @@ constexpr qint64 kMaxResourceBytes = qint64{16} * 1024 * 1024;
 
 PaneEdit::PaneEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setTabChangesFocus(false);
+  // Tab moves on to the next control, as in every dialog; a tab character is not a card's.
+  setTabChangesFocus(true);
 }
 
 std::u16string PaneEdit::itemText() const {
@@ -49,6 +51,24 @@ void PaneEdit::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QPlainTextEdit::keyPressEvent(event);
+}
+
+void PaneEdit::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (isReadOnly()) {
+    emit correctionRequested();
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::mouseDoubleClickEvent(event);
+}
+
+void PaneEdit::setCorrecting(bool on) {
+  if (property("correcting").toBool() == on) return;
+  setProperty("correcting", on);
+  // A frame in the highlight colour: the text is being changed, not only shown.
+  setStyleSheet(on ? QStringLiteral("QPlainTextEdit { border: 2px solid palette(highlight); }")
+                   : QString());
+  setAccessibleDescription(on ? QStringLiteral("being corrected") : QString());
 }
 
 void PaneEdit::focusOutEvent(QFocusEvent* event) {

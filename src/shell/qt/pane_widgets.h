@@ -19,17 +19,22 @@ class PaneEdit final : public QPlainTextEdit {
 
   // The text as the command layer holds item texts: line breaks as CR LF.
   std::u16string itemText() const;
+  // Shows that the text is being corrected during learning (a highlighted frame).
+  void setCorrecting(bool on);
 
  signals:
   void escapePressed();
   // The focus went elsewhere in the program or to another program; opening a menu does not
   // count.
   void focusLost();
+  // A double click on the read-only text: the user wants to correct it.
+  void correctionRequested();
 
  protected:
   bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
 class PaneBrowser final : public QTextBrowser {

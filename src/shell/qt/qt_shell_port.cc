@@ -47,10 +47,10 @@ void QtShellPort::showMessage(std::u16string_view text, store::MessageKind kind)
   box.exec();
 }
 
-bool QtShellPort::askYesNo(std::u16string_view question) {
+bool QtShellPort::askYesNo(std::u16string_view question, store::DefaultAnswer byDefault) {
   QMessageBox box(QMessageBox::NoIcon, kCaption, toDisplayText(question),
                   QMessageBox::Yes | QMessageBox::No, &m_window);
-  box.setDefaultButton(QMessageBox::Yes);
+  box.setDefaultButton(byDefault == store::DefaultAnswer::No ? QMessageBox::No : QMessageBox::Yes);
   box.exec();
   return box.clickedButton() == box.button(QMessageBox::Yes);
 }
@@ -116,9 +116,18 @@ bool QtShellPort::runFontsDialog(presentation::FontsDialog& dialog) {
 }
 
 std::vector<std::u16string> QtShellPort::fontFamilies() {
-  std::vector<std::u16string> families;
-  for (const QString& family : QFontDatabase::families()) families.push_back(toU16(family));
-  return families;
+  // One entry a family: the foundries' copies of a family ("C059 [UKWN]") are one choice.
+  QStringList families;
+  for (QString family : QFontDatabase::families()) {
+    if (const qsizetype bracket = family.indexOf(QStringLiteral(" [")); bracket > 0) {
+      family.truncate(bracket);
+    }
+    if (families.isEmpty() || families.constLast() != family) families << family;
+  }
+  families.removeDuplicates();
+  std::vector<std::u16string> out;
+  for (const QString& family : families) out.push_back(toU16(family));
+  return out;
 }
 
 void QtShellPort::runCalendar(learning::RepetitionsCalendar& calendar,

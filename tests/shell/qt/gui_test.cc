@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include "fake_shell_port.h"
@@ -16,8 +17,10 @@
 #include "learning/random.h"
 #include "platform/posix_file_system.h"
 #include "shell/application.h"
+#include "shell/qt/dialogs.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/pane_widgets.h"
+#include "shell/qt/qt_shell_port.h"
 #include "store/collection_opening.h"
 #include "store/item_editing.h"
 #include "temp_dir.h"
@@ -79,6 +82,18 @@ struct Session {
       }
     }
     QFAIL(qPrintable("no soft button " + caption));
+  }
+
+  // A key as the user presses it: it goes to whichever control has the keyboard focus.
+  void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus != nullptr ? focus : &window, static_cast<Qt::Key>(key), modifiers);
+  }
+
+  std::u16string storedAnswer(std::uint16_t position) {
+    collection.currentPosition = position;
+    if (!collection.readItem(position)) return u"(unreadable)";
+    return collection.loaded.answer;
   }
 
   // Every widget shows what the screen holds.
@@ -156,6 +171,130 @@ class GuiTest : public QObject {
     s.collection.currentPosition = 0;
     QVERIFY(s.collection.readItem(0));
     QCOMPARE(qs(s.collection.loaded.question), QString("typed line\r\nsecond"));
+  }
+
+  void gradeKeysNeverTypeIntoTheCardWhileLearning() {
+    Session s(QSize(640, 480));
+    s.click("Learn");
+    s.press(Qt::Key_Return);
+    QCOMPARE(s.app->mode(), shell::AppMode::LearnAnswer);
+    const std::uint16_t shown = s.collection.currentPosition;
+    const std::u16string answer = s.collection.loaded.answer;
+    // A click into the answer box to read it neither focuses nor opens it.
+    QTest::mouseClick(s.window.edit(false)->viewport(), Qt::LeftButton);
+    QVERIFY(!s.window.edit(false)->hasFocus());
+    QVERIFY(s.window.edit(false)->isReadOnly());
+    s.press(Qt::Key_4);
+    QCOMPARE(s.app->mode(), shell::AppMode::LearnQuestion);
+    QCOMPARE(s.collection.counters.memorizedCount, 1);
+    // A soft button that took the focus with its click does not swallow the keys either.
+    s.click("Show answer");
+    s.press(Qt::Key_Return);
+    s.press(Qt::Key_Space);
+    QCOMPARE(s.collection.counters.memorizedCount, 2);
+    s.window.close();
+    QVERIFY(store::openCollection(s.collection, s.dir / "deck"));
+    QCOMPARE(qs(s.storedAnswer(shown)), qs(answer));
+  }
+
+  void spaceShowsTheAnswer() {
+    Session s(QSize(640, 480));
+    s.click("Learn");
+    s.press(Qt::Key_Space);
+    QCOMPARE(s.app->mode(), shell::AppMode::LearnAnswer);
+  }
+
+  void aCorrectionDuringLearningIsADeliberateActAndIsStored() {
+    Session s(QSize(640, 480));
+    s.click("Learn");
+    s.press(Qt::Key_F2);
+    PaneEdit* question = s.window.edit(true);
+    QVERIFY(question->hasFocus());
+    QVERIFY(!question->isReadOnly());
+    QVERIFY(question->property("correcting").toBool());
+    question->selectAll();
+    QTest::keyClicks(question, "corrected4");
+    s.press(Qt::Key_Escape);  // leaves the box, which stores the text
+    QVERIFY(question->isReadOnly());
+    QVERIFY(!question->property("correcting").toBool());
+    QCOMPARE(qs(s.collection.loaded.question), QString("corrected4"));
+    s.press(Qt::Key_Return);
+    QCOMPARE(s.app->mode(), shell::AppMode::LearnAnswer);
+    // The answer opens by a double click once it is shown; the question box stays closed.
+    PaneEdit* answer = s.window.edit(false);
+    QTest::mouseDClick(answer->viewport(), Qt::LeftButton);
+    QVERIFY(answer->hasFocus() && !answer->isReadOnly());
+    QVERIFY(question->isReadOnly());
+    answer->selectAll();
+    QTest::keyClicks(answer, "fixed");
+    s.click("Good");  // the click takes the focus first: the text is stored, then graded
+    QCOMPARE(s.collection.counters.memorizedCount, 1);
+    s.window.close();
+    QVERIFY(store::openCollection(s.collection, s.dir / "deck"));
+    bool found = false;
+    for (std::uint16_t p = 0; p < s.collection.header.itemCount; ++p) {
+      found = found || s.storedAnswer(p) == u"fixed";
+    }
+    QVERIFY(found);
+  }
+
+  void tabMovesTheFocusAndTypesNoTab() {
+    Session s(QSize(640, 480));
+    s.click("Edit");
+    PaneEdit* question = s.window.edit(true);
+    PaneEdit* answer = s.window.edit(false);
+    question->setFocus();
+    s.press(Qt::Key_Tab);
+    QVERIFY(answer->hasFocus());
+    s.press(Qt::Key_Tab);
+    QVERIFY(qobject_cast<QPushButton*>(QApplication::focusWidget()) != nullptr);
+    answer->setFocus();
+    s.press(Qt::Key_Backtab, Qt::ShiftModifier);
+    QVERIFY(question->hasFocus());
+    QVERIFY(!question->toPlainText().contains('\t'));
+    QVERIFY(!answer->toPlainText().contains('\t'));
+  }
+
+  void destructiveQuestionsTakeEnterAsNo() {
+    Session s(QSize(640, 480));
+    s.click("Edit");
+    s.port.answers = {false};
+    s.window.menuAction(shell::cmd::Delete)->trigger();
+    QCOMPARE(s.port.defaults.back(), store::DefaultAnswer::No);
+    // The real box: Enter gives the answer offered by default.
+    QtShellPort port(s.window, s.dir.path());
+    for (const auto offered : {store::DefaultAnswer::No, store::DefaultAnswer::Yes}) {
+      QTimer::singleShot(0, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+          QTest::keyClick(box, Qt::Key_Return);
+        }
+      });
+      QCOMPARE(port.askYesNo(u"Reset database?", offered), offered == store::DefaultAnswer::Yes);
+    }
+  }
+
+  void fontsWithOkAndNoChangeChangesNothing() {
+    Session s(QSize(640, 480));
+    s.click("Edit");
+    // A face the list does not hold, and a weight the Bold box cannot show.
+    s.collection.settings.questionFont = {u"No Such Face", 17, 400};
+    s.collection.settings.settingsChanged = false;
+    const store::Settings before = s.collection.settings;
+    presentation::FontsDialog logic(before, {u"Alpha", u"Beta"});
+    QTimer::singleShot(0, [] {
+      if (QWidget* dialog = QApplication::activeModalWidget()) {
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Return);  // the face list has the focus
+      }
+    });
+    QVERIFY(runFontsDialog(&s.window, logic));
+    store::Settings after = before;
+    logic.ok(after);
+    QVERIFY(after.questionFont == before.questionFont);
+    QVERIFY(after.answerFont == before.answerFont);
+    // Through the command: nothing marked for writing.
+    s.port.fontsOk = true;
+    s.window.menuAction(shell::cmd::Fonts)->trigger();
+    QVERIFY(!s.collection.settings.settingsChanged);
   }
 
   void secondStartHandsOverToTheFirst() {
