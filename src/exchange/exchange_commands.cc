@@ -47,7 +47,11 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
   // replaced, and its files stay exactly as they are until the new texts are complete.
   const bool textsExisted = c.files().exists(store::textsPath(base));
   const bool indexExisted = c.files().exists(store::indexPath(base));
+  // The new collection keeps the settings in effect now, the text form chosen for it above all:
+  // an old settings file at base goes with the collection it described.
+  const store::Settings chosen = c.settings;
   if (!c.openForReplacing(base)) return fail(c, store::OpenError::Other);
+  c.settings = chosen;
 
   c.header = store::IndexHeader{};
   store::clearTable(c.table);
@@ -65,16 +69,22 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
     replaced = sink.replacedUnits();
     sinkError = sink.error();
   }
-  if (ok && c.settings.settingsChanged && !store::writeSettings(c.settings, c.files(), base)) {
-    ok = false;
+  if (ok) {
+    const store::IoResult staged = store::stageSettings(c.settings, c.files(), base);
+    if (staged.failed()) {
+      ok = false;
+      sinkError = staged.error;
+    }
   }
   if (ok) ok = c.installImportedTexts();
+  if (ok) c.settings.settingsChanged = false;
   if (!ok) {
     c.closeWithoutWriting();
     // Files that only the attempt created go again: a failed import leaves the folder as it was.
     if (!textsExisted) (void)c.files().remove(store::textsPath(base));
     if (!indexExisted) (void)c.files().remove(store::indexPath(base));
     (void)c.files().remove(store::temporaryPathFor(store::textsPath(base)));
+    (void)c.files().remove(store::temporaryPathFor(store::settingsPath(base)));
     fail(c, store::openErrorFor(sinkError));
   } else {
     finish(c);
@@ -120,13 +130,64 @@ bool exportCollection(store::Collection& c, ExchangeKind kind, const std::filesy
   return true;
 }
 
+namespace {
+
+constexpr char16_t kFirstWideUnit = 0x8000;
+
+// The value of the character reference whose digits start at text[at] ("x" first for hex), or
+// 0 when there are none.
+std::uint32_t referenceValue(std::u16string_view text, std::size_t at) {
+  const bool hex = at < text.size() && (text[at] == u'x' || text[at] == u'X');
+  if (hex) ++at;
+  std::uint32_t value = 0;
+  for (; at < text.size(); ++at) {
+    const char16_t u = text[at];
+    int digit = -1;
+    if (u >= u'0' && u <= u'9') digit = u - u'0';
+    if (hex && u >= u'a' && u <= u'f') digit = u - u'a' + 10;
+    if (hex && u >= u'A' && u <= u'F') digit = u - u'A' + 10;
+    if (digit < 0) break;
+    value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + digit, 0x110000);
+  }
+  return value;
+}
+
+}  // namespace
+
+bool sourceNeedsUnicode(store::FileSystem& files, ExchangeKind kind,
+                        const std::filesystem::path& base) {
+  auto reader = store::openTextReader(
+      files, store::withSuffix(base, kind == ExchangeKind::Xml ? ".xml" : ".txt"));
+  if (!reader) return false;
+  std::u16string line;
+  while (reader->readLine(line)) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      if (line[i] >= kFirstWideUnit) return true;
+      if (kind == ExchangeKind::Xml && line[i] == u'&' && i + 1 < line.size() &&
+          line[i + 1] == u'#' && referenceValue(line, i + 2) >= kFirstWideUnit) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 std::optional<std::u16string> importWithQuestions(store::Collection& c, ExchangeKind kind,
-                                                  const std::filesystem::path& base) {
+                                                  const std::filesystem::path& base,
+                                                  WideCharacters wide) {
   const std::u16string textsFile = store::pathText(store::textsPath(base));
   if (c.collectionExists(base) &&
       !c.messages().askYesNo(std::u16string(store::texts::kOverwrite) + textsFile,
                              store::DefaultAnswer::No)) {
     return std::nullopt;
+  }
+  // Decided before anything is written: Yes stores the new collection, and what the program
+  // writes from now on, in Unicode; No keeps the form and its notice after the import.
+  if (wide == WideCharacters::Ask && c.encoding() == store::TextEncoding::CompressedUnicode &&
+      sourceNeedsUnicode(c.files(), kind, base) &&
+      c.messages().askYesNo(store::texts::kStoreAsUnicodeQuestion, store::DefaultAnswer::Yes)) {
+    c.settings.utf8 = 1;
+    c.settings.settingsChanged = true;
   }
   if (!importCollection(c, kind, base)) {
     c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);

@@ -27,12 +27,24 @@ bool exportCollection(store::Collection& collection, ExchangeKind kind,
                       const std::filesystem::path& base, const std::filesystem::path& exportPath,
                       const XmlTime& now);
 
+// Whether the source of an import at base holds a character that Compressed Unicode cannot
+// store (a UTF-16 unit from 0x8000 up, written out or, in XML, as a character reference).
+// False when the source cannot be read: the import itself reports that.
+bool sourceNeedsUnicode(store::FileSystem& files, ExchangeKind kind,
+                        const std::filesystem::path& base);
+
+// What the Import command does when the source holds characters the text form in force cannot
+// store: ask whether to store the new collection in Unicode, or leave the form as it is.
+enum class WideCharacters { Ask, KeepForm };
+
 // The Import command once its source is chosen, as the desktop program and kelvora-cli both
-// run it: asks "Overwrite old data files?" when a collection exists at base, imports, and
-// shows "Error while importing database!" on failure. The result text to show on success
-// ("Your file has been imported into:" and the texts file); nothing when declined or failed.
+// run it: asks "Overwrite old data files?" when a collection exists at base, then (with Ask)
+// whether to store the collection in Unicode when the source needs it, imports, and shows
+// "Error while importing database!" on failure. The result text to show on success ("Your file
+// has been imported into:" and the texts file); nothing when declined or failed.
 std::optional<std::u16string> importWithQuestions(store::Collection& collection, ExchangeKind kind,
-                                                  const std::filesystem::path& base);
+                                                  const std::filesystem::path& base,
+                                                  WideCharacters wide);
 
 // The Export command once source and target are chosen: exports, and shows "Error while
 // exporting database!" on failure. The result text to show on success.

@@ -667,7 +667,8 @@ void Application::importCommand(bool xml) {
                            xml ? kXmlFilter : kQaFilter, xml ? u"xml" : u"txt", true, false});
   if (!chosen) return;
   const auto kind = xml ? exchange::ExchangeKind::Xml : exchange::ExchangeKind::QaText;
-  if (auto done = exchange::importWithQuestions(m_c, kind, deriveTitle(*chosen))) {
+  if (auto done = exchange::importWithQuestions(m_c, kind, deriveTitle(*chosen),
+                                                exchange::WideCharacters::Ask)) {
     m_c.messages().showMessage(*done, MessageKind::Information);
   }
 }

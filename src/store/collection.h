@@ -127,7 +127,8 @@ class Collection {
   // Empties the open collection's texts and index files, as one change (creating anew).
   bool clearCollectionFiles();
   // Puts the texts file that an import wrote beside the collection (BASE.kdb.tmp) in place of
-  // the texts file and removes the index file, as one change, then releases the files. False,
+  // the texts file, and the settings it staged (BASE.cfg.tmp, stageSettings) in place of the
+  // settings file, and removes the index file, as one change, then releases the files. False,
   // after the user was told, with the old collection untouched, when the change could not
   // even be journaled; once journaled it is done, finished at the next opening if need be.
   bool installImportedTexts();
@@ -187,6 +188,7 @@ class Collection {
   enum class Recovery { Clean, Installed, Failed };
   // Finishes, with both files held, whatever the journal of the collection holds.
   Recovery recover(BinaryFile& texts);
+  IoResult installTemporaries();
   bool commitChange();
   void addIndexChange(JournalPayload& payload);
   void rollBack();

@@ -251,12 +251,7 @@ Collection::Recovery Collection::recover(BinaryFile& texts) {
   IoResult r = replayTransactions(contents, texts, *m_indexFile, install);
   if (!r.failed()) r = texts.sync();
   if (!r.failed()) r = m_indexFile->sync();
-  if (!r.failed() && install) {
-    const std::filesystem::path temporary = temporaryPathFor(textsPath(basePath));
-    if (m_files.exists(temporary)) r = m_files.rename(temporary, textsPath(basePath));
-    if (!r.failed()) r = m_files.remove(indexPath(basePath));
-    if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
-  }
+  if (!r.failed() && install) r = installTemporaries();
   if (!r.failed()) {
     (void)file->close();
     r = m_files.remove(path);
@@ -309,6 +304,20 @@ bool Collection::clearCollectionFiles() {
   return m_textsFile != nullptr;
 }
 
+// The import's new texts file, and its settings file when it staged one, take the places of the
+// old ones, and the old index goes: its first opening builds the new one. A temporary already
+// renamed by an earlier attempt is not there any more, which is fine.
+IoResult Collection::installTemporaries() {
+  IoResult r = IoResult::done(0);
+  for (const std::filesystem::path& target : {textsPath(basePath), settingsPath(basePath)}) {
+    const std::filesystem::path temporary = temporaryPathFor(target);
+    if (!r.failed() && m_files.exists(temporary)) r = m_files.rename(temporary, target);
+  }
+  if (!r.failed()) r = m_files.remove(indexPath(basePath));
+  if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
+  return r;
+}
+
 bool Collection::installImportedTexts() {
   if (!m_textsFile || !m_indexFile) return false;
   JournalPayload payload;
@@ -328,10 +337,7 @@ bool Collection::installImportedTexts() {
   }
   // From here the import is done: the journal on the disk says so, and whatever of the steps
   // below does not happen now, the next opening does.
-  const std::filesystem::path temporary = temporaryPathFor(textsPath(basePath));
-  r = m_files.rename(temporary, textsPath(basePath));
-  if (!r.failed()) r = m_files.remove(indexPath(basePath));
-  if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
+  r = installTemporaries();
   if (!r.failed()) {
     (void)m_journal->close();
     m_journal.reset();

@@ -3,12 +3,15 @@
 #include "store/settings.h"
 
 #include <array>
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "store/atomic_file.h"
 #include "store/text_stream.h"
 #include "store/utf16_text.h"
+#include "store/utf8.h"
 
 namespace kelvora::store {
 
@@ -176,17 +179,41 @@ void readSettings(Settings& settings, FileSystem& files, const std::filesystem::
   settings.settingsChanged = false;
 }
 
+namespace {
+
+// The five lines, each ended by "\n", which the file holds as CR LF.
+std::u16string settingsLines(const Settings& settings) {
+  return fontLine(u"QuestionFont", settings.questionFont) +
+         fontLine(u"AnswerFont", settings.answerFont) + byteLine(u"UTF8", settings.utf8) +
+         byteLine(u"HTML", settings.html) + byteLine(u"Ratio", settings.ratio);
+}
+
+}  // namespace
+
 bool writeSettings(Settings& settings, FileSystem& files, const std::filesystem::path& basePath) {
   std::optional<TextWriter> writer = createTextWriter(files, settingsPath(basePath));
   if (!writer) return false;
-  writer->write(fontLine(u"QuestionFont", settings.questionFont));
-  writer->write(fontLine(u"AnswerFont", settings.answerFont));
-  writer->write(byteLine(u"UTF8", settings.utf8));
-  writer->write(byteLine(u"HTML", settings.html));
-  writer->write(byteLine(u"Ratio", settings.ratio));
+  writer->write(settingsLines(settings));
   if (!writer->close()) return false;
   settings.settingsChanged = false;
   return true;
+}
+
+IoResult stageSettings(const Settings& settings, FileSystem& files,
+                       const std::filesystem::path& basePath) {
+  std::string bytes;
+  for (char c : encodeUtf8(settingsLines(settings))) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
+  }
+  OpenError error = OpenError::None;
+  auto file = files.createForWriting(temporaryPathFor(settingsPath(basePath)), &error);
+  if (!file) return IoResult::failure(error == OpenError::AccessDenied ? EACCES : EIO);
+  IoResult r = file->writeAt(
+      0, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  if (!r.failed()) r = file->sync();
+  const IoResult closed = file->close();
+  return r.failed() ? r : closed;
 }
 
 }  // namespace kelvora::store

@@ -44,4 +44,9 @@ void readSettings(Settings& settings, FileSystem& files, const std::filesystem::
 // be written, settingsChanged stays set. Returns whether the file was written.
 bool writeSettings(Settings& settings, FileSystem& files, const std::filesystem::path& basePath);
 
+// Writes the settings into the temporary beside base path + ".cfg" and syncs it, leaving the
+// settings file itself as it is: an import's installation puts it in place with the new texts.
+IoResult stageSettings(const Settings& settings, FileSystem& files,
+                       const std::filesystem::path& basePath);
+
 }  // namespace kelvora::store

@@ -24,6 +24,9 @@ inline constexpr std::u16string_view kImported = u"Your file has been imported i
 inline constexpr std::u16string_view kImportFailed = u"Error while importing database!";
 inline constexpr std::u16string_view kExported = u"Database has been exported into:\r\n";
 inline constexpr std::u16string_view kExportFailed = u"Error while exporting database!";
+inline constexpr std::u16string_view kStoreAsUnicodeQuestion =
+    u"Some characters of this file cannot be stored in\nCompressed Unicode.\n"
+    u"Store the new collection in Unicode?";
 inline constexpr std::u16string_view kReplacedAtImport =
     u"Some characters could not be stored in\nCompressed Unicode and became '?'.\n"
     u"Choose Mode > Encoding > Unicode before importing such files.";

@@ -42,11 +42,13 @@ TEST(ImportCollection, ReadsTheSourceByItsFormatsExtension) {
   EXPECT_FALSE(f.c.isOpen);
 }
 
-TEST(ImportCollection, UsesAnExistingSettingsFileAndTellsOfCharactersTurnedToQuestionMarks) {
+// The settings in force replace an old settings file: its text form went with its texts.
+TEST(ImportCollection, WritesTheSettingsInForceAndTellsOfCharactersTurnedToQuestionMarks) {
   for (bool unicode : {false, true}) {
     Fixture f;
     f.putText("/d/cjk.txt", "Q: \xE8\xAA\x9E\nA: word\n");
-    if (unicode) f.putText("/d/cjk.cfg", "UTF8 1\n");
+    f.putText("/d/cjk.cfg", unicode ? "UTF8 0\n" : "UTF8 1\n");
+    f.c.settings.utf8 = unicode ? 1 : 0;
     ASSERT_TRUE(importCollection(f.c, ExchangeKind::QaText, "/d/cjk"));
     if (unicode) {
       EXPECT_TRUE(f.messages.shown.empty());

@@ -7,7 +7,7 @@
 namespace kelvora::cli {
 
 const char kCliUsage[] =
-    "usage: kelvora-cli [--today YYYY-MM-DD] [--unicode] [--yes] COMMAND BASE ...\n"
+    "usage: kelvora-cli [--today YYYY-MM-DD] [--unicode | --compressed] [--yes] COMMAND BASE ...\n"
     "\n"
     "BASE is a collection's path without extension (BASE.kdb, BASE.kbi, BASE.cfg).\n"
     "\n"
@@ -40,6 +40,8 @@ const char kCliUsage[] =
     "  --narrow            script: the narrow (portrait) screen instead of the wide one\n"
     "  --now \"YYYY-MM-DD HH:MM\"  the time written into an exported XML document\n"
     "  --unicode           store texts as Unicode instead of Compressed Unicode\n"
+    "  --compressed        import: keep Compressed Unicode even where the source holds\n"
+    "                      characters it cannot store (they become '?')\n"
     "                      (the encoding in force when a collection has no settings file)\n";
 
 std::optional<learning::CalendarDate> parseIsoDate(const std::string& text) {
@@ -107,6 +109,8 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv,
     }
     if (a == "--unicode") {
       options.unicode = true;
+    } else if (a == "--compressed") {
+      options.compressed = true;
     } else if (a == "--yes") {
       options.yes = true;
     } else if (a == "--narrow") {

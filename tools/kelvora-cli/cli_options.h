@@ -18,6 +18,7 @@ struct CliOptions {
   std::optional<learning::CalendarDate> today;  // --today YYYY-MM-DD
   std::optional<learning::LocalTime> now;       // --now "YYYY-MM-DD HH:MM"
   bool unicode = false;                         // --unicode
+  bool compressed = false;                      // --compressed
   bool narrow = false;  // --narrow: the script driver lays out a narrow screen
   bool yes = false;     // --yes: questions are answered Yes
 };

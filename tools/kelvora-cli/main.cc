@@ -152,7 +152,18 @@ int grade(Context& x, const std::vector<std::string>& a) {
 int importFile(Context& x, const std::string& source, exchange::ExchangeKind kind) {
   std::filesystem::path base = source;
   base.replace_extension();
-  auto done = exchange::importWithQuestions(x.collection, kind, base);
+  // A source with characters Compressed Unicode cannot store makes a Unicode collection, unless
+  // the user asked for the compressed form.
+  if (!x.options.compressed && x.collection.settings.utf8 == 0 &&
+      exchange::sourceNeedsUnicode(x.files, kind, base)) {
+    x.collection.settings.utf8 = 1;
+    std::fprintf(stderr,
+                 "kelvora-cli: %s holds characters that Compressed Unicode cannot store; the "
+                 "new collection is stored in Unicode (--compressed keeps Compressed Unicode)\n",
+                 source.c_str());
+  }
+  auto done =
+      exchange::importWithQuestions(x.collection, kind, base, exchange::WideCharacters::KeepForm);
   if (!done) return kExitFailed;
   printLine(*done);
   return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
