@@ -60,16 +60,6 @@ TEST(ImportCollection, UsesAnExistingSettingsFileAndTellsOfCharactersTurnedToQue
   }
 }
 
-TEST(ImportCollection, AShortRecordWriteFailsAndKeepsWhatWasStored) {
-  Fixture f;
-  std::string source;
-  for (int i = 0; i < 100; ++i) source += "Q: question " + std::to_string(i) + "\nA: a\n\n";
-  f.putText("/d/big.txt", source);
-  f.files.writeBudget = 0;
-  EXPECT_FALSE(importCollection(f.c, ExchangeKind::QaText, "/d/big"));
-  EXPECT_FALSE(f.c.isOpen);
-}
-
 TEST(ExportCollection, EmptyCollectionGivesTheHeaderAndRootEndOnly) {
   Fixture f;
   ASSERT_TRUE(store::createCollection(f.c, "/d/empty"));

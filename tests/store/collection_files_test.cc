@@ -123,19 +123,6 @@ TEST(ItemRecords, StoredLengthsAbove10000ReadAsZero) {
   }
 }
 
-TEST(ItemRecords, AFailedWriteLeavesTheEntryAndFileWalkable) {
-  TestCollection t;
-  t.create();
-  t.add(u"abc", u"de");
-  const Bytes before = t.texts();
-  t.files.writeBudget = 0;
-  t.c.loaded.question = u"much longer question";
-  EXPECT_FALSE(t.c.writeItem(0));
-  EXPECT_EQ(t.c.table[0].recordOffset, 0u);
-  EXPECT_EQ(t.texts(), before);
-  EXPECT_EQ(headerAt(before, 0).slotNumber, 0);
-}
-
 // ---- the index file ----
 
 Bytes indexImage(std::uint16_t count, std::uint16_t headerSize = 12, std::uint16_t entrySize = 12) {
