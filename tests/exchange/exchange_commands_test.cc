@@ -26,8 +26,7 @@ struct Fixture : testing::TestCollection {
     std::vector<std::u16string> out;
     EXPECT_TRUE(store::openCollection(c, base));
     for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
-      c.currentPosition = p;
-      c.readItem(p);
+      read(p);
       out.push_back(c.loaded.question);
     }
     EXPECT_TRUE(c.closeCollection());

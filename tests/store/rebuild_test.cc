@@ -198,8 +198,7 @@ TEST(Reset, ReturnsEveryItemToNewMaterialInPlace) {
     EXPECT_EQ(t.c.table[p].lastRepetition, 0);
   }
   EXPECT_EQ(t.c.table[2].recordOffset, kNoRecord);
-  t.c.currentPosition = 1;
-  ASSERT_TRUE(t.c.readItem(1));
+  ASSERT_TRUE(t.read(1));
   EXPECT_EQ(t.c.loaded.question, u"two");
   EXPECT_EQ(t.c.loaded.header.itemId(), 77u);
   EXPECT_EQ(t.c.loaded.header.aFactor, kNewItemAFactor);
