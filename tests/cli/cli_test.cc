@@ -68,10 +68,6 @@ TEST(CliOptions, RefusesDatesOutsideTheDayRangeAndUnknownOptions) {
   EXPECT_FALSE(parseCliOptions({}, error));
 }
 
-TEST(CliListing, TextsStayOnOneAsciiLine) {
-  EXPECT_EQ(escapeText(u"a\r\nb\tc\\d\u00E9\u20AC\x01"), "a\\r\\nb\\tc\\\\d\\u00E9\\u20AC\\u0001");
-}
-
 // Writes a collection of two items, the second one memorized, and a third never written.
 void writeDeck(const std::filesystem::path& base) {
   {
@@ -115,6 +111,8 @@ TEST(CliListing, InfoAndListShowACollectionWrittenByTheStore) {
             "0\t0\t0\t0\t2500\t0\t0\t0\t0\t0\tHund\tdog\n"
             "1\t3\t6\t8990\t2500\t0\t0\t70000\t1\t26\tcaf\\u00E9\tline\\r\\nbreak\n"
             "2\t0\t0\t0\t-\t-\t-\t-\t-\t4294967295\t-\t-\n");
+  // Texts stay on one ASCII line.
+  EXPECT_EQ(escapeText(u"a\r\nb\tc\\d\u00E9\u20AC\x01"), "a\\r\\nb\\tc\\\\d\\u00E9\\u20AC\\u0001");
 }
 
 TEST(CliCommands, GradeRebuildAndResetChangeTheCollectionOnDisk) {

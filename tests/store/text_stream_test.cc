@@ -200,10 +200,6 @@ TEST(TextStream, ReadErrorIsNotTheEndOfTheFile) {
   while (reader->readLine(line)) {
   }
   EXPECT_TRUE(reader->failed());
-  std::optional<TextReader> whole = openTextReader(files, "in.txt");
-  while (whole->readLine(line)) {
-  }
-  EXPECT_FALSE(whole->failed());
 }
 
 TEST(TextStream, OpenFailuresGiveNoStream) {
