@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "cli_options.h"
@@ -39,6 +40,10 @@ RunResult runCli(const std::string& args) {
   int status = pclose(pipe);
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
 }
 
 TEST(CliOptions, GlobalOptionsStandBeforeOrAfterTheCommand) {
@@ -165,11 +170,7 @@ TEST(CliCommands, RebuildOfACollectionHeldElsewhereTouchesNothing) {
 
 TEST(CliCommands, ImportAndExportTravelBothFormats) {
   fakes::TempDir dir;
-  {
-    std::FILE* f = std::fopen((dir / "deck.txt").c_str(), "wb");
-    std::fputs("Q: Hund\nA: dog\n\nQ: caf\xC3\xA9\nA: coffee\n", f);
-    std::fclose(f);
-  }
+  writeFile(dir / "deck.txt", "Q: Hund\nA: dog\n\nQ: caf\xC3\xA9\nA: coffee\n");
   const std::string d = dir.path().string();
   RunResult imported = runCli("import-qa " + d + "/deck.txt --today 2004-08-14");
   EXPECT_EQ(imported.exitCode, 0);
@@ -190,9 +191,7 @@ TEST(CliCommands, ImportAndExportTravelBothFormats) {
 TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {
   fakes::TempDir dir;
   auto script = [&](const std::string& text) {
-    std::FILE* f = std::fopen((dir / "s").c_str(), "wb");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
+    writeFile(dir / "s", text);
     return runCli("script " + (dir / "s").string());
   };
   RunResult unanswered = script("command 40004\n");
