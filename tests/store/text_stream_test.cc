@@ -202,12 +202,5 @@ TEST(TextStream, ReadErrorIsNotTheEndOfTheFile) {
   EXPECT_TRUE(reader->failed());
 }
 
-TEST(TextStream, OpenFailuresGiveNoStream) {
-  MemoryFileSystem files;
-  files.openFailures["locked.txt.tmp"] = OpenError::AccessDenied;  // a read-only folder
-  EXPECT_FALSE(openTextReader(files, "missing.txt"));
-  EXPECT_FALSE(createTextWriter(files, "locked.txt"));
-}
-
 }  // namespace
 }  // namespace kelvora::store
