@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "cli_options.h"
@@ -41,6 +42,10 @@ RunResult runCli(const std::string& args) {
   return r;
 }
 
+void writeFile(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
 TEST(CliOptions, GlobalOptionsStandBeforeOrAfterTheCommand) {
   std::string error;
   for (const auto& argv : {std::vector<std::string>{"--today", "2004-08-14", "list", "b"},
@@ -66,10 +71,6 @@ TEST(CliOptions, RefusesDatesOutsideTheDayRangeAndUnknownOptions) {
   EXPECT_FALSE(parseCliOptions({"info", "b", "--today"}, error));
   EXPECT_FALSE(parseCliOptions({"info", "b", "--frobnicate"}, error));
   EXPECT_FALSE(parseCliOptions({}, error));
-}
-
-TEST(CliListing, TextsStayOnOneAsciiLine) {
-  EXPECT_EQ(escapeText(u"a\r\nb\tc\\d\u00E9\u20AC\x01"), "a\\r\\nb\\tc\\\\d\\u00E9\\u20AC\\u0001");
 }
 
 // Writes a collection of two items, the second one memorized, and a third never written.
@@ -115,6 +116,8 @@ TEST(CliListing, InfoAndListShowACollectionWrittenByTheStore) {
             "0\t0\t0\t0\t2500\t0\t0\t0\t0\t0\tHund\tdog\n"
             "1\t3\t6\t8990\t2500\t0\t0\t70000\t1\t26\tcaf\\u00E9\tline\\r\\nbreak\n"
             "2\t0\t0\t0\t-\t-\t-\t-\t-\t4294967295\t-\t-\n");
+  // Texts stay on one ASCII line.
+  EXPECT_EQ(escapeText(u"a\r\nb\tc\\d\u00E9\u20AC\x01"), "a\\r\\nb\\tc\\\\d\\u00E9\\u20AC\\u0001");
 }
 
 TEST(CliCommands, GradeRebuildAndResetChangeTheCollectionOnDisk) {
@@ -167,11 +170,7 @@ TEST(CliCommands, RebuildOfACollectionHeldElsewhereTouchesNothing) {
 
 TEST(CliCommands, ImportAndExportTravelBothFormats) {
   fakes::TempDir dir;
-  {
-    std::FILE* f = std::fopen((dir / "deck.txt").c_str(), "wb");
-    std::fputs("Q: Hund\nA: dog\n\nQ: caf\xC3\xA9\nA: coffee\n", f);
-    std::fclose(f);
-  }
+  writeFile(dir / "deck.txt", "Q: Hund\nA: dog\n\nQ: caf\xC3\xA9\nA: coffee\n");
   const std::string d = dir.path().string();
   RunResult imported = runCli("import-qa " + d + "/deck.txt --today 2004-08-14");
   EXPECT_EQ(imported.exitCode, 0);
@@ -192,9 +191,7 @@ TEST(CliCommands, ImportAndExportTravelBothFormats) {
 TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {
   fakes::TempDir dir;
   auto script = [&](const std::string& text) {
-    std::FILE* f = std::fopen((dir / "s").c_str(), "wb");
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
+    writeFile(dir / "s", text);
     return runCli("script " + (dir / "s").string());
   };
   RunResult unanswered = script("command 40004\n");

@@ -60,8 +60,7 @@ struct QaFixture : testing::TestCollection {
     EXPECT_TRUE(store::openCollection(c, "/x"));
     std::vector<Item> items;
     for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
-      c.currentPosition = p;
-      EXPECT_TRUE(c.readItem(p));
+      EXPECT_TRUE(read(p));
       items.push_back({c.loaded.question, c.loaded.answer});
     }
     return items;

@@ -27,8 +27,6 @@ class FakeShellPort final : public shell::ShellPort {
   std::vector<std::u16string> dialogs;
   std::deque<std::u16string> strings;  // Get string: cancel when empty
   std::deque<int> numbers;             // Go to: cancel when empty
-  std::vector<std::u16string> progress;
-  int closeRequests = 0;
 
   void showMessage(std::u16string_view text, store::MessageKind kind) override {
     shown.push_back({std::u16string(text), kind});
@@ -43,7 +41,7 @@ class FakeShellPort final : public shell::ShellPort {
   }
   bool show() override { return true; }
   void hide() override {}
-  void setLine(std::u16string_view text) override { progress.emplace_back(text); }
+  void setLine(std::u16string_view) override {}
   std::optional<std::filesystem::path> pickOpenFile(const shell::FileDialog& d) override {
     return nextFile(d);
   }
@@ -82,7 +80,7 @@ class FakeShellPort final : public shell::ShellPort {
   }
   void softKeyboard(bool) override {}
   void launch(std::u16string_view, std::u16string_view) override {}
-  void requestClose() override { ++closeRequests; }
+  void requestClose() override {}
 
   std::vector<std::u16string> texts() const {
     std::vector<std::u16string> out;

@@ -1,6 +1,6 @@
 // An in-memory file port for tests: files are byte vectors keyed by path. A test can make
-// opening, any read or any write fail (after N bytes or at the N-th call, with a chosen errno),
-// and can take the files as a kill or a power cut would leave them at any write.
+// opening, any read or any write fail (after N bytes or at the N-th call), and can take the
+// files as a kill or a power cut would leave them at any write.
 #pragma once
 
 #include <algorithm>
@@ -33,11 +33,10 @@ class MemoryFileSystem final : public store::FileSystem {
   int writeError = ENOSPC;
   long writeOps = 0;  // write operations so far
 
-  // Reads: after this many more bytes every read fails with readError; the read call numbered
+  // Reads: after this many more bytes every read fails with EIO; the read call numbered
   // failReadCall fails outright.
   std::size_t readBudget = SIZE_MAX;
   long failReadCall = -1;
-  int readError = EIO;
   long readCalls = 0;
 
   // A kill: the files as they stood just before write operation killAtWriteOp (with torn set,
@@ -194,7 +193,7 @@ class MemoryFileSystem final : public store::FileSystem {
 
     store::IoResult readAt(std::uint64_t offset, std::span<std::uint8_t> into) override {
       const long call = m_owner.readCalls++;
-      if (call == m_owner.failReadCall) return store::IoResult::failure(m_owner.readError);
+      if (call == m_owner.failReadCall) return store::IoResult::failure(EIO);
       const Bytes& data = m_node->data;
       std::size_t n =
           offset >= data.size() ? 0 : std::min<std::size_t>(into.size(), data.size() - offset);
@@ -206,7 +205,7 @@ class MemoryFileSystem final : public store::FileSystem {
       }
       m_owner.readBudget -= n;
       std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(offset), n, into.begin());
-      if (failed) return store::IoResult::failure(m_owner.readError, n);
+      if (failed) return store::IoResult::failure(EIO, n);
       return short_ ? store::IoResult::ended(n) : store::IoResult::done(n);
     }
     store::IoResult writeAt(std::uint64_t offset, std::span<const std::uint8_t> from) override {

@@ -12,7 +12,6 @@ class MemoryRecentFileStore final : public store::RecentFileStore {
  public:
   store::RecentFiles stored;
   bool failing = false;  // reading gives nullopt and writing stores nothing
-  int writes = 0;        // successful writes
 
   std::optional<store::RecentFiles> read() override {
     if (failing) return std::nullopt;
@@ -21,7 +20,6 @@ class MemoryRecentFileStore final : public store::RecentFileStore {
   bool write(const store::RecentFiles& list) override {
     if (failing) return false;
     stored = list;
-    ++writes;
     return true;
   }
 };

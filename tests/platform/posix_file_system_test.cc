@@ -1,23 +1,17 @@
-// Collections on a real disk: the lock that keeps a collection open in one place, and the
-// messages when it is taken.
+// Files on a real disk: the lock that keeps a collection open in one place, and how refused
+// openings are told apart. The lock held by another process is in the command-line tests.
 #include "platform/posix_file_system.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "recording_messages.h"
-#include "store/collection.h"
-#include "store/collection_opening.h"
 #include "temp_dir.h"
 
 namespace kelvora::platform {
 namespace {
 
-using store::Collection;
 using store::OpenError;
-
-store::DayNumber fixedToday() { return 9000; }
 
 // Waits for a child and tells whether it ended the way the test expects.
 int waitFor(pid_t child) {
@@ -74,47 +68,6 @@ TEST(PosixFiles, ReadOnlyFileIsAccessDenied) {
   ASSERT_TRUE(WIFEXITED(status));
   if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "cannot drop privileges here";
   EXPECT_EQ(WEXITSTATUS(status), 0);
-}
-
-TEST(PosixFiles, CollectionOpenInAnotherProcessGivesTheSharingMessage) {
-  fakes::TempDir dir;
-  const auto base = dir / "held";
-  int ready[2];
-  int release[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(release), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    PosixFileSystem files;
-    fakes::RecordingMessages messages;
-    Collection c(files, messages, fixedToday);
-    bool ok = store::createCollection(c, base);
-    char byte = ok ? 1 : 0;
-    (void)!write(ready[1], &byte, 1);
-    (void)!read(release[0], &byte, 1);
-    EXPECT_TRUE(c.closeCollection());
-    _exit(ok ? 0 : 1);
-  }
-  char byte = 0;
-  ASSERT_EQ(read(ready[0], &byte, 1), 1);
-  ASSERT_EQ(byte, 1);
-
-  PosixFileSystem files;
-  fakes::RecordingMessages messages;
-  Collection c(files, messages, fixedToday);
-  EXPECT_FALSE(store::openCollection(c, base));
-  EXPECT_EQ(messages.texts(),
-            (std::vector<std::u16string>{
-                u"Cannot access the file because\nit is being used by another process!",
-                u"Error while opening database!"}));
-
-  (void)!write(release[1], &byte, 1);
-  int status = waitFor(child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  messages.shown.clear();
-  EXPECT_TRUE(store::openCollection(c, base));
-  EXPECT_TRUE(messages.shown.empty());
 }
 
 }  // namespace

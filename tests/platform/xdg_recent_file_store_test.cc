@@ -39,13 +39,10 @@ TEST(XdgRecentFileStore, SaveCreatesTheFolderAndLoadReadsTheSameBytesBack) {
             1);
 }
 
-TEST(XdgRecentFileStore, MissingFileIsAnEmptyList) {
+TEST(XdgRecentFileStore, AMissingFileIsAnEmptyListAndUnusablePlacesAreSkippedUntouched) {
   fakes::TempDir tmp;
   EXPECT_EQ(XdgRecentFileStore(tmp / "kelvora").read(), RecentFiles{});
-}
 
-TEST(XdgRecentFileStore, UnusablePlacesAreSkippedWithoutTouchingAnything) {
-  fakes::TempDir tmp;
   // A plain file where a folder should be: nothing can be created below it, even for root.
   std::ofstream(tmp / "blocker") << "x";
   XdgRecentFileStore blocked(tmp / "blocker/kelvora");

@@ -62,23 +62,21 @@ TEST(FontsDialog, SizeChangedBeforeSwitchingSidesIsKeptByOk) {
   EXPECT_EQ(shown(s.answerFont), "Tahoma/13/0");
 }
 
-TEST(FontsDialog, UnlistedFaceKeepsTheHighlightedEntryWhichOkTakes) {
+TEST(FontsDialog, AnUnlistedFaceTakesTheHighlightedEntryOrStaysWhenNothingMatches) {
   store::Settings s = settingsWith({u"Arial Black", 13, 700}, {u"Verdana", 11, 700});
   FontsDialog d(s, kFamilies);
   d.clickSide(FontSide::Answer);
   EXPECT_EQ(selectedName(d), u"Arial Black");
   d.ok(s);
   EXPECT_EQ(shown(s.answerFont), "Arial Black/11/700");
-}
 
-TEST(FontsDialog, NoFamilyMatchingKeepsTheFaceButTakesSizeAndBold) {
-  store::Settings s;  // Tahoma, which this platform lacks
-  FontsDialog d(s, {u"DejaVu Sans", u"Noto Serif"});
-  EXPECT_EQ(d.selectedFace(), std::nullopt);
-  d.setSizeText(u"24");
-  d.setBold(false);
-  d.ok(s);
-  EXPECT_EQ(shown(s.questionFont), "Tahoma/24/0");
+  store::Settings lacking;  // Tahoma, which this platform lacks
+  FontsDialog none(lacking, {u"DejaVu Sans", u"Noto Serif"});
+  EXPECT_EQ(none.selectedFace(), std::nullopt);
+  none.setSizeText(u"24");
+  none.setBold(false);
+  none.ok(lacking);
+  EXPECT_EQ(shown(lacking.questionFont), "Tahoma/24/0");
 }
 
 TEST(FontsDialog, FieldsReadBackAsStored) {

@@ -29,12 +29,10 @@ TEST(ItemRecords, RewriteStaysInPlaceUnlessTheRoundedSizeChanges) {
     t.add(u"second", u"item");
     const Bytes before = t.texts();
 
-    t.c.currentPosition = 0;
-    ASSERT_TRUE(t.c.readItem(0));
+    ASSERT_TRUE(t.read(0));
     t.c.loaded.question = c.newQuestion;
     t.c.loaded.itemModified = true;
-    t.c.currentPosition = 1;
-    t.c.readItem(1);  // leaving the edited item writes it back
+    t.read(1);  // leaving the edited item writes it back
 
     const Bytes& after = t.texts();
     if (c.moves) {
@@ -46,8 +44,7 @@ TEST(ItemRecords, RewriteStaysInPlaceUnlessTheRoundedSizeChanges) {
       EXPECT_EQ(after.size(), before.size());
       EXPECT_EQ(headerAt(after, 0).slotNumber, 0);
     }
-    t.c.currentPosition = 0;
-    ASSERT_TRUE(t.c.readItem(0));
+    ASSERT_TRUE(t.read(0));
     EXPECT_EQ(t.c.loaded.question, c.newQuestion);
     EXPECT_EQ(t.c.loaded.answer, u"de");
   }
@@ -74,8 +71,7 @@ TEST(ItemRecords, AnItemWithoutARecordReadsAsABlankNewItem) {
   t.c.table[1] = ItemIndexEntry{kNoRecord, 0, 0, 0, 0, 0};
   t.c.header.itemCount = 2;
   const std::uint16_t slot = t.c.header.nextSlotNumber;
-  t.c.currentPosition = 1;
-  EXPECT_FALSE(t.c.readItem(1));
+  EXPECT_FALSE(t.read(1));
   EXPECT_EQ(t.c.loaded.question, u"");
   EXPECT_EQ(t.c.loaded.answer, u"");
   EXPECT_EQ(t.c.loaded.header.aFactor, kNewItemAFactor);
@@ -113,27 +109,13 @@ TEST(ItemRecords, StoredLengthsAbove10000ReadAsZero) {
     Bytes& file = t.texts();
     file[0] = static_cast<std::uint8_t>(row.storedLength & 0xFF);
     file[1] = static_cast<std::uint8_t>(row.storedLength >> 8);
-    t.c.currentPosition = 0;
-    ASSERT_TRUE(t.c.readItem(0)) << row.storedLength;
+    ASSERT_TRUE(t.read(0)) << row.storedLength;
     EXPECT_EQ(t.c.loaded.question.size(), row.questionRead) << row.storedLength;
     EXPECT_EQ(t.c.loaded.answer, row.answerRead) << row.storedLength;
 
     ASSERT_TRUE(t.c.writeItem(0));
     EXPECT_EQ(t.c.table[0].recordOffset == 0, row.rewrittenInPlace) << row.storedLength;
   }
-}
-
-TEST(ItemRecords, AFailedWriteLeavesTheEntryAndFileWalkable) {
-  TestCollection t;
-  t.create();
-  t.add(u"abc", u"de");
-  const Bytes before = t.texts();
-  t.files.writeBudget = 0;
-  t.c.loaded.question = u"much longer question";
-  EXPECT_FALSE(t.c.writeItem(0));
-  EXPECT_EQ(t.c.table[0].recordOffset, 0u);
-  EXPECT_EQ(t.texts(), before);
-  EXPECT_EQ(headerAt(before, 0).slotNumber, 0);
 }
 
 // ---- the index file ----
@@ -159,8 +141,7 @@ TEST(IndexFile, ACheckpointWritesTheBytesACloseWrites) {
 
   // After reopening, a learning change written with its item reaches the file by itself.
   ASSERT_TRUE(openCollection(t.c, "/c"));
-  t.c.currentPosition = 1;
-  ASSERT_TRUE(t.c.readItem(1));
+  ASSERT_TRUE(t.read(1));
   t.c.table[1].interval = 7;
   t.c.header.learningDay = 8990;
   ASSERT_TRUE(t.c.writeItem(1));
@@ -267,8 +248,7 @@ TEST(IndexFile, ReopenedCollectionHasItsItemsAndLearningData) {
   EXPECT_EQ(t.c.header.learningDay, 8999);
   EXPECT_EQ(t.c.table[1].status, code(ItemStatus::Outstanding));  // 8030 is past
   EXPECT_EQ(t.c.table[1].interval, 30);
-  t.c.currentPosition = 1;
-  ASSERT_TRUE(t.c.readItem(1));
+  ASSERT_TRUE(t.read(1));
   EXPECT_EQ(t.c.loaded.question, u"q2");
   EXPECT_EQ(t.c.loaded.header.interval, 0) << "the record keeps what its last write copied";
 }
@@ -353,8 +333,7 @@ TEST(Batches, GatherAppendsAndWriteTheIndexOnceAtTheEnd) {
     EXPECT_EQ(t.index(), indexBefore);
     EXPECT_EQ(t.texts().size(), 18u + 12);
     // Reading sees what was gathered.
-    t.c.currentPosition = 1;
-    ASSERT_TRUE(t.c.readItem(1));
+    ASSERT_TRUE(t.read(1));
     EXPECT_EQ(t.c.loaded.question, u"q1");
   }
   const Bytes& texts = t.texts();
@@ -381,8 +360,7 @@ TEST(Batches, ABatchTheDiskRefusesIsUndoneWholeAndLaterChangesStillCount) {
   ASSERT_TRUE(openCollection(t.c, "/c"));
   ASSERT_EQ(t.c.header.itemCount, 2);
   for (std::uint16_t p : {0, 1}) {
-    t.c.currentPosition = p;
-    ASSERT_TRUE(t.c.readItem(p));
+    ASSERT_TRUE(t.read(p));
     EXPECT_EQ(t.c.loaded.question, p == 0 ? u"kept" : u"after");
   }
 }
@@ -404,8 +382,7 @@ TEST(ItemRecords, AnAddThatFailedHalfwayLeavesNoTraceAndTheNextOneLandsInItsPlac
   t.add(u"two", u"2");
   EXPECT_EQ(t.c.table[1].recordOffset, 18u + 4);
   EXPECT_EQ(t.texts().size(), 2u * (18 + 4));
-  t.c.currentPosition = 1;
-  ASSERT_TRUE(t.c.readItem(1));
+  ASSERT_TRUE(t.read(1));
   EXPECT_EQ(t.c.loaded.question, u"two");
 }
 

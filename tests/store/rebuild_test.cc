@@ -65,6 +65,10 @@ TEST(Rebuild, PlacesRecordsBySlotAndResolvesDeadAndDuplicateCopies) {
       {"deleted record leaves the table", {{0}, {1, code(ItemStatus::Deleted)}, {2}}, {0, 2}, 3},
       {"slots no record fills are dropped", {{5}, {0}}, {1, 0}, 6},
       {"slot beyond the table placed like a duplicate", {{40000}, {0}, {2}}, {1, 2, 0}, 4},
+      {"a second copy of the last slot has nowhere to go",
+       {{MaxItems - 1}, {MaxItems - 1}, {0}},
+       {2, 0},
+       MaxItems},
   };
   for (const Case& c : cases) {
     TestCollection t;
@@ -80,14 +84,6 @@ TEST(Rebuild, PlacesRecordsBySlotAndResolvesDeadAndDuplicateCopies) {
       EXPECT_EQ(t.c.table[p].interval, 3);
     }
   }
-}
-
-TEST(Rebuild, RecordsThatFindNoSlotStayOutOfTheTable) {
-  TestCollection t;
-  std::vector<Rec> records = {{MaxItems - 1}, {MaxItems - 1}, {0}};
-  writeTexts(t, records);
-  ASSERT_TRUE(openCollection(t.c, "/c"));
-  EXPECT_EQ(t.c.header.itemCount, 2);  // slots 0 and 29999; the duplicate has nowhere to go
 }
 
 TEST(Rebuild, ATextsFileCutShortKeepsTheRecordsBeforeTheCut) {
@@ -198,8 +194,7 @@ TEST(Reset, ReturnsEveryItemToNewMaterialInPlace) {
     EXPECT_EQ(t.c.table[p].lastRepetition, 0);
   }
   EXPECT_EQ(t.c.table[2].recordOffset, kNoRecord);
-  t.c.currentPosition = 1;
-  ASSERT_TRUE(t.c.readItem(1));
+  ASSERT_TRUE(t.read(1));
   EXPECT_EQ(t.c.loaded.question, u"two");
   EXPECT_EQ(t.c.loaded.header.itemId(), 77u);
   EXPECT_EQ(t.c.loaded.header.aFactor, kNewItemAFactor);

@@ -39,9 +39,7 @@ TEST(RecentFiles, OpeningsKeepTheListInRecencyOrderWithoutDuplicates) {
     for (const std::string& base : c.opened) updateRecentList(list, base);
     EXPECT_EQ(describe(list), c.expected) << c.opened.size() << " openings";
   }
-}
-
-TEST(RecentFiles, OpeningAnEntryByReferenceMovesIt) {
+  // The base may be one of the list's own entries.
   RecentFiles list = listOf("/a", "/b", "/c");
   updateRecentList(list, list.entries[2]);
   EXPECT_EQ(describe(list), "/c|/a|/b");

@@ -200,17 +200,6 @@ TEST(TextStream, ReadErrorIsNotTheEndOfTheFile) {
   while (reader->readLine(line)) {
   }
   EXPECT_TRUE(reader->failed());
-  std::optional<TextReader> whole = openTextReader(files, "in.txt");
-  while (whole->readLine(line)) {
-  }
-  EXPECT_FALSE(whole->failed());
-}
-
-TEST(TextStream, OpenFailuresGiveNoStream) {
-  MemoryFileSystem files;
-  files.openFailures["locked.txt.tmp"] = OpenError::AccessDenied;  // a read-only folder
-  EXPECT_FALSE(openTextReader(files, "missing.txt"));
-  EXPECT_FALSE(createTextWriter(files, "locked.txt"));
 }
 
 }  // namespace

@@ -34,6 +34,12 @@ struct TestCollection {
     return files.bytes(base + ".kbi");
   }
 
+  // Makes item p the current one and reads it, as moving to it does.
+  bool read(std::uint16_t p) {
+    c.currentPosition = p;
+    return c.readItem(p);
+  }
+
   // Appends a new item the way the editor does and writes it; returns its position.
   std::uint16_t add(std::u16string question, std::u16string answer) {
     std::uint16_t p = c.header.itemCount++;
