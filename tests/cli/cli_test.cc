@@ -188,6 +188,20 @@ TEST(CliCommands, ImportAndExportTravelBothFormats) {
   EXPECT_NE(runCli("export-qa " + d + "/nothing " + d + "/x.txt").exitCode, 0);
 }
 
+TEST(CliCommands, AnImportOfCharactersTheCompressedFormLosesIsStoredInUnicode) {
+  fakes::TempDir dir;
+  writeFile(dir / "cjk.txt", "Q: \xE8\xAA\x9E\nA: word\n");
+  const std::string d = dir.path().string();
+  RunResult unicode = runCli("import-qa " + d + "/cjk.txt");
+  EXPECT_EQ(unicode.exitCode, 0);
+  EXPECT_NE(unicode.out.find("stored in Unicode"), std::string::npos) << unicode.out;
+  EXPECT_NE(runCli("list " + d + "/cjk").out.find("\\u8A9E\tword"), std::string::npos);
+  RunResult compressed = runCli("--yes --compressed import-qa " + d + "/cjk.txt");
+  EXPECT_EQ(compressed.exitCode, 0);
+  EXPECT_EQ(compressed.out.find("stored in Unicode"), std::string::npos) << compressed.out;
+  EXPECT_NE(runCli("list " + d + "/cjk").out.find("\t?\tword"), std::string::npos);
+}
+
 TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {
   fakes::TempDir dir;
   auto script = [&](const std::string& text) {

@@ -482,6 +482,37 @@ TEST(Regression, ImportKilledAtAnyWriteLeavesTheOldCollectionOrTheNewOne) {
   }
 }
 
+// The text form changes with the import: the texts and the settings file that says how to read
+// them are replaced together, whatever write is the last.
+TEST(Regression, AnImportThatChangesTheTextFormIsWholeAtAnyKillOrFailure) {
+  const auto start = startingCollection(0);
+  const Listing before = listing(start);
+  const std::string qa = "Q: \xE8\xAA\x9E\nA: word\n";
+  for (int mode = 0; mode < 3; ++mode) {  // killed, torn, failed
+    for (long k = 0;; ++k) {
+      MemoryFileSystem fs;
+      fs.restore(start);
+      fs.put("/c.txt", {qa.begin(), qa.end()});
+      Session s(fs);
+      s.c.settings.utf8 = 1;
+      if (mode < 2) fs.killAtWriteOp = fs.writeOps + k;
+      if (mode == 2) fs.failWriteOp = fs.writeOps + k;
+      fs.torn = mode == 1;
+      const long firstOp = fs.writeOps;
+      const bool ok = exchange::importCollection(s.c, exchange::ExchangeKind::QaText, "/c");
+      const bool reached = fs.writeOps > firstOp + k;
+      fs.heal();
+      const Listing found = listing(mode < 2 && fs.killed ? *fs.killed : fs.snapshot());
+      const bool isNew = found.size() == 1 && found[0].question == u"\u8A9E";
+      EXPECT_TRUE(found == before || isNew) << mode << " at " << k << ": " << describe(found);
+      if (mode == 2 && !ok) {
+        EXPECT_EQ(found, before) << "failed at " << k;
+      }
+      if (!reached) break;
+    }
+  }
+}
+
 TEST(Regression, ImportOfACollectionOpenElsewhereIsRefusedAndChangesNothing) {
   const auto start = startingCollection();
   MemoryFileSystem fs;

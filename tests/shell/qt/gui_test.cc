@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <fstream>
 
 #include "fake_shell_port.h"
 #include "fixed_clock.h"
@@ -23,6 +24,7 @@
 #include "shell/qt/qt_shell_port.h"
 #include "store/collection_opening.h"
 #include "store/item_editing.h"
+#include "store/user_texts.h"
 #include "temp_dir.h"
 
 namespace kelvora::qt {
@@ -295,6 +297,21 @@ class GuiTest : public QObject {
     s.port.fontsOk = true;
     s.window.menuAction(shell::cmd::Fonts)->trigger();
     QVERIFY(!s.collection.settings.settingsChanged);
+  }
+
+  void anImportThatWouldLoseCharactersAsksForUnicodeFirst() {
+    Session s(QSize(640, 480));
+    { std::ofstream(s.dir / "cjk.txt", std::ios::binary) << "Q: \xE8\xAA\x9E\nA: word\n"; }
+    s.port.files = {s.dir / "cjk.txt"};
+    s.window.menuAction(shell::cmd::ImportQa)->trigger();
+    QVERIFY(!s.port.asked.empty());
+    QCOMPARE(qs(s.port.asked.back()), qs(std::u16string(store::texts::kStoreAsUnicodeQuestion)));
+    QCOMPARE(s.port.defaults.back(), store::DefaultAnswer::Yes);
+    QVERIFY(s.window.menuAction(shell::cmd::Unicode)->isChecked());
+    QVERIFY(store::openCollection(s.collection, s.dir / "cjk"));
+    s.collection.currentPosition = 0;
+    QVERIFY(s.collection.readItem(0));
+    QCOMPARE(qs(s.collection.loaded.question), QString::fromUtf8("\xE8\xAA\x9E"));
   }
 
   void secondStartHandsOverToTheFirst() {
