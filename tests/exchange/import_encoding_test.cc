@@ -65,7 +65,7 @@ Imported import(MemoryFileSystem& fs, ExchangeKind kind, std::deque<bool> answer
 TEST(ImportEncoding, YesStoresTheNewCollectionInUnicodeOverAnOldCompressedOne) {
   MemoryFileSystem fs;
   oldCollection(fs);
-  put(fs, "/c.txt", "Q: \xE6\x97\xA5\xE8\xAA\x9E\nA: Japanese\n");  // U+65E5 U+8A9E
+  put(fs, "/c.txt", "Q: \xE6\x97\xA5\xE8\xAA\x9E\nA: Japanese\n");    // U+65E5 U+8A9E
   const Imported r = import(fs, ExchangeKind::QaText, {true, true});  // overwrite, Unicode
   ASSERT_EQ(r.asked.size(), 2u);
   EXPECT_EQ(r.asked[1], store::texts::kStoreAsUnicodeQuestion);
