@@ -78,6 +78,10 @@ class Application final : private store::CollectionEvents, private learning::Ses
   // as Open does with a chosen file.
   void openPath(const std::filesystem::path& path);
 
+  // Brings the screen up to date in the middle of a command: a message or dialog about to open
+  // then stands over what is true now, not over the state before the command.
+  void refreshScreenNow() { refreshScreen(); }
+
   const Screen& screen() const { return m_screen; }
   AppMode mode() const { return m_mode; }
   const store::RecentFiles& recentFiles() const { return m_recent; }

@@ -28,10 +28,15 @@ class FakeShellPort final : public shell::ShellPort {
   std::deque<std::u16string> strings;  // Get string: cancel when empty
   std::deque<int> numbers;             // Go to: cancel when empty
 
+  // What the window does before a message box or question opens.
+  std::function<void()> beforeModal;
+
   void showMessage(std::u16string_view text, store::MessageKind kind) override {
+    if (beforeModal) beforeModal();
     shown.push_back({std::u16string(text), kind});
   }
   bool askYesNo(std::u16string_view question, store::DefaultAnswer byDefault) override {
+    if (beforeModal) beforeModal();
     asked.emplace_back(question);
     defaults.push_back(byDefault);
     if (answers.empty()) return true;

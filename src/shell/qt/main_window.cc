@@ -472,6 +472,12 @@ void MainWindow::render() {
   --m_depth;
 }
 
+void MainWindow::showCurrentState() {
+  if (!m_app || m_closed) return;
+  m_app->refreshScreenNow();
+  renderOnce(false);
+}
+
 void MainWindow::renderOnce(bool withSelection) {
   const shell::Screen& s = m_app->screen();
   if (m_toolbar) place(m_toolbar, {0, 0, m_area->width(), shell::kMenuBarHeight});

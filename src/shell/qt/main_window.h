@@ -50,6 +50,9 @@ class MainWindow final : public QMainWindow {
 
   // Copies the whole screen into the widgets.
   void render();
+  // Shows the command layer's state as it is now, also in the middle of a command: called
+  // before every message box and dialog opens.
+  void showCurrentState();
 
   // Gives the work area the keyboard focus; an edit control that had it hands over its text
   // first (commands 10 and 11).

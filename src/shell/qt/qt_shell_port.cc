@@ -41,6 +41,7 @@ QtShellPort::QtShellPort(MainWindow& window, const std::filesystem::path& startF
 QtShellPort::~QtShellPort() { delete m_working.data(); }
 
 void QtShellPort::showMessage(std::u16string_view text, store::MessageKind kind) {
+  m_window.showCurrentState();
   QMessageBox box(
       kind == store::MessageKind::Error ? QMessageBox::Critical : QMessageBox::Information,
       kCaption, toDisplayText(text), QMessageBox::Ok, &m_window);
@@ -48,6 +49,7 @@ void QtShellPort::showMessage(std::u16string_view text, store::MessageKind kind)
 }
 
 bool QtShellPort::askYesNo(std::u16string_view question, store::DefaultAnswer byDefault) {
+  m_window.showCurrentState();
   QMessageBox box(QMessageBox::NoIcon, kCaption, toDisplayText(question),
                   QMessageBox::Yes | QMessageBox::No, &m_window);
   box.setDefaultButton(byDefault == store::DefaultAnswer::No ? QMessageBox::No : QMessageBox::Yes);
@@ -56,6 +58,7 @@ bool QtShellPort::askYesNo(std::u16string_view question, store::DefaultAnswer by
 }
 
 bool QtShellPort::show() {
+  m_window.showCurrentState();
   if (!m_working) {
     m_working = new WorkingWindow(&m_window);
     // The main window keeps the activation, and an edit control its focus, while it works.
@@ -78,6 +81,7 @@ void QtShellPort::setLine(std::u16string_view text) {
 std::optional<std::filesystem::path> QtShellPort::runFileDialog(const shell::FileDialog& d,
                                                                 bool save,
                                                                 const QString& proposed) {
+  m_window.showCurrentState();
   QFileDialog dialog(&m_window, toQString(d.title), m_folder);
   dialog.setNameFilters(nameFilters(d));
   dialog.setDefaultSuffix(toQString(d.defaultExtension));
@@ -106,12 +110,17 @@ std::optional<std::filesystem::path> QtShellPort::pickSaveFile(
 }
 
 int QtShellPort::askString(std::u16string_view title, std::u16string& text) {
+  m_window.showCurrentState();
   return runGetStringDialog(&m_window, title, text, *this);
 }
 
-int QtShellPort::askNumber(int start) { return runGoToDialog(&m_window, start); }
+int QtShellPort::askNumber(int start) {
+  m_window.showCurrentState();
+  return runGoToDialog(&m_window, start);
+}
 
 bool QtShellPort::runFontsDialog(presentation::FontsDialog& dialog) {
+  m_window.showCurrentState();
   return qt::runFontsDialog(&m_window, dialog);
 }
 
@@ -132,10 +141,14 @@ std::vector<std::u16string> QtShellPort::fontFamilies() {
 
 void QtShellPort::runCalendar(learning::RepetitionsCalendar& calendar,
                               const store::Collection& collection) {
+  m_window.showCurrentState();
   runCalendarDialog(&m_window, calendar, collection);
 }
 
-void QtShellPort::runAbout() { runAboutDialog(&m_window); }
+void QtShellPort::runAbout() {
+  m_window.showCurrentState();
+  runAboutDialog(&m_window);
+}
 
 void QtShellPort::focusMainWindow() { m_window.focusWorkArea(); }
 

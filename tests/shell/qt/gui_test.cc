@@ -314,6 +314,36 @@ class GuiTest : public QObject {
     QCOMPARE(qs(s.collection.loaded.question), QString::fromUtf8("\xE8\xAA\x9E"));
   }
 
+  void theScreenIsUpToDateBehindEveryQuestion() {
+    Session s(QSize(640, 480));
+    auto shownTexts = [&s] {
+      QStringList texts;
+      for (QLabel* label : s.window.findChildren<QLabel*>()) {
+        if (label->objectName().startsWith("statisticsValue") ||
+            label->objectName().startsWith("itemValue")) {
+          texts << label->objectName() + "=" + label->text();
+        }
+      }
+      texts.sort();
+      return texts;
+    };
+    QStringList atQuestion;
+    s.port.beforeModal = [&] {
+      s.window.showCurrentState();
+      atQuestion = shownTexts();
+    };
+    s.click("Learn");
+    QStringList beforeLastGrade;
+    for (int item = 0; item < 3; ++item) {
+      s.press(Qt::Key_Return);
+      beforeLastGrade = shownTexts();
+      s.press(item == 0 ? Qt::Key_0 : Qt::Key_5);  // the first fails: a final drill is offered
+    }
+    QVERIFY(!s.port.asked.empty());
+    QVERIFY(!atQuestion.isEmpty());
+    QVERIFY2(atQuestion != beforeLastGrade, qPrintable(atQuestion.join(", ")));
+  }
+
   void secondStartHandsOverToTheFirst() {
     fakes::TempDir dir;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
