@@ -24,6 +24,7 @@ struct MenuEntry {
   // How a script's `show` names the item (a command entry only).
   std::string_view name;
   char accelerator = 0;  // pressed with Ctrl; 0 for none
+  int functionKey = 0;   // F1..F12 alone reaches the item too; 0 for none
   CheckGroup group = CheckGroup::None;
   bool startsGreyed = false;        // until the first state arrives
   std::vector<MenuEntry> children;  // a submenu's items

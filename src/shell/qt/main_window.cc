@@ -196,6 +196,16 @@ QAction* MainWindow::addCommand(QMenu* menu, const shell::MenuEntry& entry) {
     shortcut->setContext(Qt::WindowShortcut);
     connect(shortcut, &QShortcut::activated, this, [this, id] { command(id); });
   }
+  if (entry.functionKey != 0) {
+    const QKeySequence key(static_cast<Qt::Key>(Qt::Key_F1 + entry.functionKey - 1));
+    if (entry.accelerator == 0) {
+      action->setShortcut(key);
+      action->setShortcutContext(Qt::WidgetShortcut);
+    }
+    auto* shortcut = new QShortcut(key, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, id] { command(id); });
+  }
   connect(action, &QAction::triggered, this, [this, id] { command(id); });
   m_menuActions[id] = action;
   return action;
@@ -225,6 +235,12 @@ void MainWindow::buildMenus() {
   for (const shell::MenuEntry& popup : shell::menuBar()) {
     addEntries(menuBar()->addMenu(toQString(popup.caption)), popup.children);
   }
+  // F10 opens the first menu, as on every desktop; the arrows go on from there.
+  auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  menuKey->setContext(Qt::WindowShortcut);
+  connect(menuKey, &QShortcut::activated, this, [this] {
+    if (!menuBar()->actions().isEmpty()) menuBar()->setActiveAction(menuBar()->actions().first());
+  });
 }
 
 const char* const* MainWindow::toolbarImage(std::string_view icon) {

@@ -5,13 +5,18 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLocalSocket>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <fstream>
+#include <functional>
 
 #include "fake_shell_port.h"
 #include "fixed_clock.h"
@@ -342,6 +347,31 @@ class GuiTest : public QObject {
     QVERIFY(!s.port.asked.empty());
     QVERIFY(!atQuestion.isEmpty());
     QVERIFY2(atQuestion != beforeLastGrade, qPrintable(atQuestion.join(", ")));
+  }
+
+  // Every menu and item is reachable by the keyboard: F10 opens the bar, and within each menu
+  // every entry has an underlined letter of its own.
+  void theMenusAreReachableFromTheKeyboard() {
+    Session s(QSize(640, 480));
+    s.press(Qt::Key_F10);
+    QVERIFY(s.window.menuBar()->activeAction() != nullptr);
+    std::function<void(QMenu*)> check;
+    auto mnemonics = [&](const QList<QAction*>& actions, const QString& where) {
+      QSet<QChar> seen;
+      for (QAction* a : actions) {
+        if (a->isSeparator() || a->menu() == s.window.findChild<QMenu*>("recentMenu")) continue;
+        const qsizetype at = a->text().indexOf(QRegularExpression("&[^&]"));
+        QVERIFY2(at >= 0, qPrintable(where + ": " + a->text()));
+        const QChar letter = a->text()[at + 1].toLower();
+        QVERIFY2(!seen.contains(letter), qPrintable(where + ": " + a->text()));
+        seen.insert(letter);
+        if (a->menu()) check(a->menu());
+      }
+    };
+    check = [&](QMenu* menu) { mnemonics(menu->actions(), menu->title()); };
+    mnemonics(s.window.menuBar()->actions(), "menu bar");
+    QCOMPARE(s.window.menuAction(shell::cmd::Exit)->shortcut(), QKeySequence("Ctrl+Q"));
+    QCOMPARE(s.window.menuAction(shell::cmd::HelpTopics)->shortcut(), QKeySequence("F1"));
   }
 
   void secondStartHandsOverToTheFirst() {
