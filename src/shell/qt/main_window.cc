@@ -496,6 +496,10 @@ void MainWindow::showCurrentState() {
 
 void MainWindow::renderOnce(bool withSelection) {
   const shell::Screen& s = m_app->screen();
+  // The title names the open collection, as a desktop window names its document.
+  const QString title = s.title.empty() ? QStringLiteral("Kelvora")
+                                        : toQString(s.title) + QStringLiteral(" \u2013 Kelvora");
+  if (windowTitle() != title) setWindowTitle(title);
   if (m_toolbar) place(m_toolbar, {0, 0, m_area->width(), shell::kMenuBarHeight});
   renderPanels(s);
   renderPane(s, 0);

@@ -204,6 +204,13 @@ class GuiTest : public QObject {
     QCOMPARE(qs(s.storedAnswer(shown)), qs(answer));
   }
 
+  void theTitleNamesTheOpenCollection() {
+    Session s(QSize(640, 480));
+    QVERIFY2(s.window.windowTitle().startsWith("deck "), qPrintable(s.window.windowTitle()));
+    s.window.menuAction(shell::cmd::Close)->trigger();
+    QCOMPARE(s.window.windowTitle(), QString("Kelvora"));
+  }
+
   void spaceShowsTheAnswer() {
     Session s(QSize(640, 480));
     s.click("Learn");
