@@ -8,6 +8,7 @@
 #include "exchange/import_sink.h"
 #include "exchange/qa_reader.h"
 #include "exchange/qa_writer.h"
+#include "exchange/xml_escape.h"
 #include "exchange/xml_reader.h"
 #include "store/atomic_file.h"
 #include "store/file_error.h"
@@ -134,22 +135,13 @@ namespace {
 
 constexpr char16_t kFirstWideUnit = 0x8000;
 
-// The value of the character reference whose digits start at text[at] ("x" first for hex), or
-// 0 when there are none.
-std::uint32_t referenceValue(std::u16string_view text, std::size_t at) {
-  const bool hex = at < text.size() && (text[at] == u'x' || text[at] == u'X');
-  if (hex) ++at;
-  std::uint32_t value = 0;
-  for (; at < text.size(); ++at) {
-    const char16_t u = text[at];
-    int digit = -1;
-    if (u >= u'0' && u <= u'9') digit = u - u'0';
-    if (hex && u >= u'a' && u <= u'f') digit = u - u'a' + 10;
-    if (hex && u >= u'A' && u <= u'F') digit = u - u'A' + 10;
-    if (digit < 0) break;
-    value = std::min<std::uint32_t>(value * (hex ? 16 : 10) + digit, 0x110000);
-  }
-  return value;
+// Whether the character reference starting at line[at] ("&#") reads, as the XML reader reads it,
+// as a unit Compressed Unicode cannot hold.
+bool wideReference(std::u16string_view line, std::size_t at) {
+  const std::size_t end = line.find(u';', at);
+  if (end == std::u16string_view::npos) return false;
+  const std::u16string unit = unescapeXmlText(line.substr(at, end - at + 1));
+  return !unit.empty() && unit[0] >= kFirstWideUnit;
 }
 
 }  // namespace
@@ -164,7 +156,7 @@ bool sourceNeedsUnicode(store::FileSystem& files, ExchangeKind kind,
     for (std::size_t i = 0; i < line.size(); ++i) {
       if (line[i] >= kFirstWideUnit) return true;
       if (kind == ExchangeKind::Xml && line[i] == u'&' && i + 1 < line.size() &&
-          line[i + 1] == u'#' && referenceValue(line, i + 2) >= kFirstWideUnit) {
+          line[i + 1] == u'#' && wideReference(line, i)) {
         return true;
       }
     }

@@ -28,7 +28,8 @@ bool exportCollection(store::Collection& collection, ExchangeKind kind,
                       const XmlTime& now);
 
 // Whether the source of an import at base holds a character that Compressed Unicode cannot
-// store (a UTF-16 unit from 0x8000 up, written out or, in XML, as a character reference).
+// store (a UTF-16 unit from 0x8000 up, written out or, in XML, as a character reference the
+// reader turns into one).
 // False when the source cannot be read: the import itself reports that.
 bool sourceNeedsUnicode(store::FileSystem& files, ExchangeKind kind,
                         const std::filesystem::path& base);

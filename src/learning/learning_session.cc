@@ -11,8 +11,6 @@ namespace kelvora::learning {
 using store::code;
 using store::ItemStatus;
 
-namespace {}  // namespace
-
 LearningSession::LearningSession(store::Collection& collection, Random& random, SessionHost& host)
     : m_c(collection), m_random(random), m_host(host) {}
 

