@@ -9,7 +9,7 @@ if ! command -v xmllint >/dev/null; then
 fi
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVORA_BUILD_BENCH=ON \
   -DKELVORA_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench --target store_bench exchange_bench learning_bench
+cmake --build build-bench --target store_bench exchange_bench learning_bench window_bench
 build-bench/bench/store_bench "$@"
 build-bench/bench/learning_bench
 keep=$(mktemp -d)
@@ -26,6 +26,9 @@ if command -v xmllint >/dev/null && [ -f "$keep/out.xml" ]; then
   done
   echo "xmllint: ${best} ms"
 fi
+# The desktop window's import, export and reset beside the same work done the command line's way.
+echo "The window's long commands beside the command line's, best of 5 each:"
+QT_QPA_PLATFORM=offscreen build-bench/bench/window_bench 2>/dev/null
 # Start-up: from starting the program to its window shown (and closed again at once), on the
 # offscreen platform with the example collection, best of 5.
 if [ -x build/src/shell/qt/kelvora ] || cmake --build build --target kelvora example_collection >/dev/null 2>&1; then

@@ -29,7 +29,8 @@ void finish(store::Collection& c) {
 }
 
 bool fail(store::Collection& c, store::OpenError error) {
-  store::reportFileError(c.messages(), error);
+  // Work the user stopped is no failure to report.
+  if (!c.progress.wasCancelled()) store::reportFileError(c.messages(), error);
   finish(c);
   return false;
 }
@@ -90,7 +91,7 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
   } else {
     finish(c);
   }
-  if (replaced > 0) {
+  if (replaced > 0 && !c.progress.wasCancelled()) {
     c.messages().showMessage(store::texts::kReplacedAtImport, store::MessageKind::Information);
   }
   return ok;
@@ -114,13 +115,20 @@ bool exportCollection(store::Collection& c, ExchangeKind kind, const std::filesy
     store::Collection::Batch batch(c);
     if (kind == ExchangeKind::Xml) {
       writeXmlHeader(*out, c.header.itemCount, now);
-      for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
+      for (std::uint16_t p = 0; p < c.header.itemCount && !c.progress.cancelled(); ++p) {
         readItemForExport(c, p);
         writeXmlItem(*out, c.loaded, c.progress);
+        c.progress.setCompletion(p + 1u, c.header.itemCount);
       }
     } else {
       exportQaItems(*out, c, counts);
     }
+  }
+  if (c.progress.wasCancelled()) {
+    // A stopped export leaves the target as it was.
+    out->abandon();
+    finish(c);
+    return false;
   }
   (void)c.closeCollection();  // a failure to store the slot numbers was reported; the export stands
   if (kind == ExchangeKind::Xml) writeXmlFooter(*out);
@@ -182,7 +190,9 @@ std::optional<std::u16string> importWithQuestions(store::Collection& c, Exchange
     c.settings.settingsChanged = true;
   }
   if (!importCollection(c, kind, base)) {
-    c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
+    if (!c.progress.wasCancelled()) {
+      c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
+    }
     return std::nullopt;
   }
   return std::u16string(store::texts::kImported) + textsFile;
@@ -193,7 +203,9 @@ std::optional<std::u16string> exportWithMessages(store::Collection& c, ExchangeK
                                                  const std::filesystem::path& exportPath,
                                                  const XmlTime& now) {
   if (!exportCollection(c, kind, base, exportPath, now)) {
-    c.messages().showMessage(store::texts::kExportFailed, store::MessageKind::Error);
+    if (!c.progress.wasCancelled()) {
+      c.messages().showMessage(store::texts::kExportFailed, store::MessageKind::Error);
+    }
     return std::nullopt;
   }
   return std::u16string(store::texts::kExported) + store::pathText(exportPath);

@@ -85,6 +85,8 @@ bool importQaItems(store::TextReader& in, ImportSink& sink, QaCounts& counts,
   while (!sink.full()) {
     if (!readPair(in, line, question, answer, counts, progress)) return true;
     if (!sink.append(header, question, answer)) return false;
+    progress.setCompletion(in.bytesRead(), in.fileLength());
+    if (progress.cancelled()) return false;
   }
   return true;
 }

@@ -40,7 +40,10 @@ bool writeQaText(store::TextWriter& out, char16_t letter, std::u16string_view te
 }
 
 void exportQaItems(store::TextWriter& out, store::Collection& collection, QaCounts& counts) {
-  for (std::uint16_t position = 0; position < collection.header.itemCount; ++position) {
+  store::Progress& progress = collection.progress;
+  for (std::uint16_t position = 0; position < collection.header.itemCount && !progress.cancelled();
+       ++position) {
+    progress.setCompletion(position, collection.header.itemCount);
     readItemForExport(collection, position);
     if (!writeQaText(out, kQuestionLetter, collection.loaded.question, counts,
                      collection.progress) ||

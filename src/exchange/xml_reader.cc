@@ -247,6 +247,8 @@ bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber to
         return false;
       }
       showParsing(progress, sink.itemCount());
+      progress.setCompletion(in.bytesRead(), in.fileLength());
+      if (progress.cancelled()) return false;
     }
     if (in.atEnd()) return true;
   }

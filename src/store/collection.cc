@@ -120,6 +120,12 @@ Collection::Batch::Batch(Collection& c, Kind kind) : m_c(c), m_kind(kind) { ++m_
 
 Collection::Batch::~Batch() { (void)commit(); }
 
+void Collection::Batch::abandon() {
+  if (!m_open) return;
+  m_open = false;
+  if (--m_c.m_batchDepth == 0) m_c.rollBack();
+}
+
 bool Collection::Batch::commit() {
   if (!m_open) return true;
   m_open = false;

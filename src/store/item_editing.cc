@@ -97,6 +97,8 @@ SwapAllOutcome swapAllItems(Collection& c) {
   {
     Collection::Batch batch(c);
     for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
+      if (c.progress.cancelled()) break;
+      c.progress.setCompletion(p, c.header.itemCount);
       // An item without a readable record is left alone: writing it would give it the texts
       // of the item read before.
       if (!c.readItem(p)) continue;
@@ -104,9 +106,14 @@ SwapAllOutcome swapAllItems(Collection& c) {
       c.progress.setProgressText(u"Q <-> A: " + decimalText(p));
       (void)c.writeItem(p);  // inside the batch only an unreadable item fails
     }
-    stored = batch.commit();  // all or nothing; a failure was reported
+    if (c.progress.wasCancelled()) {
+      batch.abandon();
+    } else {
+      stored = batch.commit();  // all or nothing; a failure was reported
+    }
   }
   c.progress.closeProgress();
+  if (c.progress.wasCancelled()) return SwapAllOutcome::Cancelled;
   return stored ? SwapAllOutcome::Swapped : SwapAllOutcome::NotStored;
 }
 

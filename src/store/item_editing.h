@@ -32,7 +32,7 @@ void swapLoadedItem(Collection& c);
 
 // Asks "Do you want swap all items in database?" and swaps question and answer of every item
 // with a readable record, all in one transaction under the progress window.
-enum class SwapAllOutcome { Declined, NotStored, Swapped };
+enum class SwapAllOutcome { Declined, NotStored, Cancelled, Swapped };
 SwapAllOutcome swapAllItems(Collection& c);
 
 }  // namespace kelvora::store

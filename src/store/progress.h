@@ -1,8 +1,10 @@
-// The "Working" window that long operations show, with its progress line. The window itself is
-// a port the desktop program implements; Progress keeps track of whether one is open, so that
-// an operation started inside another uses the window already there.
+// The "Working" window that long operations show, with its progress line, how far the work has
+// come and a way to stop it. The window itself is a port the desktop program implements;
+// Progress keeps track of whether one is open, so that an operation started inside another uses
+// the window already there.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace kelvora::store {
@@ -14,8 +16,13 @@ class ProgressWindow {
   // false when it could not be created.
   virtual bool show() = 0;
   virtual void hide() = 0;
-  // Replaces the lower line and repaints it at once.
+  // Replaces the lower line. The window may leave it unpainted for a moment: it is called for
+  // every item, and painting each would cost more than the work.
   virtual void setLine(std::u16string_view text) = 0;
+  // How far the work has come: done of total (bytes of a file read, items of a collection).
+  virtual void setCompletion(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
+  // The user asked to stop the work (Cancel, Escape). Asked between items.
+  virtual bool cancelRequested() { return false; }
 };
 
 class Progress {
@@ -25,6 +32,7 @@ class Progress {
 
   void openProgress() {
     m_open = false;
+    m_cancelled = false;
     if (m_window) m_open = m_window->show();
   }
   void closeProgress() {
@@ -34,11 +42,23 @@ class Progress {
   void setProgressText(std::u16string_view text) {
     if (m_open && m_window) m_window->setLine(text);
   }
+  void setCompletion(std::uint64_t done, std::uint64_t total) {
+    if (m_open && m_window) m_window->setCompletion(done, total);
+  }
   bool isOpen() const { return m_open; }
+
+  // Whether the work should stop now; once true it stays true until the window opens again,
+  // so that the operation's caller can tell a stop from a failure (wasCancelled).
+  bool cancelled() {
+    if (!m_cancelled && m_open && m_window) m_cancelled = m_window->cancelRequested();
+    return m_cancelled;
+  }
+  bool wasCancelled() const { return m_cancelled; }
 
  private:
   ProgressWindow* m_window = nullptr;
   bool m_open = false;
+  bool m_cancelled = false;
 };
 
 // Opens the window for the length of a scope unless one is open already.

@@ -10,8 +10,13 @@ bool resetCollection(Collection& c) {
   if (!c.messages().askYesNo(texts::kResetQuestion, DefaultAnswer::No)) return false;
   bool ok = false;
   {
+    // A large collection takes a moment: the "Working" window shows how far it has come, and
+    // Cancel leaves every item as it was.
+    const ProgressScope working(c.progress);
     Collection::Batch batch(c);
     for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
+      if (c.progress.cancelled()) break;
+      c.progress.setCompletion(p, c.header.itemCount);
       const bool read = c.readItem(p);
       ItemIndexEntry& e = c.table[p];
       e.status = code(ItemStatus::Pending);
@@ -26,10 +31,16 @@ bool resetCollection(Collection& c) {
       h.aFactor = kNewItemAFactor;
       (void)c.writeItem(p);  // inside the batch only an unreadable item is refused
     }
-    c.counters = {};
-    c.header.learningDay = 0;
-    (void)c.indexChanged();  // inside the batch: the commit below decides
-    ok = batch.commit();
+    if (c.progress.wasCancelled()) {
+      // The entries were changed in place: every one goes back.
+      (void)c.indexChanged();
+      batch.abandon();
+    } else {
+      c.counters = {};
+      c.header.learningDay = 0;
+      (void)c.indexChanged();  // inside the batch: the commit below decides
+      ok = batch.commit();
+    }
   }
   c.readItem(c.currentPosition);
   c.events().countersChanged();

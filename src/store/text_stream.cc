@@ -27,7 +27,10 @@ void TextReader::topUpRaw() {
   // The buffer grows no larger than what the file still holds, so a short file costs little.
   if (!m_sizeKnown) {
     m_sizeKnown = true;
-    if (auto size = m_file->size()) m_remaining = *size;
+    if (auto size = m_file->size()) {
+      m_remaining = *size;
+      m_length = *size;
+    }
   }
   m_raw.resize(static_cast<std::size_t>(
       std::min<std::uint64_t>(kTextBufferBytes, filled + m_remaining + 1)));

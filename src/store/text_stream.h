@@ -51,6 +51,10 @@ class TextReader {
   // A read of the file failed: what came before it is all the text there was to be had.
   bool failed() const { return m_failed; }
 
+  // Bytes of the file read so far and the file's length (0 when unknown), for a progress bar.
+  std::uint64_t bytesRead() const { return m_offset; }
+  std::uint64_t fileLength() const { return m_length; }
+
  private:
   std::optional<char16_t> getSlow();
   // Decodes the next stretch of the file into m_decoded; false when nothing is left.
@@ -64,6 +68,7 @@ class TextReader {
   // Bytes the file still holds, as far as known; without a size, as many as a buffer takes.
   std::uint64_t m_remaining = UINT64_MAX / 2;
   bool m_sizeKnown = false;
+  std::uint64_t m_length = 0;  // the file's size when it could be had
   bool m_fileEnded = false;
   bool m_failed = false;
   bool m_started = false;  // the byte-order mark check has been made

@@ -44,9 +44,19 @@ class FakeShellPort final : public shell::ShellPort {
     answers.pop_front();
     return a;
   }
-  bool show() override { return true; }
-  void hide() override {}
-  void setLine(std::u16string_view) override {}
+  // The "Working" window, when a test wants a real one; without it none is drawn.
+  store::ProgressWindow* working = nullptr;
+  bool show() override { return working == nullptr || working->show(); }
+  void hide() override {
+    if (working) working->hide();
+  }
+  void setLine(std::u16string_view text) override {
+    if (working) working->setLine(text);
+  }
+  void setCompletion(std::uint64_t done, std::uint64_t total) override {
+    if (working) working->setCompletion(done, total);
+  }
+  bool cancelRequested() override { return working && working->cancelRequested(); }
   std::optional<std::filesystem::path> pickOpenFile(const shell::FileDialog& d) override {
     return nextFile(d);
   }

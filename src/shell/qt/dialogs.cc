@@ -43,9 +43,6 @@ namespace kelvora::qt {
 namespace {
 
 constexpr char16_t kCalendarTitle[] = u"Repetitions calendar";
-constexpr char16_t kWorkingTitle[] = u"Working";
-constexpr char16_t kPleaseWait[] = u"Please wait...";
-constexpr char16_t kMayTakeAWhile[] = u"(this may take a while)";
 constexpr char16_t kHelpTitle[] = u"Kelvora Help";
 constexpr char kHelpWindowName[] = "kelvoraHelpWindow";
 
@@ -504,28 +501,6 @@ void runAboutDialog(QWidget* parent) {
   layout->addWidget(okButton(&dialog));
   layout->setSizeConstraint(QLayout::SetFixedSize);
   dialog.exec();
-}
-
-WorkingWindow::WorkingWindow(QWidget* parent) : QDialog(parent) {
-  removeHelpButton(this);
-  setModal(false);
-  setWindowTitle(toQString(kWorkingTitle));
-  auto* wait = new QLabel(toQString(kPleaseWait), this);
-  wait->setAlignment(Qt::AlignCenter);
-  m_line = new QLabel(toQString(kMayTakeAWhile), this);
-  m_line->setAlignment(Qt::AlignCenter);
-  m_line->setMinimumWidth(m_line->fontMetrics().averageCharWidth() * 28);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(wait);
-  layout->addWidget(m_line);
-  show();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-void WorkingWindow::setLine(const QString& text) {
-  m_line->setText(text);
-  m_line->repaint();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void showHelpWindow(QWidget* parent, const QString& helpFile) {

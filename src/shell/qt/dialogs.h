@@ -1,6 +1,6 @@
 // The desktop program's small windows: Get string, Go to, Fonts, the repetitions calendar,
-// About, the "Working" progress window and the help window. Each draws the headless logic it
-// is given and hands it the user's input; no decision is taken here.
+// About and the help window. Each draws the headless logic it is given and hands it the user's
+// input; no decision is taken here.
 #pragma once
 
 #include <QDialog>
@@ -36,19 +36,6 @@ void runCalendarDialog(QWidget* parent, learning::RepetitionsCalendar& calendar,
                        const store::Collection& collection);
 
 void runAboutDialog(QWidget* parent);
-
-// The modeless progress window of long operations; shown from construction until destroyed.
-class WorkingWindow : public QDialog {
- public:
-  explicit WorkingWindow(QWidget* parent);
-
-  // Replaces the progress line and paints it before returning, so that it shows while the
-  // caller goes on working without returning to the event loop.
-  void setLine(const QString& text);
-
- private:
-  QLabel* m_line = nullptr;
-};
 
 // Opens the local HTML page helpFile in a non-modal window owned by parent; a second call
 // brings the open window to the front with that page.

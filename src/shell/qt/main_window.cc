@@ -28,6 +28,7 @@
 #include "shell/qt/pane_font.h"
 #include "shell/qt/pane_widgets.h"
 #include "shell/qt/text_conversion.h"
+#include "shell/qt/working_window.h"
 
 // Our own drawings, kept as XPM source in resources/icons.
 #include "icons/add.xpm"
@@ -123,7 +124,10 @@ MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()>
   QApplication::instance()->installEventFilter(this);
 
   m_timer.setInterval(static_cast<int>(shell::kRecountPeriodMs));
-  connect(&m_timer, &QTimer::timeout, this, [this] { call([this] { m_app->onTimer(); }); });
+  // The recount waits while a command runs (an import calls in for events as it works).
+  connect(&m_timer, &QTimer::timeout, this, [this] {
+    if (m_depth == 0) call([this] { m_app->onTimer(); });
+  });
   m_syncTimer.setInterval(static_cast<int>(store::Collection::kSyncPeriodMs));
   connect(&m_syncTimer, &QTimer::timeout, this, [this] {
     if (m_app) m_app->onSyncTimer();
@@ -133,6 +137,8 @@ MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()>
     if (m_depth == 0) {
       m_cancelDialogs.stop();
       close();
+    } else if (auto* working = findChild<WorkingWindow*>()) {
+      working->requestCancel();  // the work stops, leaving the files as they were
     } else if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
       dialog->reject();
     }

@@ -11,6 +11,7 @@
 #include "shell/qt/dialogs.h"
 #include "shell/qt/main_window.h"
 #include "shell/qt/text_conversion.h"
+#include "shell/qt/working_window.h"
 
 namespace kelvora::qt {
 namespace {
@@ -77,6 +78,12 @@ void QtShellPort::hide() {
 void QtShellPort::setLine(std::u16string_view text) {
   if (m_working) m_working->setLine(toQString(text));
 }
+
+void QtShellPort::setCompletion(std::uint64_t done, std::uint64_t total) {
+  if (m_working) m_working->setCompletion(done, total);
+}
+
+bool QtShellPort::cancelRequested() { return m_working && m_working->cancelRequested(); }
 
 std::optional<std::filesystem::path> QtShellPort::runFileDialog(const shell::FileDialog& d,
                                                                 bool save,

@@ -13,7 +13,7 @@ namespace kelvora::qt {
 class MainWindow;
 class WorkingWindow;
 
-class QtShellPort final : public shell::ShellPort {
+class QtShellPort : public shell::ShellPort {
  public:
   // The dialogs belong to window; file dialogs start in startFolder until one is confirmed.
   QtShellPort(MainWindow& window, const std::filesystem::path& startFolder);
@@ -26,6 +26,8 @@ class QtShellPort final : public shell::ShellPort {
   bool show() override;
   void hide() override;
   void setLine(std::u16string_view text) override;
+  void setCompletion(std::uint64_t done, std::uint64_t total) override;
+  bool cancelRequested() override;
   // shell::ShellPort
   std::optional<std::filesystem::path> pickOpenFile(const shell::FileDialog& dialog) override;
   std::optional<std::filesystem::path> pickSaveFile(const shell::FileDialog& dialog,

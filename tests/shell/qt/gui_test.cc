@@ -3,12 +3,14 @@
 // the program hands over to the first.
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
@@ -27,6 +29,7 @@
 #include "shell/qt/main_window.h"
 #include "shell/qt/pane_widgets.h"
 #include "shell/qt/qt_shell_port.h"
+#include "shell/qt/working_window.h"
 #include "store/collection_opening.h"
 #include "store/item_editing.h"
 #include "store/user_texts.h"
@@ -379,6 +382,62 @@ class GuiTest : public QObject {
     mnemonics(s.window.menuBar()->actions(), "menu bar");
     QCOMPARE(s.window.menuAction(shell::cmd::Exit)->shortcut(), QKeySequence("Ctrl+Q"));
     QCOMPARE(s.window.menuAction(shell::cmd::HelpTopics)->shortcut(), QKeySequence("F1"));
+  }
+
+  // The "Working" window is painted on a clock, not for every item, and shows the bar.
+  void theWorkingWindowPaintsAFewTimesASecond() {
+    Session s(QSize(640, 480));
+    WorkingWindow working(&s.window);
+    QElapsedTimer t;
+    t.start();
+    int calls = 0;
+    while (t.elapsed() < 300) {
+      working.setLine(QStringLiteral("Parsing XML: %1").arg(++calls));
+      working.setCompletion(t.elapsed(), 300);
+    }
+    QVERIFY(calls > 1000);
+    QVERIFY2(working.paintCount() <= 1 + 300 / WorkingWindow::kPaintPeriodMs + 1,
+             qPrintable(QString::number(working.paintCount())));
+    QVERIFY(working.findChild<QProgressBar*>()->isVisible());
+  }
+
+  // Cancel, or Escape typed while the main window has the focus, stops a long command with the
+  // collection as it was; keys meant for the main window go nowhere while it works.
+  void cancelStopsALongCommandLeavingTheFilesAsTheyWere() {
+    Session s(QSize(640, 480));
+    QtShellPort real(s.window, s.dir.path());
+    s.port.working = &real;
+    s.window.menuAction(shell::cmd::Edit)->trigger();
+    auto bytes = [&s] {
+      std::ifstream in(s.dir / "deck.kdb", std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = bytes();
+    QTimer::singleShot(0, &s.window, [&s] {
+      auto* working = s.window.findChild<WorkingWindow*>();
+      QVERIFY(working != nullptr);
+      for (QPushButton* b : working->findChildren<QPushButton*>()) {
+        if (b->text() == "Cancel") QTest::mouseClick(b, Qt::LeftButton);
+      }
+    });
+    s.window.menuAction(shell::cmd::SwapAll)->trigger();
+    QVERIFY(s.collection.progress.wasCancelled());
+    QCOMPARE(s.storedAnswer(0), u"answer 0");
+    QCOMPARE(s.window.edit(false)->toPlainText(), "answer 0");
+
+    s.port.answers = {true};
+    s.window.edit(false)->setFocus();
+    QTimer::singleShot(0, &s.window, [&s] {
+      s.press(Qt::Key_4);  // meant for the answer box: it does not get there
+      s.press(Qt::Key_Escape);
+    });
+    s.window.menuAction(shell::cmd::Reset)->trigger();
+    QVERIFY(s.collection.progress.wasCancelled());
+    QVERIFY(s.window.findChild<WorkingWindow*>() == nullptr);
+    QCOMPARE(s.window.edit(false)->toPlainText(), "answer 0");
+    QVERIFY(s.port.shown.empty());
+    QVERIFY(s.collection.closeCollection());
+    QVERIFY(bytes() == before);
   }
 
   void secondStartHandsOverToTheFirst() {
