@@ -108,7 +108,12 @@ void Application::setEditText(bool question, std::u16string text) {
 }
 
 void Application::setMeasures(const ScreenMeasures& measures) {
+  setMeasures(measures, m_config.narrowScreen);
+}
+
+void Application::setMeasures(const ScreenMeasures& measures, bool narrowScreen) {
   m_config.measures = measures;
+  m_config.narrowScreen = narrowScreen;
   if (m_depth == 0) refreshScreen();
 }
 
@@ -617,7 +622,10 @@ void Application::closeCommand() {
 
 void Application::newCommand() {
   std::optional<std::filesystem::path> chosen;
-  if (m_config.narrowScreen) {
+  if (m_config.newInSaveDialog) {
+    chosen =
+        m_port.pickSaveFile({u"Create database...", kDatabaseFilter, u"kdb", false, false}, {});
+  } else if (m_config.narrowScreen) {
     m_searchText.clear();
     if (m_port.askString(u"Create database...", m_searchText) > 0) {
       // A plain name in the documents folder: a name that reaches into other folders, or a

@@ -34,9 +34,13 @@ namespace kelvora::shell {
 inline constexpr std::uint32_t kRecountPeriodMs = 10 * 60 * 1000;
 
 struct ApplicationConfig {
-  // The work area and the system font, measured once at start; they choose the arrangement.
+  // The work area and the system font; they choose the arrangement. A desktop window measures
+  // them again whenever it is resized (setMeasures).
   ScreenMeasures measures{13, 6, 640, 480};
   bool narrowScreen = false;
+  // New asks for the collection's file in a save dialog with its folder, as on a desktop,
+  // whatever the arrangement; otherwise a narrow screen asks for a bare name.
+  bool newInSaveDialog = false;
   // Where a new collection named in the Get string dialog goes (narrow screens).
   std::filesystem::path documentsFolder;
   learning::ShortDateFormat dateFormat = learning::isoShortDate;
@@ -74,6 +78,8 @@ class Application final : private store::CollectionEvents, private learning::Ses
 
   // The window was resized: the same arrangement is laid out again for the new work area.
   void setMeasures(const ScreenMeasures& measures);
+  // The window changed its shape: the arrangement follows.
+  void setMeasures(const ScreenMeasures& measures, bool narrowScreen);
   // Opens the collection of a file named outside the menus (the command line, a second start),
   // as Open does with a chosen file.
   void openPath(const std::filesystem::path& path);

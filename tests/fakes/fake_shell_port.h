@@ -60,8 +60,10 @@ class FakeShellPort final : public shell::ShellPort {
   std::optional<std::filesystem::path> pickOpenFile(const shell::FileDialog& d) override {
     return nextFile(d);
   }
+  std::vector<std::u16string> saveDialogs;  // the titles of the save dialogs among them
   std::optional<std::filesystem::path> pickSaveFile(const shell::FileDialog& d,
                                                     const std::filesystem::path&) override {
+    saveDialogs.push_back(d.title);
     return nextFile(d);
   }
   int askString(std::u16string_view title, std::u16string& text) override {

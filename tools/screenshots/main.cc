@@ -3,7 +3,9 @@
 // platform; on the offscreen one it needs no display:
 //   QT_QPA_PLATFORM=offscreen kelvora-screenshots COLLECTION.kdb OUTPUT_FOLDER
 #include <QApplication>
+#include <QColor>
 #include <QDir>
+#include <QPalette>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -85,17 +87,42 @@ void shoot(const std::filesystem::path& kdb, const QString& out, QSize size, con
 
 }  // namespace
 
+// A dark desktop theme, to see that nothing is drawn in fixed light colours.
+void useDarkPalette() {
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(45, 45, 48));
+  dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Base, QColor(30, 30, 32));
+  dark.setColor(QPalette::AlternateBase, QColor(50, 50, 54));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  dark.setColor(QPalette::Button, QColor(55, 55, 60));
+  dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Highlight, QColor(60, 110, 190));
+  dark.setColor(QPalette::HighlightedText, Qt::white);
+  dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
+  dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Mid, QColor(90, 90, 96));
+  dark.setColor(QPalette::Dark, QColor(20, 20, 22));
+  dark.setColor(QPalette::Light, QColor(80, 80, 86));
+  QApplication::setPalette(dark);
+}
+
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: kelvora-screenshots COLLECTION.kdb OUTPUT_FOLDER\n");
+  const bool darkTheme = argc == 4 && QString::fromLocal8Bit(argv[3]) == QStringLiteral("--dark");
+  if (argc != 3 && !darkTheme) {
+    std::fprintf(stderr,
+                 "usage: kelvora-screenshots COLLECTION.kdb OUTPUT_FOLDER [--dark]\n"
+                 "  QT_SCALE_FACTOR=2 gives the pictures of a high-density screen\n");
     return 2;
   }
+  if (darkTheme) useDarkPalette();
   std::filesystem::path kdb = std::filesystem::absolute(argv[1]);
   const QString out = QString::fromLocal8Bit(argv[2]);
   QDir().mkpath(out);
-  shoot(kdb, out, QSize(480, 640), "narrow");
-  shoot(kdb, out, QSize(640, 480), "wide");
+  shoot(kdb, out, QSize(560, 760), "narrow");
+  shoot(kdb, out, QSize(900, 600), "wide");
   std::printf("pictures saved in %s\n", argv[2]);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cstdlib>
@@ -27,9 +28,6 @@
 namespace {
 
 using namespace kelvora;
-
-// The window's size the first time: a handheld's screen, upright.
-constexpr QSize kFirstSize(480, 640);
 
 std::filesystem::path documentsFolder() {
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -73,7 +71,10 @@ QSize firstWindowSize(const std::optional<std::filesystem::path>& configDir) {
       return QSize(last->width, last->height);
     }
   }
-  return kFirstSize;
+  // The first time: two thirds of what the screen offers, the arrangement following its shape.
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QSize available = screen != nullptr ? screen->availableGeometry().size() : QSize(960, 720);
+  return available * 2 / 3;
 }
 
 // Kept for the next start: the window's normal size, also when it closes maximized.
@@ -102,6 +103,7 @@ shell::ApplicationConfig applicationConfig(const qt::MainWindow& window,
   config.measures = window.measures();
   config.narrowScreen = window.narrowScreen();
   config.documentsFolder = documents;
+  config.newInSaveDialog = true;
   config.dateFormat = localShortDate;
   config.helpArgument = qt::toU16(helpPage());
   return config;

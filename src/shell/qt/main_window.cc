@@ -115,10 +115,11 @@ MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()>
   setCentralWidget(m_area);
   buildMenus();
   resize(initialSize);
-  const shell::ScreenMeasures probe = measures();
-  m_narrow = shell::isNarrowScreen(probe);
-  if (!m_narrow) buildToolbar();
+  m_narrow = shell::isNarrowScreen(areaMeasures());
+  buildToolbar();
   buildChildren();
+  applyArrangement();
+  setMinimumSize(minimumAreaSize() + QSize(0, menuBar()->sizeHint().height()));
   m_area->installEventFilter(this);
   // Learning keys reach the command layer whichever control of the window has the focus.
   QApplication::instance()->installEventFilter(this);
@@ -147,19 +148,38 @@ MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()>
 
 MainWindow::~MainWindow() = default;
 
-shell::ScreenMeasures MainWindow::measures() const {
+shell::ScreenMeasures MainWindow::areaMeasures() const {
   const QFontMetrics metrics(font());
   // Before the window is first laid out the work area is the window less its menu bar.
   const QSize area = m_area->testAttribute(Qt::WA_Resized) || isVisible()
                          ? m_area->size()
                          : QSize(width(), height() - menuBar()->sizeHint().height());
-  shell::ScreenMeasures m{metrics.lineSpacing(), metrics.averageCharWidth(), area.width(),
-                          area.height()};
+  return {metrics.lineSpacing(), metrics.averageCharWidth(), area.width(), area.height()};
+}
+
+shell::ScreenMeasures MainWindow::measures() const {
+  shell::ScreenMeasures m = areaMeasures();
   // The arrangements keep a menu-bar-high strip free: at the top of the wide one, where our
   // toolbar goes, and at the foot of the narrow one, which has nothing to put there since the
   // menu bar is above the work area here.
   if (m_narrow) m.workHeight += shell::kMenuBarHeight;
   return m;
+}
+
+QSize MainWindow::minimumAreaSize() const {
+  // Room in either arrangement for the panels' lines, an item's value beside its label (a date
+  // and a count, some 17 characters) and panes of a few lines.
+  const QFontMetrics metrics(font());
+  const int lh = metrics.lineSpacing();
+  const int cw = metrics.averageCharWidth();
+  return {68 * cw + 32, 14 * lh + 3 * shell::kMenuBarHeight + 12};
+}
+
+void MainWindow::applyArrangement() {
+  m_toolbar->setVisible(!m_narrow);
+  for (QLabel* value : m_statisticsValues) {
+    value->setAlignment((m_narrow ? Qt::AlignRight : Qt::AlignHCenter) | Qt::AlignVCenter);
+  }
 }
 
 void MainWindow::setApplication(shell::Application* app) {
@@ -298,22 +318,20 @@ void MainWindow::buildChildren() {
   for (int i = 0; i < 2; ++i) {
     m_titles[i] = label(QString(), QStringLiteral("titleLine%1").arg(i), Qt::AlignLeft);
   }
-  const Qt::Alignment statisticsAlign = m_narrow ? Qt::AlignRight : Qt::AlignHCenter;
   for (int i = 0; i < 3; ++i) {
     m_statisticsLabels[i] = label(toQString(learning::kStatisticsLabels[i]),
                                   QStringLiteral("statisticsLabel%1").arg(i), Qt::AlignLeft);
-    if (!m_narrow) {
-      m_bars[i] = new QProgressBar(m_area);
-      m_bars[i]->setObjectName(QStringLiteral("statisticsBar%1").arg(i));
-      m_bars[i]->setTextVisible(false);
-    }
+    m_bars[i] = new QProgressBar(m_area);  // shown in the wide arrangement only
+    m_bars[i]->setObjectName(QStringLiteral("statisticsBar%1").arg(i));
+    m_bars[i]->setTextVisible(false);
     m_statisticsValues[i] =
-        label(QStringLiteral(" "), QStringLiteral("statisticsValue%1").arg(i), statisticsAlign);
+        label(QStringLiteral(" "), QStringLiteral("statisticsValue%1").arg(i), Qt::AlignRight);
   }
-  const Qt::Alignment itemAlign = m_narrow ? Qt::AlignRight : Qt::AlignLeft;
+  // An item's values stand right after their labels in both arrangements.
   for (int i = 0; i < 5; ++i) {
     m_itemLabels[i] = label(QString(), QStringLiteral("itemLabel%1").arg(i), Qt::AlignLeft);
-    m_itemValues[i] = label(QStringLiteral(" "), QStringLiteral("itemValue%1").arg(i), itemAlign);
+    m_itemValues[i] =
+        label(QStringLiteral(" "), QStringLiteral("itemValue%1").arg(i), Qt::AlignLeft);
   }
   for (int side = 0; side < 2; ++side) {
     const bool question = side == 0;
@@ -467,7 +485,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (watched == m_area && event->type() == QEvent::Resize && m_app && !m_closed) {
-    m_app->setMeasures(measures());
+    // The arrangement follows the window's shape as it is resized.
+    const bool narrow = shell::isNarrowScreen(areaMeasures());
+    if (narrow != m_narrow) {
+      m_narrow = narrow;
+      applyArrangement();
+    }
+    m_app->setMeasures(measures(), m_narrow);
     render();
   }
   return QMainWindow::eventFilter(watched, event);
@@ -506,7 +530,7 @@ void MainWindow::renderOnce(bool withSelection) {
   const QString title = s.title.empty() ? QStringLiteral("Kelvora")
                                         : toQString(s.title) + QStringLiteral(" \u2013 Kelvora");
   if (windowTitle() != title) setWindowTitle(title);
-  if (m_toolbar) place(m_toolbar, {0, 0, m_area->width(), shell::kMenuBarHeight});
+  place(m_toolbar, {0, 0, m_area->width(), shell::kMenuBarHeight});
   renderPanels(s);
   renderPane(s, 0);
   renderPane(s, 1);
@@ -547,10 +571,23 @@ void MainWindow::renderPanels(const shell::Screen& s) {
       m_bars[i]->setVisible(shown && row.bar.has_value());
     }
   }
+  // A value starts right after the longest label and may use the panel's width to its inner
+  // edge: a date with its count is longer than the cell the arrangement gives it.
+  int labelWidth = 0;
   for (int i = 0; i < 5; ++i) {
-    place(m_itemLabels[i], l.itemRows[i].label);
-    place(m_itemValues[i], l.itemRows[i].value);
     setLabelText(m_itemLabels[i], st.itemLabels[i]);
+    labelWidth = std::max(
+        labelWidth, m_itemLabels[i]->fontMetrics().horizontalAdvance(m_itemLabels[i]->text()));
+  }
+  labelWidth += m_itemLabels[0]->fontMetrics().averageCharWidth();
+  for (int i = 0; i < 5; ++i) {
+    const shell::ItemRow& row = l.itemRows[i];
+    place(m_itemLabels[i],
+          {row.label.x, row.label.y, std::min(row.label.width, labelWidth), row.label.height});
+    shell::Rect value = row.value;
+    value.x = std::min(value.x, row.label.x + labelWidth);
+    value.width = std::max(row.value.width, l.itemBox.x + l.itemBox.width - value.x - 6);
+    place(m_itemValues[i], value);
     setLabelText(m_itemValues[i], st.itemValues[i]);
     m_itemLabels[i]->setVisible(shown);
     m_itemValues[i]->setVisible(shown);

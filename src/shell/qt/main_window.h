@@ -35,15 +35,17 @@ class MainWindow final : public QMainWindow {
   Q_OBJECT
 
  public:
-  // The size the window opens with (menu bar included) chooses the arrangement once: narrow
-  // when the area under the menu bar is tall rather than wide. collectionFolder gives the open
-  // collection's folder for the HTML panes' images.
+  // The window's shape chooses the arrangement, at the size it opens with (menu bar included)
+  // and again whenever it is resized: narrow when the area under the menu bar is tall rather
+  // than wide. collectionFolder gives the open collection's folder for the HTML panes' images.
   MainWindow(QSize initialSize, std::function<std::filesystem::path()> collectionFolder);
   ~MainWindow() override;
 
   bool narrowScreen() const { return m_narrow; }
   // The measures of the work area the child windows share now.
   shell::ScreenMeasures measures() const;
+  // The smallest work area at which nothing overlaps or is cut off in either arrangement.
+  QSize minimumAreaSize() const;
 
   // Connects the command layer; the window renders its screen from now on.
   void setApplication(shell::Application* app);
@@ -89,6 +91,10 @@ class MainWindow final : public QMainWindow {
   void buildMenus();
   void buildToolbar();
   void buildChildren();
+  // The work area as it is, before an arrangement keeps its strip free.
+  shell::ScreenMeasures areaMeasures() const;
+  // The toolbar and the alignments of the arrangement now chosen.
+  void applyArrangement();
   void renderPanels(const shell::Screen& s);
   void renderPane(const shell::Screen& s, int side);
   void renderButtons(const shell::Screen& s);
@@ -130,7 +136,7 @@ class MainWindow final : public QMainWindow {
   std::array<QLabel*, 2> m_titles{};
   std::array<QLabel*, 3> m_statisticsLabels{};
   std::array<QLabel*, 3> m_statisticsValues{};
-  std::array<QProgressBar*, 3> m_bars{};  // wide arrangement only
+  std::array<QProgressBar*, 3> m_bars{};  // shown in the wide arrangement only
   std::array<QLabel*, 5> m_itemLabels{};
   std::array<QLabel*, 5> m_itemValues{};
   std::array<PaneEdit*, 2> m_edits{};  // question, answer

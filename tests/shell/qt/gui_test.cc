@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLocalSocket>
 #include <QMenu>
@@ -33,6 +34,7 @@
 #include "store/collection_opening.h"
 #include "store/item_editing.h"
 #include "store/user_texts.h"
+#include "store/utf16_text.h"
 #include "temp_dir.h"
 
 namespace kelvora::qt {
@@ -64,6 +66,11 @@ struct Session {
     shell::ApplicationConfig config;
     config.measures = window.measures();
     config.narrowScreen = window.narrowScreen();
+    config.newInSaveDialog = true;  // as the desktop program has it
+    // A long local date, as some languages write it: "28 Sept. 2004".
+    config.dateFormat = [](const learning::CalendarDate& d) {
+      return store::decimalText(d.day) + u" Sept. " + store::decimalText(d.year);
+    };
     app = std::make_unique<shell::Application>(collection, port, random, clock, nullptr, config);
     window.setApplication(app.get());
     // As the desktop port does: the work area takes the focus, and an edit control that had it
@@ -382,6 +389,70 @@ class GuiTest : public QObject {
     mnemonics(s.window.menuBar()->actions(), "menu bar");
     QCOMPARE(s.window.menuAction(shell::cmd::Exit)->shortcut(), QKeySequence("Ctrl+Q"));
     QCOMPARE(s.window.menuAction(shell::cmd::HelpTopics)->shortcut(), QKeySequence("F1"));
+  }
+
+  // Resizing the window switches the arrangement at once; New asks in a save dialog in either.
+  void theArrangementFollowsTheWindowsShape() {
+    Session s(QSize(800, 560));
+    auto narrow = [&s] { return s.app->screen().layout.narrow; };
+    QVERIFY(!narrow());
+    QVERIFY(s.window.toolbar()->isVisible());
+    QVERIFY(s.window.findChild<QProgressBar*>("statisticsBar0")->isVisible());
+    s.window.resize(560, 800);
+    QTest::qWait(0);
+    QVERIFY(narrow());
+    QVERIFY(s.window.narrowScreen());
+    QVERIFY(!s.window.toolbar()->isVisible());
+    QVERIFY(!s.window.findChild<QProgressBar*>("statisticsBar0")->isVisible());
+    s.checkWidgetsMirrorTheScreen();
+    s.window.menuAction(shell::cmd::New)->trigger();
+    QCOMPARE(s.port.saveDialogs.size(), 1u);
+    QVERIFY(s.port.dialogs.back() == u"Create database...");
+    s.window.resize(800, 560);
+    QTest::qWait(0);
+    QVERIFY(!narrow());
+    QVERIFY(s.window.toolbar()->isVisible());
+    s.checkWidgetsMirrorTheScreen();
+  }
+
+  // At the smallest size the window allows, tall or wide, no two controls overlap, and every
+  // label, an item's long date among them, shows its whole text.
+  void atTheMinimumSizeNothingOverlapsOrIsCut() {
+    Session s(QSize(800, 560));
+    QVERIFY(s.collection.isOpen);
+    s.collection.table[0].status = store::code(store::ItemStatus::Memorized);
+    s.collection.table[0].interval = 125;
+    s.collection.table[0].lastRepetition = 8993;
+    s.window.menuAction(shell::cmd::Edit)->trigger();
+    const QSize least = s.window.minimumSize();
+    QVERIFY(least.width() > 200 && least.height() > 200);
+    for (const QSize size : {QSize(least.width(), least.height() + 300),
+                             QSize(least.width() + 300, least.height()), least}) {
+      s.window.resize(size);
+      QTest::qWait(0);
+      QVERIFY(s.window.size() == size);
+      QList<QWidget*> leaves;
+      for (QWidget* w : s.window.findChild<QWidget*>("workArea")
+                            ->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->isVisible() && qobject_cast<QGroupBox*>(w) == nullptr) leaves << w;
+      }
+      const QRect area = s.window.findChild<QWidget*>("workArea")->rect();
+      for (QWidget* w : leaves) {
+        const QString what =
+            QString("%1 at %2x%3").arg(w->objectName()).arg(size.width()).arg(size.height());
+        QVERIFY2(area.contains(w->geometry()), qPrintable(what));
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+          QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                   qPrintable(what + ": " + label->text()));
+        }
+        for (QWidget* other : leaves) {
+          if (other != w) {
+            QVERIFY2(!w->geometry().intersects(other->geometry()),
+                     qPrintable(what + " and " + other->objectName()));
+          }
+        }
+      }
+    }
   }
 
   // The "Working" window is painted on a clock, not for every item, and shows the bar.
