@@ -13,8 +13,8 @@ namespace kelvora::learning {
 namespace {
 
 constexpr int kMaxMonthDays = 31;
-constexpr int kColumnWidth = 33;  // grid cell width
-constexpr int kRowHeight = 15;    // grid cell height
+constexpr int kColumnWidth = kCalendarColumnWidth;
+constexpr int kRowHeight = kCalendarRowHeight;
 constexpr int kGridLeft = 4;      // day number of the first column
 constexpr int kGridTop = 38;      // day numbers of the first row
 constexpr int kCountOffset = 13;  // count text, right of the day number
@@ -46,21 +46,29 @@ void addFixedParts(CalendarView& view) {
   for (const int y : {180, 160, 140}) view.lines.push_back({0, y, 232, y, true});
   for (const int x : {50, 100, 150, 200, 231}) view.lines.push_back({x, 140, x, 200, true});
 
-  view.labels = {
-      bold(85, 0, monthTitle(view.month), kCalendarDarkGreen),
-      bold(4, 18, u"Mo      Tu      We      Th      Fr", kCalendarBlack),
-      bold(4, 202, u"1           7             14            21            28", kCalendarBlack),
-      bold(4, 173, u"20", kCalendarBlack),
-      bold(4, 153, u"40", kCalendarBlack),
-      bold(4, 133, u"60", kCalendarBlack),
-      bold(166, 18, u"Sa", kCalendarDarkBlue),
-      bold(198, 18, u"Su", kCalendarSundayRed),
-  };
+  view.labels = {bold(85, 0, monthTitle(view.month), kCalendarDarkGreen)};
+  // Each weekday over its column and each day of the chart's scale under its bar, so that they
+  // line up whatever the font's spaces measure.
+  constexpr std::array<const char16_t*, 7> kWeekdays{u"Mo", u"Tu", u"We", u"Th",
+                                                     u"Fr", u"Sa", u"Su"};
+  for (int column = 0; column < 7; ++column) {
+    const Rgb colour = column == 5   ? kCalendarDarkBlue
+                       : column == 6 ? kCalendarSundayRed
+                                     : kCalendarBlack;
+    view.labels.push_back(bold(kGridLeft + kColumnWidth * column, 18, kWeekdays[column], colour));
+  }
+  for (const int day : {1, 7, 14, 21, 28}) {
+    view.labels.push_back(
+        bold(1 + kBarWidth * (day - 1), 202, store::decimalText(day), kCalendarBlack));
+  }
+  view.labels.push_back(bold(4, 173, u"20", kCalendarBlack));
+  view.labels.push_back(bold(4, 153, u"40", kCalendarBlack));
+  view.labels.push_back(bold(4, 133, u"60", kCalendarBlack));
 }
 
 }  // namespace
 
-CalendarView calendarView(const store::Collection& collection, DayNumber month) {
+CalendarView calendarView(const store::Collection& collection, DayNumber month, DayNumber today) {
   CalendarView view;
   view.month = firstOfMonth(std::max(month, kFirstDay));
   addFixedParts(view);
@@ -75,9 +83,15 @@ CalendarView calendarView(const store::Collection& collection, DayNumber month) 
   for (std::size_t p = 0; p < items; ++p) {
     const store::ItemIndexEntry& entry = collection.table[p];
     if (entry.interval == 0) continue;
-    const int offset =
-        static_cast<int>(store::nextRepetitionDay(entry.lastRepetition, entry.interval)) - first;
-    if (offset >= 0 && offset < countedDays) ++counts[offset];
+    long due = static_cast<long>(store::nextRepetitionDay(entry.lastRepetition, entry.interval));
+    if (today != 0 && due < today) {
+      // An item that fell due before today and is still waiting is due today; one that waits
+      // for nothing (not memorized) has no day to show.
+      if (!store::isDue(entry, today)) continue;
+      due = today;
+    }
+    const long offset = due - first;
+    if (offset >= 0 && offset < countedDays) ++counts[static_cast<std::size_t>(offset)];
   }
 
   const int firstCell = weekday(view.month);  // the 1st stands in the cell of its weekday
@@ -89,6 +103,7 @@ CalendarView calendarView(const store::Collection& collection, DayNumber month) 
     CalendarCell& c = view.cells[cell - 1];
     c.day = day;
     c.count = n;
+    c.today = today != 0 && first + day - 1 == today;
     std::u16string dayDigits = store::decimalText(day);
     if (day < 10) dayDigits.insert(dayDigits.begin(), u' ');
     c.dayText = normal(x, y, std::move(dayDigits), kCalendarBlack);

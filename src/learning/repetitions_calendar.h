@@ -69,12 +69,17 @@ struct CalendarBar {
   bool operator==(const CalendarBar&) const = default;
 };
 
+// The size of a grid cell; a cell's day number stands at its top left corner.
+inline constexpr int kCalendarColumnWidth = 33;
+inline constexpr int kCalendarRowHeight = 15;
+
 // Cell A (1..37) of the grid stands in column (A - 1) mod 7, Monday first, and row (A - 1) div 7.
 inline constexpr int kCalendarCells = 37;
 
 struct CalendarCell {
   int day = 0;    // day of the month; 0: the cell lies outside the month and shows nothing
   int count = 0;  // items whose next repetition falls on this day
+  bool today = false;
   CalendarText dayText;
   std::optional<CalendarText> countText;  // only when count > 0
   std::optional<CalendarBar> bar;         // only when count > 0
@@ -93,24 +98,28 @@ struct CalendarView {
 // The calendar of the month holding day month (day 0, "no date", counts as day 1). An item counts
 // on the day lastRepetition + interval, taken as a full-width sum, whatever its status; an item
 // with interval 0 never counts, and neither does one whose sum passes the last day number.
-// One pass over the item table, however many days are shown.
-CalendarView calendarView(const store::Collection& collection, DayNumber month);
+// Given today, a memorized item whose day has passed counts on today, with those due today:
+// past days show no count, and today's shows the whole backlog. One pass over the item table,
+// however many days are shown.
+CalendarView calendarView(const store::Collection& collection, DayNumber month,
+                          DayNumber today = 0);
 
 // The dialog's state: the month shown, today's when it opens; "<" and ">" step a month at a
 // time and stay put at either end of the day range.
 class RepetitionsCalendar {
  public:
   explicit RepetitionsCalendar(DayNumber today)
-      : m_month(firstOfMonth(std::max(today, kFirstDay))) {}
+      : m_today(today), m_month(firstOfMonth(std::max(today, kFirstDay))) {}
 
   DayNumber month() const { return m_month; }
   void showPreviousMonth() { m_month = previousMonth(m_month); }
   void showNextMonth() { m_month = nextMonth(m_month); }
   CalendarView view(const store::Collection& collection) const {
-    return calendarView(collection, m_month);
+    return calendarView(collection, m_month, m_today);
   }
 
  private:
+  DayNumber m_today;
   DayNumber m_month;
 };
 

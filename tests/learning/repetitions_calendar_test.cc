@@ -136,6 +136,48 @@ TEST(RepetitionsCalendar, LastMonthShowsNoCountsPastTheLastDay) {
   EXPECT_EQ(dueDays(items.view(kFirstDay)), "3:1 ");
 }
 
+// Seen from today, the backlog of memorized items waiting since earlier days (earlier months
+// too) is today's, past days show none, and the days to come are as they were.
+TEST(RepetitionsCalendar, TodayMarkedWithTheWholeBacklog) {
+  Items items;
+  items.add(ItemStatus::Memorized, 5, kAug14th2004 - 40, 3);  // due in July
+  items.add(ItemStatus::Memorized, 3, kAug1st2004);           // due on the 4th
+  items.add(ItemStatus::Memorized, 2, kAug14th2004 - 2);      // due today
+  items.add(ItemStatus::Dismissed, 3, kAug1st2004);           // waits for nothing
+  items.add(ItemStatus::Memorized, 4, kAug14th2004);          // due on the 18th
+  EXPECT_EQ(dueDays(items.view(kAug1st2004)), "4:2 14:1 18:1 ");
+  const CalendarView v = RepetitionsCalendar(kAug14th2004).view(items.c);
+  EXPECT_EQ(dueDays(v), "14:5 18:1 ");
+  int marked = 0;
+  for (const CalendarCell& cell : v.cells) {
+    if (cell.today) {
+      ++marked;
+      EXPECT_EQ(cell.day, 14);
+    }
+  }
+  EXPECT_EQ(marked, 1);
+  RepetitionsCalendar calendar(kAug14th2004);
+  calendar.showPreviousMonth();
+  EXPECT_EQ(dueDays(calendar.view(items.c)), "");
+}
+
+// The weekday captions stand over their columns and the chart's scale under its bars, each a
+// text of its own, whatever the font.
+TEST(RepetitionsCalendar, CaptionsLineUpWithTheirColumns) {
+  Items items;
+  const CalendarView v = items.view(kAug1st2004);
+  auto at = [&v](std::u16string_view text) {
+    for (const CalendarText& t : v.labels) {
+      if (t.text == text) return t.x;
+    }
+    return -1;
+  };
+  // Monday the 2nd and Sunday the 8th (August 2004 starts on a Sunday).
+  EXPECT_EQ(at(u"Mo"), v.cells[7].dayText.x);
+  EXPECT_EQ(at(u"Su"), v.cells[6].dayText.x);
+  EXPECT_EQ(at(u"14"), 1 + 7 * 13);
+}
+
 TEST(RepetitionsCalendar, OpensOnTodaysMonthAndStepsOneMonthAtATime) {
   RepetitionsCalendar calendar(dateToDay(2004, 12, 25));
   EXPECT_EQ(calendar.month(), dateToDay(2004, 12, 1));

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -154,8 +155,12 @@ class CalendarArea : public QWidget {
   CalendarArea(QWidget* parent, const learning::RepetitionsCalendar& calendar,
                const store::Collection& collection)
       : QWidget(parent), m_calendar(calendar), m_collection(collection) {
-    setFixedSize(kCalendarWidth, kCalendarHeight);
+    // Drawn at the size of the system font: larger with a larger font or a denser screen.
+    m_scale = std::max(1.0, QFontInfo(font()).pixelSize() / 12.0);
+    setFixedSize(static_cast<int>(kCalendarWidth * m_scale),
+                 static_cast<int>(kCalendarHeight * m_scale));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName(toQString(kCalendarTitle));
   }
 
  protected:
@@ -163,20 +168,29 @@ class CalendarArea : public QWidget {
     const learning::CalendarView view = m_calendar.view(m_collection);
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
+    painter.scale(m_scale, m_scale);
+    const QColor base = palette().color(QPalette::Base);
+    const QColor ink = palette().color(QPalette::Text);
 
-    // The frame: a one-pixel black border around a white inside; right and bottom exclusive.
+    // The frame: a one-pixel border around the inside; right and bottom exclusive.
     const learning::CalendarRect& frame = view.frame;
     const QRect frameRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1));
-    painter.fillRect(frameRect, Qt::white);
-    painter.setPen(QPen(Qt::black, 0));
+    painter.fillRect(frameRect, base);
+    painter.setPen(QPen(ink, 0));
     painter.drawRect(frameRect.adjusted(0, 0, -1, -1));
 
     for (const learning::CalendarLine& line : view.lines) drawLine(painter, line);
     for (const learning::CalendarText& text : view.labels) drawText(painter, text);
     for (const learning::CalendarCell& cell : view.cells) {
       if (cell.day == 0) continue;
-      drawText(painter, cell.dayText);
-      if (cell.countText) drawText(painter, *cell.countText);
+      if (cell.today) {
+        // Today: its cell filled in the selection colour.
+        const QRect day(cell.dayText.x - 3, cell.dayText.y - 1, learning::kCalendarColumnWidth - 1,
+                        learning::kCalendarRowHeight);
+        painter.fillRect(day, palette().color(QPalette::Highlight));
+      }
+      drawText(painter, cell.dayText, cell.today);
+      if (cell.countText) drawText(painter, *cell.countText, cell.today);
       if (cell.bar) {
         const learning::CalendarRect& bar = cell.bar->rect;
         if (bar.right > bar.left && bar.bottom > bar.top) {
@@ -188,10 +202,19 @@ class CalendarArea : public QWidget {
   }
 
  private:
-  // One pixel wide, black; the end point is left out, which for the axis-parallel lines of the
+  // The calendar's colours in the window's theme: black is the text colour, and on a dark
+  // background the dark colours of counts and captions are lightened to stay readable.
+  QColor themed(const learning::Rgb& rgb) const {
+    if (rgb == learning::kCalendarBlack) return palette().color(QPalette::Text);
+    const QColor c = toColour(rgb);
+    if (palette().color(QPalette::Base).lightness() >= 128) return c;
+    return QColor::fromHsv(c.hsvHue(), 150, 255);  // the same hue, light
+  }
+
+  // One pixel wide; the end point is left out, which for the axis-parallel lines of the
   // calendar means stopping one pixel short.
-  static void drawLine(QPainter& painter, const learning::CalendarLine& line) {
-    QPen pen(Qt::black, 0, line.dashed ? Qt::DashLine : Qt::SolidLine);
+  void drawLine(QPainter& painter, const learning::CalendarLine& line) const {
+    QPen pen(palette().color(QPalette::Text), 0, line.dashed ? Qt::DashLine : Qt::SolidLine);
     pen.setCapStyle(Qt::FlatCap);
     painter.setPen(pen);
     int x2 = line.x2;
@@ -201,20 +224,24 @@ class CalendarArea : public QWidget {
     painter.drawLine(line.x1, line.y1, x2, y2);
   }
 
-  // Opaque text: the box behind the glyphs is white, its top left corner at (x, y).
-  static void drawText(QPainter& painter, const learning::CalendarText& text) {
+  // Opaque text: the box behind the glyphs takes the background, its top left corner at (x, y).
+  void drawText(QPainter& painter, const learning::CalendarText& text,
+                bool highlighted = false) const {
     const QFont font = pixelFont(QStringLiteral("Tahoma"), 11, text.bold);
     const QFontMetrics metrics(font);
     const QString string = toQString(text.text);
-    painter.fillRect(QRect(text.x, text.y, metrics.horizontalAdvance(string), metrics.height()),
-                     Qt::white);
+    if (!highlighted) {
+      painter.fillRect(QRect(text.x, text.y, metrics.horizontalAdvance(string), metrics.height()),
+                       palette().color(QPalette::Base));
+    }
     painter.setFont(font);
-    painter.setPen(toColour(text.colour));
+    painter.setPen(highlighted ? palette().color(QPalette::HighlightedText) : themed(text.colour));
     painter.drawText(text.x, text.y + metrics.ascent(), string);
   }
 
   const learning::RepetitionsCalendar& m_calendar;
   const store::Collection& m_collection;
+  double m_scale = 1.0;
 };
 
 // ---- About ----

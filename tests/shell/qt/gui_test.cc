@@ -455,6 +455,53 @@ class GuiTest : public QObject {
     }
   }
 
+  // The calendar follows the theme (a dark one keeps its grid visible and no white boxes) and
+  // grows with the font.
+  void theCalendarFollowsThePaletteAndTheFont() {
+    Session s(QSize(800, 560));
+    const QPalette light = QApplication::palette();
+    const QFont normalFont = QApplication::font();
+    QPalette dark = light;
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Window, QColor(45, 45, 45));
+    dark.setColor(QPalette::Text, QColor(220, 220, 220));
+    dark.setColor(QPalette::HighlightedText, QColor(250, 250, 250));  // today's day
+    QApplication::setPalette(dark);
+    QFont big = normalFont;
+    big.setPixelSize(24);
+    QApplication::setFont(big);
+    QImage picture;
+    QSize size;
+    QTimer::singleShot(0, [&] {
+      if (QWidget* dialog = QApplication::activeModalWidget()) {
+        for (QWidget* w : dialog->findChildren<QWidget*>()) {
+          if (w->accessibleName() == "Repetitions calendar") {
+            picture = w->grab().toImage();
+            size = w->size();
+          }
+        }
+        dialog->close();
+      }
+    });
+    learning::RepetitionsCalendar calendar(s.collection.today());
+    runCalendarDialog(&s.window, calendar, s.collection);
+    QApplication::setPalette(light);
+    QApplication::setFont(normalFont);
+    QVERIFY(!picture.isNull());
+    QVERIFY2(size.width() >= 2 * 236, qPrintable(QString::number(size.width())));
+    int white = 0;
+    int ink = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+      for (int x = 0; x < picture.width(); ++x) {
+        const QRgb p = picture.pixel(x, y);
+        if (p == qRgb(255, 255, 255)) ++white;
+        if (p == qRgb(220, 220, 220)) ++ink;
+      }
+    }
+    QCOMPARE(white, 0);
+    QVERIFY(ink > 500);
+  }
+
   // The "Working" window is painted on a clock, not for every item, and shows the bar.
   void theWorkingWindowPaintsAFewTimesASecond() {
     Session s(QSize(640, 480));
