@@ -525,6 +525,13 @@ void runAboutDialog(QWidget* parent) {
   row->addWidget(new AboutArea(&dialog));
   auto* layout = new QVBoxLayout(&dialog);
   layout->addLayout(row);
+  // Which release this is, as the program was built (the version the program was given).
+  if (const QString version = QCoreApplication::applicationVersion(); !version.isEmpty()) {
+    auto* line = new QLabel(QStringLiteral("Version ") + version, &dialog);
+    line->setObjectName(QStringLiteral("version"));
+    line->setAlignment(Qt::AlignCenter);
+    layout->addWidget(line);
+  }
   layout->addWidget(okButton(&dialog));
   layout->setSizeConstraint(QLayout::SetFixedSize);
   dialog.exec();

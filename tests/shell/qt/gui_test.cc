@@ -502,6 +502,21 @@ class GuiTest : public QObject {
     QVERIFY(ink > 500);
   }
 
+  void aboutShowsTheVersion() {
+    Session s(QSize(800, 560));
+    QCoreApplication::setApplicationVersion("1.2.3");
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+      if (QWidget* dialog = QApplication::activeModalWidget()) {
+        if (auto* line = dialog->findChild<QLabel*>("version")) shown = line->text();
+        dialog->close();
+      }
+    });
+    runAboutDialog(&s.window);
+    QCoreApplication::setApplicationVersion(QString());
+    QCOMPARE(shown, QString("Version 1.2.3"));
+  }
+
   // The "Working" window is painted on a clock, not for every item, and shows the bar.
   void theWorkingWindowPaintsAFewTimesASecond() {
     Session s(QSize(640, 480));
