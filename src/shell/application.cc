@@ -122,9 +122,19 @@ void Application::openPath(const std::filesystem::path& path) {
     m_replacedNoticeShown = false;
     m_screen.selection.reset();
   }
-  store::openCollection(m_c, deriveTitle(path));
-  firstItem();
-  enterIdle();
+  const std::u16string shownTitle = m_title;
+  const std::filesystem::path base = deriveTitle(path);
+  // A name typed wrong on the command line is not made into an empty collection unasked.
+  if (!m_c.collectionExists(base) &&
+      !m_c.messages().askYesNo(
+          std::u16string(store::texts::kCreateMissing) + store::pathText(store::textsPath(base)),
+          store::DefaultAnswer::No)) {
+    m_title = shownTitle;  // the collection open before stays, under its own name
+  } else {
+    store::openCollection(m_c, base);
+    firstItem();
+    enterIdle();
+  }
   if (--m_depth == 0) refreshScreen();
 }
 

@@ -17,6 +17,9 @@ inline constexpr std::u16string_view kAccessDenied =
     u"Access denied! Probably file has\nread-only attribute set.";
 // Followed by the texts file's path.
 inline constexpr std::u16string_view kOverwrite = u"Overwrite old data files?\r\n";
+// A collection named from outside (the command line, a second start) that does not exist.
+inline constexpr std::u16string_view kCreateMissing =
+    u"There is no collection of that name. Create a new one?\r\n";
 inline constexpr std::u16string_view kResetQuestion = u"Reset database?";
 
 // Import and export; the two results are followed by a path.

@@ -132,6 +132,21 @@ TEST(Application, AFileNamedFromOutsideOpensAsOpenDoesFromAnyMode) {
   EXPECT_EQ(f.c.loaded.question, u"typed before the second start");
 }
 
+// A mistyped name asks first, No by default: No opens nothing and writes no file.
+TEST(Application, AMissingFileNamedFromOutsideIsCreatedOnlyWhenTheUserSaysSo) {
+  Fixture f{ItemStatus::Pending};
+  f.port.answers = {false};
+  f.app.openPath("/typo.kdb");
+  ASSERT_EQ(f.port.asked.size(), 1u);
+  EXPECT_EQ(f.port.defaults.back(), store::DefaultAnswer::No);
+  EXPECT_FALSE(f.files.exists("/typo.kdb"));
+  EXPECT_EQ(f.app.screen().title, u"c");  // the open collection stays open
+  f.port.answers = {true};
+  f.app.openPath("/typo.kdb");
+  EXPECT_TRUE(f.files.exists("/typo.kdb"));
+  EXPECT_EQ(f.app.screen().title, u"typo");
+}
+
 TEST(Application, NewMeasuresLayTheSameArrangementOutAgain) {
   Fixture f{ItemStatus::Pending};
   const ScreenMeasures wider{13, 6, 1000, 700};
