@@ -84,10 +84,7 @@ int main(int argc, char** argv) {
   AnsweringPort port(window, dir);
   store::Collection collection(source.files, port, [&clock] { return learning::today(clock); });
   learning::LinearRandom random;
-  shell::ApplicationConfig config;
-  config.measures = window.measures();
-  config.narrowScreen = window.narrowScreen();
-  shell::Application app(collection, port, random, clock, nullptr, config);
+  shell::Application app(collection, port, random, clock, nullptr, window.applicationConfig());
   app.start();
   window.setApplication(&app);
   window.show();

@@ -115,14 +115,16 @@ bool exportCollection(store::Collection& c, ExchangeKind kind, const std::filesy
     store::Collection::Batch batch(c);
     if (kind == ExchangeKind::Xml) {
       writeXmlHeader(*out, c.header.itemCount, now);
-      for (std::uint16_t p = 0; p < c.header.itemCount && !c.progress.cancelled(); ++p) {
+      for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
+        if (c.progress.stopAt(p, c.header.itemCount)) break;
         readItemForExport(c, p);
         writeXmlItem(*out, c.loaded, c.progress);
-        c.progress.setCompletion(p + 1u, c.header.itemCount);
       }
     } else {
       exportQaItems(*out, c, counts);
     }
+    // Slot numbers taken by a stopped export are not kept either.
+    if (c.progress.wasCancelled()) batch.abandon();
   }
   if (c.progress.wasCancelled()) {
     // A stopped export leaves the target as it was.

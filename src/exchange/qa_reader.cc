@@ -85,8 +85,7 @@ bool importQaItems(store::TextReader& in, ImportSink& sink, QaCounts& counts,
   while (!sink.full()) {
     if (!readPair(in, line, question, answer, counts, progress)) return true;
     if (!sink.append(header, question, answer)) return false;
-    progress.setCompletion(in.bytesRead(), in.fileLength());
-    if (progress.cancelled()) return false;
+    if (progress.stopAt(in.bytesRead(), in.fileLength())) return false;
   }
   return true;
 }

@@ -40,10 +40,9 @@ bool writeQaText(store::TextWriter& out, char16_t letter, std::u16string_view te
 }
 
 void exportQaItems(store::TextWriter& out, store::Collection& collection, QaCounts& counts) {
-  store::Progress& progress = collection.progress;
-  for (std::uint16_t position = 0; position < collection.header.itemCount && !progress.cancelled();
-       ++position) {
-    progress.setCompletion(position, collection.header.itemCount);
+  const std::uint16_t count = collection.header.itemCount;
+  for (std::uint16_t position = 0; position < count; ++position) {
+    if (collection.progress.stopAt(position, count)) return;
     readItemForExport(collection, position);
     if (!writeQaText(out, kQuestionLetter, collection.loaded.question, counts,
                      collection.progress) ||

@@ -247,8 +247,7 @@ bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber to
         return false;
       }
       showParsing(progress, sink.itemCount());
-      progress.setCompletion(in.bytesRead(), in.fileLength());
-      if (progress.cancelled()) return false;
+      if (progress.stopAt(in.bytesRead(), in.fileLength())) return false;
     }
     if (in.atEnd()) return true;
   }

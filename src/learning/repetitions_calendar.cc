@@ -13,8 +13,6 @@ namespace kelvora::learning {
 namespace {
 
 constexpr int kMaxMonthDays = 31;
-constexpr int kColumnWidth = kCalendarColumnWidth;
-constexpr int kRowHeight = kCalendarRowHeight;
 constexpr int kGridLeft = 4;      // day number of the first column
 constexpr int kGridTop = 38;      // day numbers of the first row
 constexpr int kCountOffset = 13;  // count text, right of the day number
@@ -55,7 +53,8 @@ void addFixedParts(CalendarView& view) {
     const Rgb colour = column == 5   ? kCalendarDarkBlue
                        : column == 6 ? kCalendarSundayRed
                                      : kCalendarBlack;
-    view.labels.push_back(bold(kGridLeft + kColumnWidth * column, 18, kWeekdays[column], colour));
+    view.labels.push_back(
+        bold(kGridLeft + kCalendarColumnWidth * column, 18, kWeekdays[column], colour));
   }
   for (const int day : {1, 7, 14, 21, 28}) {
     view.labels.push_back(
@@ -97,8 +96,8 @@ CalendarView calendarView(const store::Collection& collection, DayNumber month, 
   const int firstCell = weekday(view.month);  // the 1st stands in the cell of its weekday
   for (int day = 1; day <= length; ++day) {
     const int cell = firstCell + day - 1;  // 1..37
-    const int x = kColumnWidth * ((cell - 1) % 7) + kGridLeft;
-    const int y = kRowHeight * ((cell - 1) / 7) + kGridTop;
+    const int x = kCalendarColumnWidth * ((cell - 1) % 7) + kGridLeft;
+    const int y = kCalendarRowHeight * ((cell - 1) / 7) + kGridTop;
     const int n = counts[day - 1];
     CalendarCell& c = view.cells[cell - 1];
     c.day = day;

@@ -123,7 +123,10 @@ Collection::Batch::~Batch() { (void)commit(); }
 void Collection::Batch::abandon() {
   if (!m_open) return;
   m_open = false;
-  if (--m_c.m_batchDepth == 0) m_c.rollBack();
+  if (--m_c.m_batchDepth > 0) return;
+  // Bulk work may have changed entries in place without marking them: every one goes back.
+  m_c.m_allDirty = true;
+  m_c.rollBack();
 }
 
 bool Collection::Batch::commit() {

@@ -158,8 +158,8 @@ class Collection {
     // Ends the batch: for the outermost one, the journal takes everything or nothing. False
     // when it took nothing (the user was told). An inner batch always gives true.
     [[nodiscard]] bool commit();
-    // Ends the outermost batch taking nothing: the table, the header and the loaded item go
-    // back to what the journal holds, and the files stay as they were. The work was stopped.
+    // Ends the outermost batch taking nothing: the whole table, the header and the loaded item
+    // go back to what the journal holds, and the files stay as they were. The work was stopped.
     void abandon();
 
    private:

@@ -97,8 +97,7 @@ SwapAllOutcome swapAllItems(Collection& c) {
   {
     Collection::Batch batch(c);
     for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
-      if (c.progress.cancelled()) break;
-      c.progress.setCompletion(p, c.header.itemCount);
+      if (c.progress.stopAt(p, c.header.itemCount)) break;
       // An item without a readable record is left alone: writing it would give it the texts
       // of the item read before.
       if (!c.readItem(p)) continue;

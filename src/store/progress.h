@@ -54,6 +54,12 @@ class Progress {
     return m_cancelled;
   }
   bool wasCancelled() const { return m_cancelled; }
+  // Says how far the work has come and whether it should stop now: the one call of a long
+  // operation's loop, made before each item.
+  [[nodiscard]] bool stopAt(std::uint64_t done, std::uint64_t total) {
+    setCompletion(done, total);
+    return cancelled();
+  }
 
  private:
   ProgressWindow* m_window = nullptr;

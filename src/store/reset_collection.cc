@@ -15,8 +15,7 @@ bool resetCollection(Collection& c) {
     const ProgressScope working(c.progress);
     Collection::Batch batch(c);
     for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
-      if (c.progress.cancelled()) break;
-      c.progress.setCompletion(p, c.header.itemCount);
+      if (c.progress.stopAt(p, c.header.itemCount)) break;
       const bool read = c.readItem(p);
       ItemIndexEntry& e = c.table[p];
       e.status = code(ItemStatus::Pending);
@@ -32,8 +31,6 @@ bool resetCollection(Collection& c) {
       (void)c.writeItem(p);  // inside the batch only an unreadable item is refused
     }
     if (c.progress.wasCancelled()) {
-      // The entries were changed in place: every one goes back.
-      (void)c.indexChanged();
       batch.abandon();
     } else {
       c.counters = {};

@@ -43,10 +43,7 @@ void shoot(const std::filesystem::path& kdb, const QString& out, QSize size, con
   learning::LinearRandom random;
   qt::MainWindow window(size, [&] { return kdb.parent_path(); });
   port.onFocus = [&window] { window.focusWorkArea(); };
-  shell::ApplicationConfig config;
-  config.measures = window.measures();
-  config.narrowScreen = window.narrowScreen();
-  shell::Application app(collection, port, random, clock, nullptr, config);
+  shell::Application app(collection, port, random, clock, nullptr, window.applicationConfig());
   app.start();
   window.setApplication(&app);
   window.show();

@@ -99,9 +99,7 @@ void bringForward(qt::MainWindow& window, const QString& file) {
 
 shell::ApplicationConfig applicationConfig(const qt::MainWindow& window,
                                            const std::filesystem::path& documents) {
-  shell::ApplicationConfig config;
-  config.measures = window.measures();
-  config.narrowScreen = window.narrowScreen();
+  shell::ApplicationConfig config = window.applicationConfig();
   config.documentsFolder = documents;
   config.newInSaveDialog = true;
   config.dateFormat = localShortDate;

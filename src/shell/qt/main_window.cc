@@ -166,6 +166,13 @@ shell::ScreenMeasures MainWindow::measures() const {
   return m;
 }
 
+shell::ApplicationConfig MainWindow::applicationConfig() const {
+  shell::ApplicationConfig config;
+  config.measures = measures();
+  config.narrowScreen = m_narrow;
+  return config;
+}
+
 QSize MainWindow::minimumAreaSize() const {
   // Room in either arrangement for the panels' lines, an item's value beside its label (a date
   // and a count, some 17 characters) and panes of a few lines.

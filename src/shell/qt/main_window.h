@@ -46,6 +46,8 @@ class MainWindow final : public QMainWindow {
   shell::ScreenMeasures measures() const;
   // The smallest work area at which nothing overlaps or is cut off in either arrangement.
   QSize minimumAreaSize() const;
+  // A configuration for the command layer with this window's measures and arrangement.
+  shell::ApplicationConfig applicationConfig() const;
 
   // Connects the command layer; the window renders its screen from now on.
   void setApplication(shell::Application* app);

@@ -63,9 +63,7 @@ struct Session {
       collection.loaded.itemModified = true;
     }
     QVERIFY(collection.closeCollection());
-    shell::ApplicationConfig config;
-    config.measures = window.measures();
-    config.narrowScreen = window.narrowScreen();
+    shell::ApplicationConfig config = window.applicationConfig();
     config.newInSaveDialog = true;  // as the desktop program has it
     // A long local date, as some languages write it: "28 Sept. 2004".
     config.dateFormat = [](const learning::CalendarDate& d) {
