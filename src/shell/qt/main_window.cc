@@ -611,8 +611,12 @@ void MainWindow::renderPane(const shell::Screen& s, int side) {
   PaneBrowser* browser = m_browsers[side];
   place(edit, rect);
   place(browser, rect);
+  // Both views draw in the pane's font: the HTML view's style sheet gives a size without a
+  // unit, which the renderer does not take, so the view's own font carries face, size and
+  // weight and the style sheet and the text's markup refine it.
   const QFont font = paneFont(question ? s.questionFont : s.answerFont, this->font());
   if (edit->font() != font) edit->setFont(font);
+  if (browser->font() != font) browser->setFont(font);
   // While learning the texts are shown, not typed into: the keys grade. A double click or F2
   // opens one for a correction until it loses the focus.
   const bool learning = shell::isLearning(s.mode);

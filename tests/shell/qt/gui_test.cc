@@ -1,9 +1,11 @@
 // The desktop window on the offscreen platform: its widgets show exactly the command layer's
 // screen, clicks and typing reach the layer, closing writes everything, and a second start of
 // the program hands over to the first.
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocalSocket>
@@ -16,6 +18,9 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
 #include <fstream>
@@ -317,6 +322,38 @@ class GuiTest : public QObject {
     s.port.fontsOk = true;
     s.window.menuAction(shell::cmd::Fonts)->trigger();
     QVERIFY(!s.collection.settings.settingsChanged);
+  }
+
+  void theHtmlViewDrawsInThePanesFont() {
+    Session s(QSize(640, 480));
+    s.click("Edit");
+    // The width of the first line as the HTML view lays it out: the plain view's face, size and
+    // weight give the same width.
+    auto firstLineWidth = [](QTextDocument* document) {
+      document->documentLayout()->documentSize();  // lays the text out
+      const QTextLayout* layout = document->firstBlock().layout();
+      return layout->lineCount() > 0 ? layout->lineAt(0).naturalTextWidth() : 0.0;
+    };
+    const QString family = QFontDatabase::families().value(0, QStringLiteral("Sans"));
+    s.collection.settings.questionFont = {family.toStdU16String(), 40, 700};
+    s.window.menuAction(shell::cmd::Html)->trigger();
+    QVERIFY(s.app->screen().html);
+    const qreal plain =
+        QFontMetricsF(s.window.edit(true)->font()).horizontalAdvance(QStringLiteral("question 0"));
+    PaneBrowser* browser = s.window.browser(true);
+    QVERIFY(browser->isVisible());
+    QCOMPARE(browser->toPlainText(), QStringLiteral("question 0"));
+    const qreal html = firstLineWidth(browser->document());
+    QVERIFY2(qAbs(html - plain) < 1.5, qPrintable(QStringLiteral("%1 / %2").arg(html).arg(plain)));
+    // Far wider than the default size would draw it.
+    QTextDocument small;
+    small.setPlainText(QStringLiteral("question 0"));
+    QVERIFY(html > 2 * firstLineWidth(&small));
+    QVERIFY(browser->document()->firstBlock().layout()->lineAt(0).height() >= 40);
+    // A change of font reaches the view that is showing.
+    s.collection.settings.questionFont = {family.toStdU16String(), 12, 0};
+    s.window.menuAction(shell::cmd::Edit)->trigger();
+    QVERIFY(firstLineWidth(browser->document()) < html / 2);
   }
 
   void anImportThatWouldLoseCharactersAsksForUnicodeFirst() {
