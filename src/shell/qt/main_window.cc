@@ -20,6 +20,7 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QToolBar>
 #include <algorithm>
 
@@ -59,6 +60,27 @@ QString literalCaption(std::u16string_view text) {
 void place(QWidget* widget, const shell::Rect& r) {
   const QRect rect(r.x, r.y, std::max(r.width, 0), std::max(r.height, 0));
   if (widget->geometry() != rect) widget->setGeometry(rect);
+}
+
+// What each statistics bar measures against.
+constexpr std::array<const char*, 3> kBarDescriptions = {
+    "Share of the items not dismissed", "Share of all items", "Share of the items in learning"};
+
+QString paneName(int side) {
+  return side == 0 ? QStringLiteral("Question") : QStringLiteral("Answer");
+}
+
+QString withoutColon(QString caption) {
+  caption = caption.trimmed();
+  if (caption.endsWith(QLatin1Char(':'))) caption.chop(1);
+  return caption;
+}
+
+// What a pane holds as a screen reader should say it: HTML without its markup, one line.
+QString spokenText(const std::u16string& text, bool html) {
+  QString spoken =
+      html ? QTextDocumentFragment::fromHtml(toQString(text)).toPlainText() : toQString(text);
+  return spoken.simplified();
 }
 
 void setLabelText(QLabel* label, std::u16string_view text) {
@@ -325,20 +347,28 @@ void MainWindow::buildChildren() {
   for (int i = 0; i < 2; ++i) {
     m_titles[i] = label(QString(), QStringLiteral("titleLine%1").arg(i), Qt::AlignLeft);
   }
+  // A screen reader finds each value labelled by its caption: the caption is the value's buddy
+  // and names it in the description.
   for (int i = 0; i < 3; ++i) {
-    m_statisticsLabels[i] = label(toQString(learning::kStatisticsLabels[i]),
-                                  QStringLiteral("statisticsLabel%1").arg(i), Qt::AlignLeft);
+    const QString caption = toQString(learning::kStatisticsLabels[i]);
+    m_statisticsLabels[i] =
+        label(caption, QStringLiteral("statisticsLabel%1").arg(i), Qt::AlignLeft);
     m_bars[i] = new QProgressBar(m_area);  // shown in the wide arrangement only
     m_bars[i]->setObjectName(QStringLiteral("statisticsBar%1").arg(i));
     m_bars[i]->setTextVisible(false);
+    m_bars[i]->setAccessibleName(withoutColon(caption));
+    m_bars[i]->setAccessibleDescription(QString::fromLatin1(kBarDescriptions[i]));
     m_statisticsValues[i] =
         label(QStringLiteral(" "), QStringLiteral("statisticsValue%1").arg(i), Qt::AlignRight);
+    m_statisticsLabels[i]->setBuddy(m_statisticsValues[i]);
+    m_statisticsValues[i]->setAccessibleDescription(withoutColon(caption));
   }
   // An item's values stand right after their labels in both arrangements.
   for (int i = 0; i < 5; ++i) {
     m_itemLabels[i] = label(QString(), QStringLiteral("itemLabel%1").arg(i), Qt::AlignLeft);
     m_itemValues[i] =
         label(QStringLiteral(" "), QStringLiteral("itemValue%1").arg(i), Qt::AlignLeft);
+    m_itemLabels[i]->setBuddy(m_itemValues[i]);
   }
   for (int side = 0; side < 2; ++side) {
     const bool question = side == 0;
@@ -350,6 +380,9 @@ void MainWindow::buildChildren() {
     // Keys belong to the window while an HTML pane is shown, as in learning by keyboard.
     browser->setFocusPolicy(Qt::NoFocus);
     browser->hide();
+    edit->setAccessibleName(paneName(side));
+    browser->setAccessibleName(paneName(side));
+    browser->setAccessibleDescription(QStringLiteral("Shown as HTML"));
     m_edits[side] = edit;
     m_browsers[side] = browser;
     connect(edit, &QPlainTextEdit::textChanged, this, [this, side] {
@@ -543,7 +576,47 @@ void MainWindow::renderOnce(bool withSelection) {
   renderPane(s, 1);
   renderButtons(s);
   renderMenus(s);
+  renderAccessibility(s);
   if (withSelection) applySelection(s);
+}
+
+void MainWindow::renderAccessibility(const shell::Screen& s) {
+  // While learning the work area holds the focus, so its name carries the card: a screen
+  // reader speaks the question as it comes and the answer the moment it is shown.
+  QString name = QStringLiteral("Work area");
+  QString description;
+  switch (s.mode) {
+    case shell::AppMode::LearnQuestion:
+      name = QStringLiteral("Question: ") + spokenText(s.panes.question, s.html);
+      description = QStringLiteral("Enter or Space shows the answer");
+      break;
+    case shell::AppMode::LearnAnswer:
+      name = QStringLiteral("Answer: ") + spokenText(s.panes.answer, s.html);
+      description = QStringLiteral("Grade it with a key from 0 to 5");
+      break;
+    case shell::AppMode::LearnReview:
+      name = QStringLiteral("Graded last: ") + spokenText(s.panes.question, s.html) +
+             QStringLiteral(" – ") + spokenText(s.panes.answer, s.html);
+      description = QStringLiteral("Enter goes on to the next repetition");
+      break;
+    default:
+      break;
+  }
+  if (m_area->accessibleName() != name) m_area->setAccessibleName(name);
+  if (m_area->accessibleDescription() != description) m_area->setAccessibleDescription(description);
+  const bool learning = shell::isLearning(s.mode);
+  for (int side = 0; side < 2; ++side) {
+    QString editDescription;
+    if (m_correcting[side]) {
+      editDescription = QStringLiteral("Being corrected: leaving the box stores the text");
+    } else if (learning && s.editEnabled) {
+      editDescription =
+          QStringLiteral("Read-only while learning: F2 or a double click corrects it");
+    }
+    if (m_edits[side]->accessibleDescription() != editDescription) {
+      m_edits[side]->setAccessibleDescription(editDescription);
+    }
+  }
 }
 
 void MainWindow::moveFocusOut(QWidget* widget) {
@@ -583,6 +656,10 @@ void MainWindow::renderPanels(const shell::Screen& s) {
   int labelWidth = 0;
   for (int i = 0; i < 5; ++i) {
     setLabelText(m_itemLabels[i], st.itemLabels[i]);
+    const QString description = withoutColon(m_itemLabels[i]->text());
+    if (m_itemValues[i]->accessibleDescription() != description) {
+      m_itemValues[i]->setAccessibleDescription(description);
+    }
     labelWidth = std::max(
         labelWidth, m_itemLabels[i]->fontMetrics().horizontalAdvance(m_itemLabels[i]->text()));
   }

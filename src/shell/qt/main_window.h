@@ -101,6 +101,8 @@ class MainWindow final : public QMainWindow {
   void renderPane(const shell::Screen& s, int side);
   void renderButtons(const shell::Screen& s);
   void renderMenus(const shell::Screen& s);
+  // Names and descriptions for a screen reader that follow the state.
+  void renderAccessibility(const shell::Screen& s);
   void applySelection(const shell::Screen& s);
   void moveFocusOut(QWidget* widget);
   void editFocusLost(int side);

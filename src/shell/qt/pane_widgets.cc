@@ -68,7 +68,6 @@ void PaneEdit::setCorrecting(bool on) {
   // A frame in the highlight colour: the text is being changed, not only shown.
   setStyleSheet(on ? QStringLiteral("QPlainTextEdit { border: 2px solid palette(highlight); }")
                    : QString());
-  setAccessibleDescription(on ? QStringLiteral("being corrected") : QString());
 }
 
 void PaneEdit::focusOutEvent(QFocusEvent* event) {

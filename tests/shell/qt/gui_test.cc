@@ -2,6 +2,7 @@
 // screen, clicks and typing reach the layer, closing writes everything, and a second start of
 // the program hands over to the first.
 #include <QAbstractTextDocumentLayout>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -142,6 +143,10 @@ struct Session {
     }
   }
 };
+
+QAccessibleInterface* accessible(QObject* object) {
+  return QAccessible::queryAccessibleInterface(object);
+}
 
 class GuiTest : public QObject {
   Q_OBJECT
@@ -322,6 +327,59 @@ class GuiTest : public QObject {
     s.port.fontsOk = true;
     s.window.menuAction(shell::cmd::Fonts)->trigger();
     QVERIFY(!s.collection.settings.settingsChanged);
+  }
+
+  void aScreenReaderFindsEveryControlNamedAndHearsTheAnswer() {
+    Session s(QSize(900, 600));
+    QVERIFY(!s.window.narrowScreen());
+    s.click("Edit");
+    QCOMPARE(accessible(s.window.edit(true))->text(QAccessible::Name), QStringLiteral("Question"));
+    QCOMPARE(accessible(s.window.edit(false))->text(QAccessible::Name), QStringLiteral("Answer"));
+    QCOMPARE(accessible(s.window.browser(false))->text(QAccessible::Name),
+             QStringLiteral("Answer"));
+    // Every control a user works with or reads a value from has a name.
+    const QSet<QAccessible::Role> named = {QAccessible::EditableText, QAccessible::PushButton,
+                                           QAccessible::ProgressBar, QAccessible::StaticText};
+    int bars = 0;
+    for (QWidget* w : s.window.findChildren<QWidget*>()) {
+      if (!w->isVisible()) continue;
+      QAccessibleInterface* i = accessible(w);
+      if (i == nullptr || !named.contains(i->role())) continue;
+      QVERIFY2(!i->text(QAccessible::Name).trimmed().isEmpty(), qPrintable(w->objectName()));
+      if (i->role() == QAccessible::ProgressBar) {
+        ++bars;
+        QVERIFY(!i->text(QAccessible::Description).isEmpty());
+      }
+    }
+    QCOMPARE(bars, 3);
+    // Each value is labelled by its caption.
+    for (const char* name : {"statisticsValue0", "itemValue1"}) {
+      auto* value = s.window.findChild<QLabel*>(QString::fromLatin1(name));
+      QVERIFY(value != nullptr);
+      const auto labels = accessible(value)->relations(QAccessible::Label);
+      QCOMPARE(labels.size(), 1);
+      const QString caption = labels.front().first->text(QAccessible::Name);
+      QVERIFY2(caption.endsWith(':'), qPrintable(caption));
+      QVERIFY(caption.startsWith(accessible(value)->text(QAccessible::Description)));
+    }
+    // While learning the work area holds the focus and its name carries the card, so a screen
+    // reader speaks the question as it comes and the answer the moment it is shown (a change
+    // of the focused control's name is announced).
+    s.window.menuAction(shell::cmd::Learn)->trigger();
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus != nullptr);
+    QCOMPARE(accessible(focus)->text(QAccessible::Name),
+             QStringLiteral("Question: ") + qs(s.collection.loaded.question));
+    QVERIFY(!accessible(s.window.edit(false))->text(QAccessible::Description).isEmpty());
+    s.press(Qt::Key_Return);
+    QCOMPARE(s.app->mode(), shell::AppMode::LearnAnswer);
+    QCOMPARE(QApplication::focusWidget(), focus);
+    QCOMPARE(accessible(focus)->text(QAccessible::Name),
+             QStringLiteral("Answer: ") + qs(s.collection.loaded.answer));
+    // HTML is spoken without its markup.
+    s.collection.loaded.answer = u"<b>bold</b> &amp; plain";
+    s.window.menuAction(shell::cmd::Html)->trigger();
+    QCOMPARE(accessible(focus)->text(QAccessible::Name), QStringLiteral("Answer: bold & plain"));
   }
 
   void theHtmlViewDrawsInThePanesFont() {
