@@ -37,13 +37,16 @@ start_headless() {
     timeout 60 "$program" "$collection"
 }
 
-# Both programs of an installed tree under PREFIX: kelvora-cli imports the example collection,
-# kelvora names the help page beside its prefix and starts on that collection.
+# Both programs of an installed tree under PREFIX: kelvora-cli imports the installed example
+# collection, kelvora names the help page and the example beside its prefix and starts on that
+# collection.
 check_tree() {
   local prefix="$1"
   "$prefix/bin/kelvora-cli" --help >/dev/null || fail "$prefix/bin/kelvora-cli --help failed"
   rm -rf "$work/example" && mkdir -p "$work/example"
-  cp examples/capitals.xml "$work/example/"
+  # The example the first screen names is installed, and imports as a user would copy it.
+  cp "$prefix/share/kelvora/examples/capitals.xml" "$work/example/" ||
+    fail "the example collection is not installed under $prefix/share/kelvora/examples"
   XDG_CONFIG_HOME="$work/config" "$prefix/bin/kelvora-cli" --yes \
     import-xml "$work/example/capitals.xml" >/dev/null || fail "kelvora-cli import-xml failed"
   local help
@@ -54,6 +57,10 @@ check_tree() {
   [ "$page" = "$prefix/share/kelvora/help.html" ] ||
     fail "kelvora finds its help page at '$page', not $prefix/share/kelvora/help.html"
   [ -f "$page" ] || fail "$page is missing"
+  local example
+  example=$(sed -n 's/^Example collection: //p' <<<"$help")
+  [ "$example" = "$prefix/share/kelvora/examples/capitals.xml" ] ||
+    fail "kelvora names the example '$example', not $prefix/share/kelvora/examples/capitals.xml"
   if ! start_headless "$prefix/bin/kelvora" "$work/example/capitals.kdb" 2>"$work/start.log"; then
     cat "$work/start.log" >&2
     fail "$prefix/bin/kelvora did not start and close cleanly"

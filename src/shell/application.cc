@@ -437,6 +437,7 @@ void Application::refreshScreen() {
     m_screen.layout.answerBox = qa.answerBox;
     m_screen.layout.answerPane = qa.answerPane;
   }
+  m_screen.collectionOpen = m_c.isOpen;
   m_screen.questionFont = presentation::editFont(m_c.settings.questionFont);
   m_screen.answerFont = presentation::editFont(m_c.settings.answerFont);
   m_screen.questionStyle = presentation::styleSheet(m_c.settings.questionFont);

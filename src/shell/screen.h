@@ -24,6 +24,7 @@ struct Screen {
   presentation::PaneContents panes;
   bool html = false;
   bool editEnabled = false;  // the edit controls accept input
+  bool collectionOpen = false;
   learning::StatisticsPanel statistics;
   SoftButtonRow buttons;
   std::vector<Rect> buttonRects;  // one per button, in the soft-button row

@@ -32,8 +32,9 @@ SoftButtonRow recentSet(const store::RecentFiles& recent) {
     if (caption.empty()) break;
     row.buttons.push_back({std::move(caption), static_cast<CommandId>(cmd::RecentButton1 + k)});
   }
-  // The row is never left bare; the button does nothing while the first entry is empty.
-  if (row.buttons.empty()) row.buttons.push_back({u"Recent", cmd::RecentButton1});
+  // The row is never left bare; the button does nothing while the first entry is empty, and
+  // shows it greyed.
+  if (row.buttons.empty()) row.buttons.push_back({u"Recent", cmd::RecentButton1, false});
   return row;
 }
 

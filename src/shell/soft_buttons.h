@@ -15,6 +15,7 @@ namespace kelvora::shell {
 struct SoftButton {
   std::u16string caption;
   CommandId id = 0;
+  bool enabled = true;  // false: the button stands in the row but has nothing to do
   bool operator==(const SoftButton&) const = default;
 };
 

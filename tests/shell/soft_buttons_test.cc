@@ -6,13 +6,14 @@
 namespace kelvora::shell {
 namespace {
 
-// Captions as caption=id, the default marked with a star.
+// Captions as caption=id, the default marked with a star, a greyed button in brackets.
 std::string shown(const SoftButtonRow& row) {
   std::string s;
   for (std::size_t j = 0; j < row.buttons.size(); ++j) {
     const std::u16string& c = row.buttons[j].caption;
     s += (j == 0 ? "" : " ") + std::string(c.begin(), c.end()) + "=" +
-         std::to_string(row.buttons[j].id) + (static_cast<int>(j) == row.defaultIndex ? "*" : "");
+         std::to_string(row.buttons[j].id) + (static_cast<int>(j) == row.defaultIndex ? "*" : "") +
+         (row.buttons[j].enabled ? "" : "[greyed]");
   }
   return s;
 }
@@ -34,7 +35,7 @@ TEST(SoftButtons, EachStateShowsItsSet) {
       {AppMode::Edit, false, Recent{{"/a/French", "/b/Verbs", "/c/Maps"}},
        "French=100 Verbs=101 Maps=102"},
       {AppMode::Idle, false, Recent{{"/a/French", "", "/c/Maps"}}, "French=100"},
-      {AppMode::Idle, false, Recent{{"", "/b/Verbs", ""}}, "Recent=100"},
+      {AppMode::Idle, false, Recent{{"", "/b/Verbs", ""}}, "Recent=100[greyed]"},
   };
   for (const auto& r : rows) EXPECT_EQ(shown(softButtonsFor(r.mode, r.open, r.recent)), r.shown);
 }

@@ -43,6 +43,7 @@ void shoot(const std::filesystem::path& kdb, const QString& out, QSize size, con
   learning::LinearRandom random;
   qt::MainWindow window(size, [&] { return kdb.parent_path(); });
   port.onFocus = [&window] { window.focusWorkArea(); };
+  window.setExampleCollection(QStringLiteral("/usr/share/kelvora/examples/capitals.xml"));
   shell::Application app(collection, port, random, clock, nullptr, window.applicationConfig());
   app.start();
   window.setApplication(&app);
@@ -102,6 +103,10 @@ void useDarkPalette() {
   dark.setColor(QPalette::Mid, QColor(90, 90, 96));
   dark.setColor(QPalette::Dark, QColor(20, 20, 22));
   dark.setColor(QPalette::Light, QColor(80, 80, 86));
+  dark.setColor(QPalette::PlaceholderText, QColor(160, 160, 160));
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+    dark.setColor(QPalette::Disabled, role, QColor(120, 120, 120));
+  }
   QApplication::setPalette(dark);
 }
 

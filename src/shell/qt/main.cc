@@ -45,6 +45,16 @@ QString helpPage() {
   return QFileInfo::exists(built) ? built : QFileInfo(installed).absoluteFilePath();
 }
 
+// The example collection to import, found as the help page is; empty when neither copy exists.
+QString examplePath() {
+  const QDir programDir(QCoreApplication::applicationDirPath());
+  for (const QString& path : {programDir.filePath("../share/kelvora/examples/capitals.xml"),
+                              programDir.filePath("examples/capitals.xml")}) {
+    if (QFileInfo::exists(path)) return QFileInfo(path).absoluteFilePath();
+  }
+  return {};
+}
+
 std::u16string localShortDate(const learning::CalendarDate& date) {
   return qt::toU16(
       QLocale::system().toString(QDate(date.year, date.month, date.day), QLocale::ShortFormat));
@@ -54,7 +64,8 @@ std::u16string localShortDate(const learning::CalendarDate& date) {
 QString commandLineFile(const QApplication& application) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      QStringLiteral("Kelvora, a flash-card learner.\nHelp page: %1").arg(helpPage()));
+      QStringLiteral("Kelvora, a flash-card learner.\nHelp page: %1\nExample collection: %2")
+          .arg(helpPage(), examplePath()));
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -141,6 +152,7 @@ int main(int argc, char** argv) {
   shell::Application app(collection, port, random, clock, recentStore ? &*recentStore : nullptr,
                          applicationConfig(window, documents));
   app.start();
+  window.setExampleCollection(examplePath());
   window.setApplication(&app);
 
   QObject::connect(&window, &qt::MainWindow::closed, &application, [&] {

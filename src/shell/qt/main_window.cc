@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -607,7 +608,9 @@ void MainWindow::renderAccessibility(const shell::Screen& s) {
   const bool learning = shell::isLearning(s.mode);
   for (int side = 0; side < 2; ++side) {
     QString editDescription;
-    if (m_correcting[side]) {
+    if (!s.collectionOpen) {
+      editDescription = welcomeText(side);
+    } else if (m_correcting[side]) {
       editDescription = QStringLiteral("Being corrected: leaving the box stores the text");
     } else if (learning && s.editEnabled) {
       editDescription =
@@ -704,6 +707,11 @@ void MainWindow::renderPane(const shell::Screen& s, int side) {
   if (edit->focusPolicy() != policy) edit->setFocusPolicy(policy);
   edit->setCorrecting(m_correcting[side]);
   if (learning && !m_correcting[side]) moveFocusOut(edit);
+  // With no collection open the panes are empty; a welcome stands in them, never part of a
+  // text, until a collection is open.
+  const QString welcome = s.collectionOpen ? QString() : welcomeText(side);
+  if (edit->placeholderText() != welcome) edit->setPlaceholderText(welcome);
+  if (browser->placeholderText() != welcome) browser->setPlaceholderText(welcome);
   if (!s.html) {
     if (text != m_editShown[side]) {
       const QSignalBlocker blocker(edit);
@@ -728,6 +736,29 @@ void MainWindow::renderPane(const shell::Screen& s, int side) {
   browser->show();
 }
 
+QString MainWindow::welcomeText(int side) const {
+  if (side == 0) {
+    return QStringLiteral(
+        "Welcome to Kelvora, a flash-card learner. It shows you a question, you recall the "
+        "answer and grade yourself from 0 to 5, and it chooses when each card comes back: soon "
+        "when you failed it, later each time you knew it.");
+  }
+  QString text = QStringLiteral(
+      "To begin:\n"
+      "\u2022 Open a collection: File > Open... (Ctrl+O); the buttons below open the ones used "
+      "last.\n"
+      "\u2022 Create a new one: File > New... (Ctrl+N).\n"
+      "\u2022 Make one from an XML or Q&A text file: File > Import/Export.\n");
+  if (!m_examplePath.isEmpty()) {
+    text += QStringLiteral(
+                "\nAn example collection of capitals comes with Kelvora:\n%1\nCopy it into a "
+                "folder of yours and import it with File > Import/Export > Import XML...\n")
+                .arg(QDir::toNativeSeparators(m_examplePath));
+  }
+  text += QStringLiteral("\nHelp > Help topics (F1) explains every command and key.");
+  return text;
+}
+
 void MainWindow::renderButtons(const shell::Screen& s) {
   if (!m_buttonsValid || s.buttons != m_shownButtons) {
     // The clicked button may be among these: it goes once its click has been handled.
@@ -743,6 +774,7 @@ void MainWindow::renderButtons(const shell::Screen& s) {
       b->setObjectName(QStringLiteral("softButton%1").arg(j));
       b->setProperty("commandId", sb.id);
       b->setAutoDefault(false);
+      b->setEnabled(sb.enabled);
       if (static_cast<int>(j) == s.buttons.defaultIndex) {
         b->setDefault(true);
         QFont bold = b->font();

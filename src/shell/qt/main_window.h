@@ -49,6 +49,11 @@ class MainWindow final : public QMainWindow {
   // A configuration for the command layer with this window's measures and arrangement.
   shell::ApplicationConfig applicationConfig() const;
 
+  // The example collection the welcome in the empty panes names; none when empty.
+  void setExampleCollection(const QString& path) { m_examplePath = path; }
+  // The welcome the empty question (side 0) or answer pane shows while no collection is open.
+  QString welcomeText(int side) const;
+
   // Connects the command layer; the window renders its screen from now on.
   void setApplication(shell::Application* app);
 
@@ -117,6 +122,7 @@ class MainWindow final : public QMainWindow {
 
   shell::Application* m_app = nullptr;
   std::function<std::filesystem::path()> m_collectionFolder;
+  QString m_examplePath;
   bool m_narrow = false;
   int m_depth = 0;               // entry points running; render only at 0
   bool m_renderPending = false;  // an entry point ran while rendering

@@ -60,7 +60,8 @@ struct Session {
   MainWindow window;
   std::unique_ptr<shell::Application> app;
 
-  explicit Session(QSize size) : window(size, [this] { return dir.path(); }) {
+  // openDeck false: the program as it first starts, with no collection open and none recent.
+  explicit Session(QSize size, bool openDeck = true) : window(size, [this] { return dir.path(); }) {
     store::createCollection(collection, dir / "deck");
     for (char16_t p = u'0'; p < u'3'; ++p) {
       QVERIFY(store::addItem(collection) == store::AddOutcome::Added);
@@ -85,6 +86,7 @@ struct Session {
     window.show();
     window.activateWindow();
     QApplication::setActiveWindow(&window);
+    if (!openDeck) return;
     port.files = {dir / "deck.kdb"};
     window.menuAction(shell::cmd::Open)->trigger();
   }
@@ -125,6 +127,7 @@ struct Session {
       QPushButton* b = window.softButtons()[i];
       QCOMPARE(b->text(), qs(s.buttons.buttons[i].caption));
       QCOMPARE(b->isDefault(), static_cast<int>(i) == s.buttons.defaultIndex);
+      QCOMPARE(b->isEnabled(), s.buttons.buttons[i].enabled);
       QCOMPARE(b->geometry(), QRect(s.buttonRects[i].x, s.buttonRects[i].y, s.buttonRects[i].width,
                                     s.buttonRects[i].height));
     }
@@ -380,6 +383,39 @@ class GuiTest : public QObject {
     s.collection.loaded.answer = u"<b>bold</b> &amp; plain";
     s.window.menuAction(shell::cmd::Html)->trigger();
     QCOMPARE(accessible(focus)->text(QAccessible::Name), QStringLiteral("Answer: bold & plain"));
+  }
+
+  void theEmptyPanesWelcomeWhileNoCollectionIsOpen() {
+    Session s(QSize(900, 600));
+    s.window.setExampleCollection(QStringLiteral("/usr/share/kelvora/examples/capitals.xml"));
+    QVERIFY(s.window.edit(true)->placeholderText().isEmpty());
+    s.window.menuAction(shell::cmd::Close)->trigger();
+    for (bool question : {true, false}) {
+      PaneEdit* edit = s.window.edit(question);
+      QVERIFY(edit->isVisible());
+      QVERIFY(edit->toPlainText().isEmpty());  // shown, not a text
+      QVERIFY(edit->isReadOnly());
+      QCOMPARE(accessible(edit)->text(QAccessible::Description), edit->placeholderText());
+    }
+    QVERIFY(s.window.edit(true)->placeholderText().contains("flash-card learner"));
+    const QString steps = s.window.edit(false)->placeholderText();
+    for (const char* part : {"File > Open...", "File > New...", "Import XML",
+                             "/usr/share/kelvora/examples/capitals.xml", "F1"}) {
+      QVERIFY2(steps.contains(QString::fromLatin1(part)), part);
+    }
+    // The recent button opens the collection just closed; the welcome goes with it.
+    QCOMPARE(s.window.softButtons().size(), std::size_t{1});
+    QVERIFY(s.window.softButtons()[0]->isEnabled());
+    s.click("deck");
+    QVERIFY(s.app->screen().collectionOpen);
+    QVERIFY(s.window.edit(false)->placeholderText().isEmpty());
+    // At the first start, with nothing recent, the lone "Recent" button is greyed: it has
+    // nothing to do.
+    Session first(QSize(900, 600), false);
+    QVERIFY(!first.window.edit(false)->placeholderText().isEmpty());
+    QCOMPARE(first.window.softButtons().size(), std::size_t{1});
+    QCOMPARE(first.window.softButtons()[0]->text(), QStringLiteral("Recent"));
+    QVERIFY(!first.window.softButtons()[0]->isEnabled());
   }
 
   void theHtmlViewDrawsInThePanesFont() {
