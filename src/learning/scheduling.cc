@@ -146,7 +146,19 @@ store::ItemIndexEntry* currentEntry(store::Collection& c) {
   return &c.table[position];
 }
 
+LearningData learningData(const store::ItemIndexEntry& entry,
+                          const store::ItemRecordHeader& header) {
+  return {entry.status,   entry.interval,     entry.lastRepetition,
+          header.aFactor, header.repetitions, header.lapses};
+}
+
 }  // namespace
+
+std::optional<LearningData> currentLearningData(const store::Collection& c) {
+  const std::uint16_t position = c.currentPosition;
+  if (position >= c.header.itemCount || position >= c.table.size()) return std::nullopt;
+  return learningData(c.table[position], c.loaded.header);
+}
 
 LearningData schedule(const LearningData& item, Grade grade, store::DayNumber today) {
   switch (static_cast<ItemStatus>(item.status)) {
@@ -168,8 +180,7 @@ GradeOutcome applyGrade(store::Collection& collection, Grade grade) {
   if (!isScheduledAnew(entry->status) && entry->status != code(ItemStatus::Drill)) return outcome;
 
   store::ItemRecordHeader& header = collection.loaded.header;
-  const LearningData before{entry->status,  entry->interval,    entry->lastRepetition,
-                            header.aFactor, header.repetitions, header.lapses};
+  const LearningData before = learningData(*entry, header);
   const LearningData after = schedule(before, grade, collection.today());
 
   entry->status = after.status;

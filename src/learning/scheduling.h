@@ -64,6 +64,10 @@ struct LearningData {
 // other status comes back unchanged.
 LearningData schedule(const LearningData& item, Grade grade, store::DayNumber today);
 
+// The current item's learning data as a grade reads it (its index entry and the loaded record
+// header); nothing when the current position is past the last item.
+std::optional<LearningData> currentLearningData(const store::Collection& collection);
+
 // What applyGrade did to the current item.
 struct GradeOutcome {
   bool changed = false;             // false: refused grade or position, or a status grades skip

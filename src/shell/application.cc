@@ -425,6 +425,9 @@ void Application::refreshScreen() {
                                   m_config.dateFormat};
   m_screen.statistics = learning::refreshStatistics(stats, m_screen.statistics);
   m_screen.buttons = softButtonsFor(m_mode, m_c.isOpen, m_recent);
+  m_screen.buttonTips =
+      buttonTips(m_screen.buttons, m_c.isOpen ? learning::currentLearningData(m_c) : std::nullopt,
+                 m_c.today());
   m_screen.layout = layoutFor(m_config.measures, m_config.narrowScreen);
   std::vector<std::u16string> captions;
   for (const SoftButton& b : m_screen.buttons.buttons) captions.push_back(b.caption);

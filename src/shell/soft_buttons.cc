@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "store/item_status.h"
 #include "store/utf16_text.h"
 #include "store/utf8.h"
 
@@ -52,6 +53,45 @@ std::u16string recentCaption(const std::filesystem::path& entry) {
   }
   // File names are bytes; names that are not UTF-8 read as Windows-1252 rather than failing.
   return store::cutWithinUnits(store::decodeTextBytes(text), kMaxRecentCaption);
+}
+
+std::u16string gradeTip(learning::Grade grade, std::u16string_view caption,
+                        const learning::LearningData& item, store::DayNumber today) {
+  std::u16string tip(caption);
+  tip += u" (" + store::decimalText(static_cast<int>(grade)) + u")";
+  const learning::LearningData after = learning::schedule(item, grade, today);
+  if (after == item) return tip;  // a status grades leave alone
+  // When the item is next due once it is memorized: its last repetition and interval.
+  auto nextRepetition = [&after, today] {
+    const long days = static_cast<long>(after.lastRepetition) + after.interval - today;
+    if (days <= 0) return std::u16string(u"next repetition today");
+    return u"next repetition in " + store::decimalText(days) + (days == 1 ? u" day" : u" days");
+  };
+  const bool drillAfter = after.status == store::code(store::ItemStatus::Drill);
+  if (drillAfter && item.status == store::code(store::ItemStatus::Drill)) {
+    return tip + u": again in the final drill";
+  }
+  if (drillAfter) return tip + u": again in the final drill, then " + nextRepetition();
+  if (after.status == store::code(store::ItemStatus::Memorized)) {
+    return tip + u": " + nextRepetition();
+  }
+  return tip;
+}
+
+std::vector<std::u16string> buttonTips(const SoftButtonRow& row,
+                                       const std::optional<learning::LearningData>& item,
+                                       store::DayNumber today) {
+  std::vector<std::u16string> tips(row.buttons.size());
+  if (!item) return tips;
+  for (std::size_t j = 0; j < row.buttons.size(); ++j) {
+    const SoftButton& b = row.buttons[j];
+    if (b.id < cmd::GradeBright || b.id > cmd::GradeNull) continue;
+    // The grade buttons run from Bright (5) down to Null (0).
+    const auto grade =
+        static_cast<learning::Grade>(learning::kHighestGrade - (b.id - cmd::GradeBright));
+    tips[j] = gradeTip(grade, b.caption, *item, today);
+  }
+  return tips;
 }
 
 SoftButtonRow softButtonsFor(AppMode mode, bool collectionOpen, const store::RecentFiles& recent) {

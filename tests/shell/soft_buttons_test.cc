@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "store/item_status.h"
+
 namespace kelvora::shell {
 namespace {
 
@@ -59,6 +61,54 @@ TEST(SoftButtons, RecentCaptionIsTheLastNameDecodedAndBounded) {
       {"/a/" + std::string(48, 'x') + "\xF0\x9F\x98\x80", std::u16string(48, u'x')},
   };
   for (const auto& r : rows) EXPECT_EQ(recentCaption(r.path), r.caption) << r.path;
+}
+
+// Each grade button tells what its grade would do to the item shown: the days until the next
+// repetition as the grade sets them, or the final drill.
+TEST(GradeTips, TellWhatEachGradeWouldDo) {
+  using learning::Grade;
+  using learning::LearningData;
+  using store::ItemStatus;
+  constexpr store::DayNumber today = 9000;
+  const LearningData fresh{store::code(ItemStatus::Pending), 0, 0, 2500, 0, 0};
+  // Memorized 20 days ago for 10 days: a late repetition counts the 20 days that passed.
+  const LearningData late{store::code(ItemStatus::Outstanding), 10, today - 20, 2500, 3, 0};
+  const LearningData drill{store::code(ItemStatus::Drill), 3, today, 2000, 1, 1};
+  const LearningData dismissed{store::code(ItemStatus::Dismissed), 10, today - 20, 2500, 3, 0};
+  const struct {
+    LearningData item;
+    Grade grade;
+    const char16_t* caption;
+    std::u16string tip;
+  } rows[] = {
+      {fresh, Grade::Bright, u"Bright", u"Bright (5): next repetition in 6 days"},
+      {fresh, Grade::Pass, u"Pass", u"Pass (3): next repetition in 4 days"},
+      {fresh, Grade::Fail, u"Fail",
+       u"Fail (2): again in the final drill, then next repetition "
+       u"in 3 days"},
+      {fresh, Grade::Null, u"Null",
+       u"Null (0): again in the final drill, then next repetition "
+       u"in 1 day"},
+      {late, Grade::Good, u"Good", u"Good (4): next repetition in 50 days"},
+      {drill, Grade::Good, u"Good", u"Good (4): next repetition in 3 days"},
+      {drill, Grade::Pass, u"Pass", u"Pass (3): again in the final drill"},
+      {dismissed, Grade::Good, u"Good", u"Good (4)"},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(gradeTip(r.grade, r.caption, r.item, today), r.tip)
+        << std::string(r.tip.begin(), r.tip.end());
+  }
+  // Only the grade buttons get one, each for its own grade.
+  const SoftButtonRow grades = softButtonsFor(AppMode::LearnAnswer, true, {});
+  const std::vector<std::u16string> tips = buttonTips(grades, fresh, today);
+  ASSERT_EQ(tips.size(), 6U);
+  EXPECT_EQ(tips[1], u"Good (4): next repetition in 5 days");
+  EXPECT_EQ(tips[5], u"Null (0): again in the final drill, then next repetition in 1 day");
+  const SoftButtonRow question = softButtonsFor(AppMode::LearnQuestion, true, {});
+  for (const std::u16string& tip : buttonTips(question, fresh, today)) EXPECT_TRUE(tip.empty());
+  for (const std::u16string& tip : buttonTips(grades, std::nullopt, today)) {
+    EXPECT_TRUE(tip.empty());
+  }
 }
 
 }  // namespace

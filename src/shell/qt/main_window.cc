@@ -790,6 +790,9 @@ void MainWindow::renderButtons(const shell::Screen& s) {
   }
   for (std::size_t j = 0; j < m_buttons.size(); ++j) {
     if (j < s.buttonRects.size()) place(m_buttons[j], s.buttonRects[j]);
+    // The tooltip is also what a screen reader gives as the button's description.
+    const QString tip = j < s.buttonTips.size() ? toQString(s.buttonTips[j]) : QString();
+    if (m_buttons[j]->toolTip() != tip) m_buttons[j]->setToolTip(tip);
     m_buttons[j]->show();
   }
 }

@@ -418,6 +418,31 @@ class GuiTest : public QObject {
     QVERIFY(!first.window.softButtons()[0]->isEnabled());
   }
 
+  void eachGradeButtonTellsWhatItsGradeWouldDo() {
+    Session s(QSize(900, 600));
+    s.click("Learn");
+    s.press(Qt::Key_Return);
+    QCOMPARE(s.app->mode(), shell::AppMode::LearnAnswer);
+    QStringList tips;
+    for (QPushButton* b : s.window.softButtons()) tips << b->toolTip();
+    QCOMPARE(
+        tips,
+        QStringList({"Bright (5): next repetition in 6 days", "Good (4): next repetition in 5 days",
+                     "Pass (3): next repetition in 4 days",
+                     "Fail (2): again in the final drill, then next repetition in 3 days",
+                     "Bad (1): again in the final drill, then next repetition in 2 days",
+                     "Null (0): again in the final drill, then next repetition in 1 day"}));
+    // A screen reader reads the same, and the grade does what the tip said.
+    QPushButton* good = s.window.softButtons()[1];
+    QCOMPARE(accessible(good)->text(QAccessible::Description), tips[1]);
+    const std::uint16_t graded = s.collection.currentPosition;
+    s.click("Good");
+    QCOMPARE(s.collection.table[graded].interval, 5);
+    QCOMPARE(s.collection.table[graded].lastRepetition, s.collection.today());
+    // The question's buttons have none.
+    for (QPushButton* b : s.window.softButtons()) QVERIFY(b->toolTip().isEmpty());
+  }
+
   void theHtmlViewDrawsInThePanesFont() {
     Session s(QSize(640, 480));
     s.click("Edit");
