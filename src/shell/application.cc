@@ -638,7 +638,7 @@ void Application::newCommand() {
   std::optional<std::filesystem::path> chosen;
   if (m_config.newInSaveDialog) {
     chosen =
-        m_port.pickSaveFile({u"Create database...", kDatabaseFilter, u"kdb", false, false}, {});
+        m_port.pickSaveFile({u"Create database...", kDatabaseFilter, u"kdb", false, false, {}}, {});
   } else if (m_config.narrowScreen) {
     m_searchText.clear();
     if (m_port.askString(u"Create database...", m_searchText) > 0) {
@@ -657,14 +657,24 @@ void Application::newCommand() {
     }
     m_searchText.clear();
   } else {
-    chosen = m_port.pickOpenFile({u"Create database...", kDatabaseFilter, u"kdb", false, false});
+    chosen =
+        m_port.pickOpenFile({u"Create database...", kDatabaseFilter, u"kdb", false, false, {}});
   }
   if (chosen) store::createCollection(m_c, deriveTitle(*chosen));
   enterIdle();
 }
 
+// The texts file of the collection at base, as the dialogs name a collection.
+std::filesystem::path Application::suggestedFile() const {
+  if (m_suggested.empty()) return {};
+  std::filesystem::path file = m_suggested;
+  file += ".kdb";
+  return file;
+}
+
 void Application::openCommand() {
-  auto chosen = m_port.pickOpenFile({u"Open database...", kDatabaseFilter, u"kdb", true, false});
+  auto chosen = m_port.pickOpenFile(
+      {u"Open database...", kDatabaseFilter, u"kdb", true, false, suggestedFile()});
   if (chosen) store::openCollection(m_c, deriveTitle(*chosen));
   firstItem();
   enterIdle();
@@ -684,26 +694,35 @@ void Application::collectionOpened(const std::filesystem::path& base) {
 
 void Application::importCommand(bool xml) {
   closeCommand();
-  auto chosen =
-      m_port.pickOpenFile({xml ? u"Open XML file..." : u"Open Q&A file...",
-                           xml ? kXmlFilter : kQaFilter, xml ? u"xml" : u"txt", true, false});
+  auto chosen = m_port.pickOpenFile({xml ? u"Open XML file..." : u"Open Q&A file...",
+                                     xml ? kXmlFilter : kQaFilter,
+                                     xml ? u"xml" : u"txt",
+                                     true,
+                                     false,
+                                     {}});
   if (!chosen) return;
   const auto kind = xml ? exchange::ExchangeKind::Xml : exchange::ExchangeKind::QaText;
-  if (auto done = exchange::importWithQuestions(m_c, kind, deriveTitle(*chosen),
-                                                exchange::WideCharacters::Ask)) {
+  const std::filesystem::path base = deriveTitle(*chosen);
+  if (auto done = exchange::importWithQuestions(m_c, kind, base, exchange::WideCharacters::Ask)) {
+    m_suggested = base;  // the next Open offers the new collection
     m_c.messages().showMessage(*done, MessageKind::Information);
   }
 }
 
 void Application::exportCommand(bool xml) {
+  if (m_c.isOpen) m_suggested = m_c.basePath;  // offered first: the collection being closed
   closeCommand();
-  auto chosen = m_port.pickOpenFile({u"Open database...", kDatabaseFilter, u"kdb", false, false});
+  auto chosen = m_port.pickOpenFile(
+      {u"Open database...", kDatabaseFilter, u"kdb", false, false, suggestedFile()});
   if (!chosen) return;
   const std::filesystem::path base = deriveTitle(*chosen);
-  auto target =
-      m_port.pickSaveFile({xml ? u"Save XML file..." : u"Save Q&A file...",
-                           xml ? kXmlFilter : kQaFilter, xml ? u"xml" : u"txt", false, true},
-                          base);
+  auto target = m_port.pickSaveFile({xml ? u"Save XML file..." : u"Save Q&A file...",
+                                     xml ? kXmlFilter : kQaFilter,
+                                     xml ? u"xml" : u"txt",
+                                     false,
+                                     true,
+                                     {}},
+                                    base);
   if (!target) return;
   const learning::LocalTime now = m_clock.localTime();
   const exchange::XmlTime time{now.date.year, now.date.month, now.date.day, now.hour, now.minute};

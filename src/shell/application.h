@@ -142,6 +142,7 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void importCommand(bool xml);
   void exportCommand(bool xml);
   std::filesystem::path deriveTitle(const std::filesystem::path& chosen);
+  std::filesystem::path suggestedFile() const;
 
   store::Collection& m_c;
   ShellPort& m_port;
@@ -156,6 +157,9 @@ class Application final : private store::CollectionEvents, private learning::Ses
   std::u16string m_editAnswer;
   std::u16string m_searchText;
   std::u16string m_title;
+  // The collection an Open or Export dialog selects first: the one just imported, or the one
+  // open when Export closed it.
+  std::filesystem::path m_suggested;
   bool m_replacedNoticeShown = false;  // the '?' notice goes out once per command
   int m_depth = 0;                     // nesting of entry points (focus loss inside a command)
 };

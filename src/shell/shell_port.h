@@ -24,6 +24,9 @@ struct FileDialog {
   std::u16string defaultExtension;
   bool mustExist = false;           // the file must exist (open dialogs)
   bool askBeforeOverwrite = false;  // save dialogs
+  // An open dialog starts in this file's folder with it selected; empty: where the last dialog
+  // ended.
+  std::filesystem::path selected;
 };
 
 class ShellPort : public store::MessagePort, public store::ProgressWindow {

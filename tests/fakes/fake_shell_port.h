@@ -60,7 +60,8 @@ class FakeShellPort final : public shell::ShellPort {
   std::optional<std::filesystem::path> pickOpenFile(const shell::FileDialog& d) override {
     return nextFile(d);
   }
-  std::vector<std::u16string> saveDialogs;  // the titles of the save dialogs among them
+  std::vector<std::u16string> saveDialogs;      // the titles of the save dialogs among them
+  std::vector<std::filesystem::path> selected;  // what each file dialog selected first
   std::optional<std::filesystem::path> pickSaveFile(const shell::FileDialog& d,
                                                     const std::filesystem::path&) override {
     saveDialogs.push_back(d.title);
@@ -108,6 +109,7 @@ class FakeShellPort final : public shell::ShellPort {
  private:
   std::optional<std::filesystem::path> nextFile(const shell::FileDialog& d) {
     dialogs.push_back(d.title);
+    selected.push_back(d.selected);
     if (files.empty()) return std::nullopt;
     auto f = files.front();
     files.pop_front();

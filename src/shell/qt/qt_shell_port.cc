@@ -97,6 +97,11 @@ std::optional<std::filesystem::path> QtShellPort::runFileDialog(const shell::Fil
   dialog.setFileMode(d.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !d.askBeforeOverwrite);
   if (!proposed.isEmpty()) dialog.selectFile(proposed);
+  if (!d.selected.empty()) {
+    const QFileInfo selected(pathToQString(d.selected));
+    dialog.setDirectory(selected.absolutePath());
+    dialog.selectFile(selected.absoluteFilePath());
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString chosen = dialog.selectedFiles().constFirst();
   m_folder = QFileInfo(chosen).absolutePath();

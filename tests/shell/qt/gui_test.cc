@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
@@ -441,6 +442,39 @@ class GuiTest : public QObject {
     QCOMPARE(s.collection.table[graded].lastRepetition, s.collection.today());
     // The question's buttons have none.
     for (QPushButton* b : s.window.softButtons()) QVERIFY(b->toolTip().isEmpty());
+  }
+
+  void theFileDialogsOfferTheCollectionJustImportedOrExported() {
+    Session s(QSize(640, 480));
+    std::filesystem::create_directory(s.dir / "imports");
+    { std::ofstream(s.dir / "imports" / "words.txt", std::ios::binary) << "Q: one\nA: eins\n"; }
+    s.port.files = {s.dir / "imports" / "words.txt"};
+    s.window.menuAction(shell::cmd::ImportQa)->trigger();
+    QVERIFY(std::filesystem::exists(s.dir / "imports" / "words.kdb"));
+    s.window.menuAction(shell::cmd::Open)->trigger();  // cancelled: no file given
+    QCOMPARE(s.port.selected.back(), s.dir / "imports" / "words.kdb");
+    // Export offers the collection that was open.
+    s.port.files = {s.dir / "deck.kdb"};
+    s.window.menuAction(shell::cmd::Open)->trigger();
+    s.window.menuAction(shell::cmd::ExportXml)->trigger();
+    QCOMPARE(s.port.selected.back(), s.dir / "deck.kdb");
+
+    // The real dialog starts in that folder with that file selected.
+    QtShellPort real(s.window, s.dir.path());
+    QString folder;
+    QStringList chosen;
+    QTimer::singleShot(0, [&] {
+      if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        folder = dialog->directory().absolutePath();
+        chosen = dialog->selectedFiles();
+        dialog->reject();
+      }
+    });
+    const std::filesystem::path words = s.dir / "imports" / "words.kdb";
+    QVERIFY(!real.pickOpenFile(
+        {u"Open database...", {{u"Kelvora", u"*.kdb"}}, u"kdb", true, false, words}));
+    QCOMPARE(folder, QString::fromStdString((s.dir / "imports").string()));
+    QCOMPARE(chosen, QStringList{QString::fromStdString(words.string())});
   }
 
   void theHtmlViewDrawsInThePanesFont() {
