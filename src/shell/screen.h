@@ -27,7 +27,7 @@ struct Screen {
   bool collectionOpen = false;
   learning::StatisticsPanel statistics;
   SoftButtonRow buttons;
-  std::vector<Rect> buttonRects;  // one per button, in the soft-button row
+  std::vector<Rect> buttonRects;           // one per button, in the soft-button row
   std::vector<std::u16string> buttonTips;  // one per button; empty for none
   // Where every child window goes; on a narrow screen with a Q/A size chosen the four pane
   // rectangles are moved as that size gives them.
