@@ -19,10 +19,10 @@ struct Bench {
   fakes::RecordingMessages messages;
   store::Collection c{files, messages, [] { return store::DayNumber{9000}; }};
 
-  // Appends kItems new items to the open collection, the index written once at the end.
-  void fill() {
+  // Appends count new items to the open collection, the index written once at the end.
+  void fill(std::uint16_t count = kItems) {
     store::Collection::Batch batch(c);
-    for (std::uint16_t p = 0; p < kItems; ++p) {
+    for (std::uint16_t p = 0; p < count; ++p) {
       c.header.itemCount = p + 1;
       c.table[p] = store::ItemIndexEntry{store::kNoRecord, 0, 0, 0, 0, 0};
       c.currentPosition = p;
@@ -50,9 +50,9 @@ struct Bench {
     }
   }
 
-  void createFilled(const std::string& name) {
+  void createFilled(const std::string& name, std::uint16_t count = kItems) {
     store::createCollection(c, dir / name);
-    fill();
+    fill(count);
   }
 };
 

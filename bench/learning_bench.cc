@@ -1,5 +1,6 @@
-// The application at full size: one learning pass over a 30000-item collection on disk, every
-// item graded once through the keys, and a Find that reads and searches every item.
+// The application at 1000 items and at full size: one learning pass over a collection on disk,
+// every item graded once through the keys, so that a step's cost can be seen not to grow with
+// the collection; and a Find that reads and searches every item of a full one.
 #include <benchmark/benchmark.h>
 
 #include "bench_collection.h"
@@ -8,6 +9,7 @@
 #include "learning/random.h"
 #include "platform/system_clock.h"
 #include "shell/application.h"
+#include "store/item_status.h"
 #include "store/reset_collection.h"
 
 namespace {
@@ -15,7 +17,11 @@ namespace {
 using namespace kelvora;
 using bench::kItems;
 
-void BM_LearningPass30000(benchmark::State& state) {
+// range(1) 0: every item new, each next one the first new item; 1: every item memorized and
+// due, each next one drawn at random among the due items.
+void BM_LearningPass(benchmark::State& state) {
+  const auto items = static_cast<std::uint16_t>(state.range(0));
+  const bool due = state.range(1) != 0;
   fakes::TempDir dir;
   platform::PosixFileSystem files;
   fakes::FakeShellPort port;
@@ -25,7 +31,7 @@ void BM_LearningPass30000(benchmark::State& state) {
   c.setSyncClock(platform::monotonicMilliseconds);
   {
     bench::Bench b;
-    b.createFilled("deck");
+    b.createFilled("deck", items);
     (void)b.c.closeCollection();
     std::filesystem::copy_file(b.dir / "deck.kdb", dir / "deck.kdb");
     std::filesystem::copy_file(b.dir / "deck.kbi", dir / "deck.kbi");
@@ -39,6 +45,15 @@ void BM_LearningPass30000(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     (void)store::resetCollection(c);
+    if (due) {
+      for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
+        c.table[p].status = store::code(store::ItemStatus::Memorized);
+        c.table[p].interval = 1;
+        c.table[p].lastRepetition = c.today() - 10;
+      }
+      (void)c.indexChanged();
+      c.recount();
+    }
     state.ResumeTiming();
     app.onCommand(shell::cmd::LearnButton);
     while (app.mode() == shell::AppMode::LearnQuestion) {
@@ -52,7 +67,11 @@ void BM_LearningPass30000(benchmark::State& state) {
       static_cast<double>(grades), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.SetItemsProcessed(grades);
 }
-BENCHMARK(BM_LearningPass30000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_LearningPass)
+    ->ArgsProduct({{1000, kItems}, {0, 1}})
+    ->ArgNames({"items", "due"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 
 // Find of a string no item holds: every item of a full collection read and searched.
 void BM_FindAbsent30000(benchmark::State& state) {

@@ -15,10 +15,7 @@ LearningSession::LearningSession(store::Collection& collection, Random& random, 
     : m_c(collection), m_random(random), m_host(host) {}
 
 std::optional<std::uint16_t> LearningSession::firstOf(ItemStatus status) const {
-  for (std::uint16_t p = 0; p < m_c.header.itemCount; ++p) {
-    if (m_c.table[p].status == code(status)) return p;
-  }
-  return std::nullopt;
+  return m_c.nthOfStatus(status, 0);
 }
 
 // The n-th item of the status in table order, n drawn from the generator and scaled to the
@@ -28,14 +25,7 @@ std::optional<std::uint16_t> LearningSession::randomOf(ItemStatus status, int co
   const int drawn = m_random.next();
   const int n =
       std::min(static_cast<int>((static_cast<long long>(count) * drawn) / kRandomMax), count - 1);
-  std::optional<std::uint16_t> found;
-  int seen = 0;
-  for (std::uint16_t p = 0; p < m_c.header.itemCount; ++p) {
-    if (m_c.table[p].status != code(status)) continue;
-    found = p;
-    if (seen++ == n) break;
-  }
-  return found;
+  return m_c.nthOfStatus(status, n);
 }
 
 void LearningSession::makeCurrent(std::uint16_t position) {

@@ -49,9 +49,40 @@ void Collection::recount() {
     if (isDue(e, now)) {
       e.status = code(ItemStatus::Outstanding);
       ++counters.outstandingCount;
+      m_statusIndexStale = true;  // a status changed outside any commit
     }
   }
   m_events->countersChanged();
+}
+
+std::optional<std::uint16_t> Collection::nthOfStatus(ItemStatus status, int n) {
+  const std::uint16_t count = std::min<std::uint16_t>(header.itemCount, MaxItems);
+  if (n < 0) n = 0;
+  if (!std::any_of(StatusIndex::kTracked.begin(), StatusIndex::kTracked.end(),
+                   [status](ItemStatus s) { return s == status; })) {
+    std::optional<std::uint16_t> found;
+    int seen = 0;
+    for (std::uint16_t p = 0; p < count; ++p) {
+      if (table[p].status != code(status)) continue;
+      found = p;
+      if (seen++ == n) break;
+    }
+    return found;
+  }
+  // A found entry that does not have the status shows the index is behind the table (a change
+  // made outside the commits it follows): it is built again and asked once more.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (m_statusIndexStale || m_statusIndex.size() != count) {
+      m_statusIndex.rebuild(table, count);
+      m_statusIndexStale = false;
+    }
+    const int total = m_statusIndex.count(status);
+    if (total == 0) return std::nullopt;
+    const std::optional<std::uint16_t> p = m_statusIndex.nth(status, std::min(n, total - 1));
+    if (p && table[*p].status == code(status)) return p;
+    m_statusIndexStale = true;
+  }
+  return std::nullopt;
 }
 
 void uncountStatus(CollectionCounters& n, std::uint8_t status) {

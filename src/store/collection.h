@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "store/progress.h"
 #include "store/record_file.h"
 #include "store/settings.h"
+#include "store/status_index.h"
 #include "store/text_encoding.h"
 
 namespace kelvora::store {
@@ -76,6 +78,12 @@ class Collection {
   // Recomputes the counters and turns due Memorized items Outstanding; then tells the events.
   // Does nothing while no collection is open.
   void recount();
+
+  // The position of the n-th item (from 0) of the status in table order, or of the last such
+  // item when fewer have it; nothing when none has. Pending, Drill and Outstanding are found in
+  // O(log n) steps through an index that follows every committed change; other statuses by a
+  // walk of the table.
+  std::optional<std::uint16_t> nthOfStatus(ItemStatus status, int n);
   // Removes Deleted entries, keeping the order of the rest; nextSlotNumber becomes the item
   // count before compaction. Positions past the new end keep their bytes.
   void compactTable();
@@ -196,6 +204,8 @@ class Collection {
   void addIndexChange(JournalPayload& payload);
   void rollBack();
   void markEntryDirty(std::uint16_t position);
+  // The status index takes in the entries of the change just committed.
+  void noteCommittedStatuses();
   void takeCommittedState();
   bool storeTableDifferences();
   void reportSave(int error);
@@ -229,6 +239,9 @@ class Collection {
   bool m_loadedUnsound = false;
   std::vector<bool> m_reportedUnreadable;
   bool m_checkpointReported = false;
+  // The statuses of the table as committed; built again from the table when stale.
+  StatusIndex m_statusIndex;
+  bool m_statusIndexStale = true;
 };
 
 // Sets every entry of the table to zero bytes in one pass (a clear entry by entry costs a call

@@ -87,7 +87,17 @@ void Collection::copyChangedEntries(const std::vector<ItemIndexEntry>& from,
   }
 }
 
+void Collection::noteCommittedStatuses() {
+  if (m_allDirty || header.itemCount != m_statusIndex.size()) {
+    m_statusIndexStale = true;
+    return;
+  }
+  if (m_statusIndexStale) return;  // built from the table at its next use
+  for (std::uint16_t p : m_dirtyEntries) m_statusIndex.set(p, table[p].status);
+}
+
 void Collection::takeCommittedState() {
+  m_statusIndexStale = true;
   m_committedHeader = header;
   std::copy_n(table.begin(), std::min<std::size_t>(header.itemCount, MaxItems),
               m_committedTable.begin());
@@ -161,6 +171,7 @@ bool Collection::commitChange() {
   m_textsFile->commitTransaction();
   m_indexCommitted.absorb(m_indexTransaction);
   copyChangedEntries(table, m_committedTable);
+  noteCommittedStatuses();
   m_committedHeader = header;
   m_dirtyEntries.clear();
   m_allDirty = false;

@@ -33,9 +33,14 @@ IoResult RecordFile::read(std::uint64_t offset, std::span<std::uint8_t> into) {
       if (r.failed()) return r;
       if (!r.ok()) return IoResult::failure(EIO);  // the file shrank under us
     } else {
+      // Just past the window: the reads go through the file in order, and the whole window is
+      // read ahead; anywhere else a small one.
+      const bool onward = !m_window.empty() && offset >= m_windowStart && offset <= windowEnd;
+      const std::size_t wanted =
+          std::max(onward ? kWindowSize : kSmallWindowSize, static_cast<std::size_t>(fromFile));
       m_windowStart = offset;
       m_window.resize(
-          static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, m_fileSize - offset)));
+          static_cast<std::size_t>(std::min<std::uint64_t>(wanted, m_fileSize - offset)));
       IoResult r = m_file->readAt(offset, m_window);
       m_window.resize(r.count);
       if (r.failed() || m_window.size() < fromFile) {

@@ -48,7 +48,11 @@ class RecordFile {
  private:
   explicit RecordFile(std::unique_ptr<BinaryFile> file, std::uint64_t size);
 
+  // The read-ahead window: small for a read far from the last one (learning draws items from
+  // anywhere in the file, and each needs a few hundred bytes), the largest size while reads go
+  // on through the file in order (export, find, rebuild).
   static constexpr std::size_t kWindowSize = std::size_t{64} * 1024;
+  static constexpr std::size_t kSmallWindowSize = std::size_t{4} * 1024;
 
   std::unique_ptr<BinaryFile> m_file;
   std::uint64_t m_fileSize = 0;  // bytes of the file itself that reads may use
