@@ -2,7 +2,9 @@
 // them to the text stream in large pieces; "\n" goes out as the stream's line end.
 #include "exchange/xml_writer.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <span>
 #include <string_view>
 
@@ -22,6 +24,9 @@ constexpr std::size_t kRootChild = 2;
 constexpr std::size_t kElementChild = 4;
 constexpr std::size_t kInnerChild = 6;
 
+// The writer's output as the file's own bytes: everything it writes is ASCII (a character
+// above 127 goes out as a reference), and each "\n" of the templates and of the texts becomes
+// CR LF here, so the text stream takes whole blocks of bytes.
 class LineBuffer {
  public:
   explicit LineBuffer(store::TextWriter& out) : m_out(out) {}
@@ -29,31 +34,72 @@ class LineBuffer {
   LineBuffer(const LineBuffer&) = delete;
   LineBuffer& operator=(const LineBuffer&) = delete;
 
+  // The templates' own text, all ASCII.
   void text(std::u16string_view s) {
-    if (m_size + s.size() > m_buffer.size()) flush();
-    if (s.size() > m_buffer.size()) {
-      m_out.write(s);
-      return;
+    if (m_size + 2 * s.size() + kRoom >= m_buffer.size()) {
+      flush();
+      if (2 * s.size() + kRoom >= m_buffer.size()) {  // longer than any template: piece by piece
+        for (std::size_t at = 0; at < s.size(); at += 1024) text(s.substr(at, 1024));
+        return;
+      }
     }
-    s.copy(m_buffer.data() + m_size, s.size());
-    m_size += s.size();
+    char* out = m_buffer.data() + m_size;
+    for (const char16_t unit : s) {
+      if (unit == u'\n') *out++ = '\r';
+      *out++ = static_cast<char>(unit);
+    }
+    m_size = static_cast<std::size_t>(out - m_buffer.data());
   }
 
   void spaces(std::size_t count) {
-    constexpr std::u16string_view kSpaces = u"        ";
-    text(kSpaces.substr(0, count));
+    if (m_size + count + kRoom > m_buffer.size()) flush();
+    std::fill_n(m_buffer.data() + m_size, count, ' ');
+    m_size += count;
   }
 
+  // An item text: runs that need no escape are copied unit for byte, the rest as
+  // escapeXmlUnit has them.
   void escaped(std::u16string_view s) {
-    for (const char16_t unit : s) {
-      if (m_size + kMaxEscapedUnit > m_buffer.size()) flush();
-      m_size += escapeXmlUnit(
-          unit, std::span<char16_t, kMaxEscapedUnit>(&m_buffer[m_size], kMaxEscapedUnit));
+    std::size_t i = 0;
+    while (i < s.size()) {
+      if (m_size + kRoom >= m_buffer.size()) flush();
+      const std::size_t limit = std::min(s.size() - i, m_buffer.size() - kRoom - m_size);
+      char* out = m_buffer.data() + m_size;
+      std::size_t n = 0;
+      while (n < limit) {
+        const char16_t unit = s[i + n];
+        if (unit >= 0x80 || unit == u'<' || unit == u'>' || unit == u'&' || unit == u'\n') break;
+        out[n++] = static_cast<char>(unit);
+      }
+      m_size += n;
+      i += n;
+      if (i == s.size() || n == limit) continue;
+      const char16_t unit = s[i++];
+      if (unit == u'\n') {
+        m_buffer[m_size++] = '\r';
+        m_buffer[m_size++] = '\n';
+        continue;
+      }
+      std::array<char16_t, kMaxEscapedUnit> piece{};
+      const std::size_t length = escapeXmlUnit(unit, piece);
+      for (std::size_t k = 0; k < length; ++k) m_buffer[m_size++] = static_cast<char>(piece[k]);
     }
   }
 
   // A decimal number, zero-padded to width as "%0*d" does (a minus sign counts in the width).
-  void number(long long value, std::size_t width = 0) { text(store::decimalText(value, width)); }
+  void number(long long value, std::size_t width = 0) {
+    if (m_size + kRoom + width > m_buffer.size()) flush();
+    const unsigned long long magnitude =
+        value < 0 ? 0ULL - static_cast<unsigned long long>(value) : value;
+    std::array<char, 24> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), magnitude).ptr;
+    const auto length = static_cast<std::size_t>(end - digits.data());
+    const std::size_t used = length + (value < 0 ? 1 : 0);
+    if (value < 0) m_buffer[m_size++] = '-';
+    for (std::size_t k = used; k < width; ++k) m_buffer[m_size++] = '0';
+    std::copy_n(digits.data(), length, m_buffer.data() + m_size);
+    m_size += length;
+  }
 
   // A value in thousandths as "%.3f" shows value * 0.001: for whole thousandths below 2^16 the
   // product lies within far less than half a unit of the third decimal, so the digits are
@@ -66,13 +112,16 @@ class LineBuffer {
 
   void flush() {
     if (m_size == 0) return;
-    m_out.write({m_buffer.data(), m_size});
+    m_out.writeBytes({m_buffer.data(), m_size});
     m_size = 0;
   }
 
  private:
+  // Room kept free for the longest piece one step writes: an escaped unit, a number, a line end.
+  static constexpr std::size_t kRoom = 32;
+
   store::TextWriter& m_out;
-  std::array<char16_t, 4096> m_buffer;
+  std::array<char, 16384> m_buffer;
   std::size_t m_size = 0;
 };
 

@@ -44,30 +44,41 @@ std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding enco
 
 std::size_t decodeText(std::u16string& dest, std::span<const std::uint8_t> source,
                        std::size_t length, TextEncoding encoding) {
-  dest.clear();
   std::size_t consumed = 0;
+  std::size_t produced = 0;
   if (encoding == TextEncoding::Unicode) {
-    std::size_t n = std::min(length, source.size());
-    dest.reserve(n / 2);
+    const std::size_t n = std::min(length, source.size());
+    dest.resize(n / 2);
+    char16_t* out = dest.data();
     for (std::size_t i = 0; i + 1 < n; i += 2) {
-      dest.push_back(static_cast<char16_t>(source[i] | (source[i + 1] << 8)));
+      out[produced++] = static_cast<char16_t>(source[i] | (source[i + 1] << 8));
     }
     consumed = n;
   } else {
-    dest.reserve(length);
-    while (consumed < length && consumed < source.size()) {
-      std::uint8_t b = source[consumed];
+    // At most one unit a byte; a run of one-byte units is the common case.
+    const std::size_t end = std::min(length, source.size());
+    dest.resize(end);
+    char16_t* out = dest.data();
+    while (consumed < end) {
+      const std::uint8_t b = source[consumed];
       if (b & 0x80) {
-        dest.push_back(static_cast<char16_t>(b & 0x7F));
-        consumed += 1;
+        // The run of one-byte units, found first and then copied in one loop.
+        std::size_t run = 1;
+        while (consumed + run < end && (source[consumed + run] & 0x80)) ++run;
+        for (std::size_t k = 0; k < run; ++k) {
+          out[produced + k] = static_cast<char16_t>(source[consumed + k] & 0x7F);
+        }
+        produced += run;
+        consumed += run;
       } else {
-        std::uint8_t second = consumed + 1 < source.size() ? source[consumed + 1] : 0;
-        dest.push_back(static_cast<char16_t>((b << 8) | second));
+        const std::uint8_t second = consumed + 1 < source.size() ? source[consumed + 1] : 0;
+        out[produced++] = static_cast<char16_t>((b << 8) | second);
         consumed = std::min(consumed + 2, source.size());
       }
     }
   }
-  std::size_t nul = dest.find(u'\0');
+  dest.resize(produced);
+  const std::size_t nul = dest.find(u'\0');
   if (nul != std::u16string::npos) dest.resize(nul);
   return consumed;
 }

@@ -2,6 +2,7 @@
 #include "store/text_stream.h"
 
 #include <algorithm>
+#include <array>
 #include <span>
 
 #include "store/utf16_text.h"
@@ -123,30 +124,68 @@ void TextWriter::abandon() {
   m_ok = false;
 }
 
+void TextWriter::writeBytes(std::string_view bytes) {
+  if (m_pendingHigh != 0) {
+    m_pendingHigh = 0;
+    appendUtf8(m_buffer, kReplacementCharacter);
+  }
+  if (m_buffer.size() + bytes.size() > kTextBufferBytes) flush();
+  if (bytes.size() >= kTextBufferBytes) {
+    m_buffer.assign(bytes);
+    flush();
+    return;
+  }
+  m_buffer.append(bytes);
+}
+
 void TextWriter::write(std::u16string_view text) {
-  for (const char16_t unit : text) {
-    if (m_pendingHigh != 0) {
-      const char16_t high = m_pendingHigh;
-      m_pendingHigh = 0;
-      if (isLowSurrogate(unit)) {
-        appendUtf8(m_buffer, combineSurrogates(high, unit));
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // A run of ASCII other than the line feed is a byte a unit: it goes over in one piece.
+    if (m_pendingHigh == 0) {
+      std::array<char, 512> chunk;
+      const std::size_t room = kTextBufferBytes - std::min(m_buffer.size(), kTextBufferBytes);
+      const std::size_t limit = std::min({room, text.size() - i, chunk.size()});
+      std::size_t n = 0;
+      for (; n < limit; ++n) {
+        const char16_t unit = text[i + n];
+        if (unit >= 0x80 || unit == u'\n') break;
+        chunk[n] = static_cast<char>(unit);
+      }
+      if (n > 0) {
+        m_buffer.append(chunk.data(), n);
+        i += n;
+        if (m_buffer.size() >= kTextBufferBytes) flush();
         continue;
       }
-      appendUtf8(m_buffer, kReplacementCharacter);
     }
-    if (unit == u'\n') {
-      m_buffer += "\r\n";
-    } else if (unit < 0x80) {
-      m_buffer.push_back(static_cast<char>(unit));
-    } else if (isHighSurrogate(unit)) {
-      m_pendingHigh = unit;
-    } else if (isLowSurrogate(unit)) {
-      appendUtf8(m_buffer, kReplacementCharacter);
-    } else {
-      appendUtf8(m_buffer, unit);
-    }
-    if (m_buffer.size() >= kTextBufferBytes) flush();
+    writeUnit(text[i++]);
   }
+}
+
+void TextWriter::writeUnit(char16_t unit) {
+  if (m_pendingHigh != 0) {
+    const char16_t high = m_pendingHigh;
+    m_pendingHigh = 0;
+    if (isLowSurrogate(unit)) {
+      appendUtf8(m_buffer, combineSurrogates(high, unit));
+      if (m_buffer.size() >= kTextBufferBytes) flush();
+      return;
+    }
+    appendUtf8(m_buffer, kReplacementCharacter);
+  }
+  if (unit == u'\n') {
+    m_buffer += "\r\n";
+  } else if (unit < 0x80) {
+    m_buffer.push_back(static_cast<char>(unit));
+  } else if (isHighSurrogate(unit)) {
+    m_pendingHigh = unit;
+  } else if (isLowSurrogate(unit)) {
+    appendUtf8(m_buffer, kReplacementCharacter);
+  } else {
+    appendUtf8(m_buffer, unit);
+  }
+  if (m_buffer.size() >= kTextBufferBytes) flush();
 }
 
 void TextWriter::flush() {

@@ -92,6 +92,8 @@ class TextWriter {
 
   // A surrogate pair may be split between two calls.
   void write(std::u16string_view text);
+  // Writes bytes that already stand as the file is to hold them: UTF-8, line ends as CR LF.
+  void writeBytes(std::string_view bytes);
 
   // No write has failed so far.
   bool ok() const { return m_ok; }
@@ -104,6 +106,7 @@ class TextWriter {
 
  private:
   void flush();
+  void writeUnit(char16_t unit);
 
   std::unique_ptr<AtomicFile> m_atomic;
   std::unique_ptr<BinaryFile> m_plain;

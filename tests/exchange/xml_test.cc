@@ -161,6 +161,30 @@ TEST(XmlWriter, WritesTheDocumentLineForLine) {
   EXPECT_EQ(window.lines, (std::vector<std::u16string>{u"Writing XML: 7", u"Writing XML: 8"}));
 }
 
+// A text longer than any buffer, with every kind of unit the escapes treat at every distance
+// from the buffers' edges, comes out as the escape rule has it, unit by unit.
+TEST(XmlWriter, LongTextsAreEscapedUnitByUnit) {
+  std::u16string text;
+  const char16_t units[] = {u'x', u'<', u'>', u'&', u'\n', u'\r', 0xE9, 0xFFFF, u'"'};
+  for (std::size_t i = 0; text.size() < 70000; ++i) {
+    text.append(i % 7, u'a');
+    text.push_back(units[i % std::size(units)]);
+  }
+  store::Progress progress;
+  const std::string document =
+      exportXml({{learning(ItemStatus::Pending, 0, 0, 0, 0, 2500), text, u"plain"}}, progress);
+  std::string expected = "<Question>";
+  for (const char16_t unit : escapeXmlText(text)) {
+    if (unit == u'\n') {
+      expected += "\r\n";
+    } else {
+      expected.push_back(static_cast<char>(unit));
+    }
+  }
+  expected += "</Question>\r\n      <Answer>plain</Answer>\r\n";
+  EXPECT_NE(document.find(expected), std::string::npos);
+}
+
 TEST(XmlFormatPage, ExampleDocument) {
   const std::vector<std::vector<std::string>> blocks =
       testing::fencedBlocks(testing::docPage("xml_format.md"));

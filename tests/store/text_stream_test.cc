@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "memory_file_system.h"
+#include "store/utf8.h"
 
 namespace kelvora::store {
 namespace {
@@ -111,6 +113,66 @@ TEST(TextStream, WritesUtf8WithCrLf) {
   for (const Case& c : cases) {
     MemoryFileSystem files;
     EXPECT_EQ(writeAll(files, c.pieces), c.bytes) << c.name;
+  }
+}
+
+// The writer against the rule unit by unit (ASCII a byte, "\n" as CR LF, pairs joined, a lone
+// surrogate as U+FFFD), over pieces cut anywhere, bytes written between them and a text several
+// buffers long, so that every run meets a buffer's edge somewhere.
+TEST(TextStream, WritesWhatTheRuleGivesUnitByUnitAtAnyCut) {
+  std::mt19937 random(11);
+  const char16_t units[] = {u'a', u'<', u'\n', u'\r', 0xE9, 0x8A9E, 0xD83D, 0xDE00, u' '};
+  for (int round = 0; round < 4; ++round) {
+    std::u16string text;
+    while (text.size() < 3 * kTextBufferBytes) {
+      const char16_t unit = units[random() % std::size(units)];
+      text.append(random() % 4 == 0 ? 1 + random() % 3000 : 1, unit);
+    }
+    std::string expected;
+    std::u16string pending;  // a high surrogate not yet followed
+    MemoryFileSystem files;
+    std::optional<TextWriter> writer = createTextWriter(files, "out.txt");
+    std::size_t at = 0;
+    auto model = [&expected](std::u16string_view piece, char16_t& high) {
+      for (const char16_t u : piece) {
+        if (high != 0) {
+          const char16_t h = high;
+          high = 0;
+          if (u >= 0xDC00 && u < 0xE000) {
+            appendUtf8(expected, 0x10000 + ((h - 0xD800) << 10) + (u - 0xDC00));
+            continue;
+          }
+          appendUtf8(expected, 0xFFFD);
+        }
+        if (u == u'\n') {
+          expected += "\r\n";
+        } else if (u >= 0xD800 && u < 0xDC00) {
+          high = u;
+        } else if (u >= 0xDC00 && u < 0xE000) {
+          appendUtf8(expected, 0xFFFD);
+        } else {
+          appendUtf8(expected, u);
+        }
+      }
+    };
+    char16_t high = 0;
+    while (at < text.size()) {
+      const std::size_t length = std::min<std::size_t>(text.size() - at, random() % 70000);
+      const std::u16string_view piece(text.data() + at, length);
+      writer->write(piece);
+      model(piece, high);
+      at += length;
+      if (random() % 3 == 0) {
+        writer->writeBytes("<b>\r\n");
+        if (high != 0) appendUtf8(expected, 0xFFFD);
+        high = 0;
+        expected += "<b>\r\n";
+      }
+    }
+    if (high != 0) appendUtf8(expected, 0xFFFD);
+    ASSERT_TRUE(writer->close());
+    const MemoryFileSystem::Bytes& bytes = files.bytes("out.txt");
+    ASSERT_EQ(std::string(bytes.begin(), bytes.end()), expected) << "round " << round;
   }
 }
 
