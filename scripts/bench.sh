@@ -29,7 +29,7 @@ fi
 # Whole processes as a user runs them: kelvora-cli's exports of the 30000-item collection beside
 # cat of the very bytes they write, and beside cat followed by the sync that makes an export
 # durable before it takes the target's name.
-best_ms() {
+best_tenths() {
   local best="" start ms
   for _ in 1 2 3 4 5; do
     start=$(date +%s%N)
@@ -50,9 +50,9 @@ if [ -f "$keep/out.xml" ]; then
   echo "Whole processes, best of 5: kelvora-cli beside cat of the same bytes (and cat + sync):"
   for kind in xml qa; do
     ext=$([ "$kind" = xml ] && echo xml || echo txt)
-    a=$(best_ms "$cli" "export-$kind" "$keep/deck" "$keep/exported.$ext")
-    b=$(best_ms sh -c "cat '$keep/exported.$ext' > '$keep/copy.$ext'")
-    c=$(best_ms sh -c "cat '$keep/exported.$ext' > '$keep/copy.$ext' && sync '$keep/copy.$ext'")
+    a=$(best_tenths "$cli" "export-$kind" "$keep/deck" "$keep/exported.$ext")
+    b=$(best_tenths sh -c "cat '$keep/exported.$ext' > '$keep/copy.$ext'")
+    c=$(best_tenths sh -c "cat '$keep/exported.$ext' > '$keep/copy.$ext' && sync '$keep/copy.$ext'")
     echo "export-$kind: $(tenths "$a"), $(ratio "$a" "$b") cat, $(ratio "$a" "$c") cat + sync"
   done
   unset XDG_CONFIG_HOME

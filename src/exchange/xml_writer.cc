@@ -1,5 +1,5 @@
-// The XML collection writer. Each call gathers its lines in a buffer on the stack and hands
-// them to the text stream in large pieces; "\n" goes out as the stream's line end.
+// The XML collection writer. Each call gathers its lines as the file's bytes in a buffer on the
+// stack and hands them to the text stream in large pieces.
 #include "exchange/xml_writer.h"
 
 #include <algorithm>

@@ -58,8 +58,7 @@ void Collection::recount() {
 std::optional<std::uint16_t> Collection::nthOfStatus(ItemStatus status, int n) {
   const std::uint16_t count = std::min<std::uint16_t>(header.itemCount, MaxItems);
   if (n < 0) n = 0;
-  if (!std::any_of(StatusIndex::kTracked.begin(), StatusIndex::kTracked.end(),
-                   [status](ItemStatus s) { return s == status; })) {
+  if (!StatusIndex::keeps(status)) {
     std::optional<std::uint16_t> found;
     int seen = 0;
     for (std::uint16_t p = 0; p < count; ++p) {

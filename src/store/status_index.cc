@@ -5,13 +5,6 @@
 
 namespace kelvora::store {
 
-int StatusIndex::slot(std::uint8_t status) {
-  for (std::size_t i = 0; i < kTracked.size(); ++i) {
-    if (code(kTracked[i]) == status) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 void StatusIndex::rebuild(const std::vector<ItemIndexEntry>& table, std::uint16_t count) {
   const std::size_t n = std::min<std::size_t>(count, table.size());
   m_status.resize(n);

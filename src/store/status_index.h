@@ -19,6 +19,9 @@ class StatusIndex {
   static constexpr std::array<ItemStatus, 3> kTracked = {ItemStatus::Pending, ItemStatus::Drill,
                                                          ItemStatus::Outstanding};
 
+  // Whether the status is one the index keeps.
+  static bool keeps(ItemStatus status) { return slot(code(status)) >= 0; }
+
   // Takes the statuses of the first count entries of the table.
   void rebuild(const std::vector<ItemIndexEntry>& table, std::uint16_t count);
   // The number of positions the index covers.
@@ -32,7 +35,13 @@ class StatusIndex {
   std::optional<std::uint16_t> nth(ItemStatus status, int n) const;
 
  private:
-  static int slot(std::uint8_t status);
+  // The status's tree, or -1 for a status not kept.
+  static int slot(std::uint8_t status) {
+    for (std::size_t i = 0; i < kTracked.size(); ++i) {
+      if (code(kTracked[i]) == status) return static_cast<int>(i);
+    }
+    return -1;
+  }
   void add(int tree, std::uint16_t position, int delta);
 
   std::vector<std::uint8_t> m_status;  // each position's status as the trees count it

@@ -124,11 +124,14 @@ void TextWriter::abandon() {
   m_ok = false;
 }
 
+void TextWriter::endPendingHigh() {
+  if (m_pendingHigh == 0) return;
+  m_pendingHigh = 0;
+  appendUtf8(m_buffer, kReplacementCharacter);
+}
+
 void TextWriter::writeBytes(std::string_view bytes) {
-  if (m_pendingHigh != 0) {
-    m_pendingHigh = 0;
-    appendUtf8(m_buffer, kReplacementCharacter);
-  }
+  endPendingHigh();
   if (m_buffer.size() + bytes.size() > kTextBufferBytes) flush();
   if (bytes.size() >= kTextBufferBytes) {
     m_buffer.assign(bytes);
@@ -164,16 +167,13 @@ void TextWriter::write(std::u16string_view text) {
 }
 
 void TextWriter::writeUnit(char16_t unit) {
-  if (m_pendingHigh != 0) {
-    const char16_t high = m_pendingHigh;
+  if (m_pendingHigh != 0 && isLowSurrogate(unit)) {
+    appendUtf8(m_buffer, combineSurrogates(m_pendingHigh, unit));
     m_pendingHigh = 0;
-    if (isLowSurrogate(unit)) {
-      appendUtf8(m_buffer, combineSurrogates(high, unit));
-      if (m_buffer.size() >= kTextBufferBytes) flush();
-      return;
-    }
-    appendUtf8(m_buffer, kReplacementCharacter);
+    if (m_buffer.size() >= kTextBufferBytes) flush();
+    return;
   }
+  endPendingHigh();
   if (unit == u'\n') {
     m_buffer += "\r\n";
   } else if (unit < 0x80) {
@@ -206,10 +206,7 @@ void TextWriter::flush() {
 
 bool TextWriter::close() {
   if (!m_atomic && !m_plain) return m_ok;
-  if (m_pendingHigh != 0) {
-    m_pendingHigh = 0;
-    appendUtf8(m_buffer, kReplacementCharacter);
-  }
+  endPendingHigh();
   flush();
   if (!m_ok) {
     abandon();

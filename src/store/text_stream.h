@@ -107,6 +107,8 @@ class TextWriter {
  private:
   void flush();
   void writeUnit(char16_t unit);
+  // A high surrogate waiting for a partner that will not come: written as U+FFFD.
+  void endPendingHigh();
 
   std::unique_ptr<AtomicFile> m_atomic;
   std::unique_ptr<BinaryFile> m_plain;

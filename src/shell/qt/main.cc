@@ -35,25 +35,28 @@ std::filesystem::path documentsFolder() {
                                                     : qt::qStringToPath(folder));
 }
 
-// The installed help page (PREFIX/share/kelvora beside PREFIX/bin), else the build folder's copy
-// beside the program.
-QString helpPage() {
+// A file the program ships: the installed copy (PREFIX/share/kelvora beside PREFIX/bin), else
+// the build folder's copy beside the program; empty when neither exists.
+QString shippedFile(const QString& name) {
   const QDir programDir(QCoreApplication::applicationDirPath());
-  const QString installed = programDir.filePath("../share/kelvora/help.html");
-  if (QFileInfo::exists(installed)) return QFileInfo(installed).absoluteFilePath();
-  const QString built = programDir.filePath("help.html");
-  return QFileInfo::exists(built) ? built : QFileInfo(installed).absoluteFilePath();
-}
-
-// The example collection to import, found as the help page is; empty when neither copy exists.
-QString examplePath() {
-  const QDir programDir(QCoreApplication::applicationDirPath());
-  for (const QString& path : {programDir.filePath("../share/kelvora/examples/capitals.xml"),
-                              programDir.filePath("examples/capitals.xml")}) {
+  for (const QString& path :
+       {programDir.filePath("../share/kelvora/" + name), programDir.filePath(name)}) {
     if (QFileInfo::exists(path)) return QFileInfo(path).absoluteFilePath();
   }
   return {};
 }
+
+// The help page; where it would be installed when no copy is found, so that --help names it.
+QString helpPage() {
+  QString found = shippedFile(QStringLiteral("help.html"));
+  if (!found.isEmpty()) return found;
+  return QFileInfo(
+             QDir(QCoreApplication::applicationDirPath()).filePath("../share/kelvora/help.html"))
+      .absoluteFilePath();
+}
+
+// The example collection the welcome names.
+QString examplePath() { return shippedFile(QStringLiteral("examples/capitals.xml")); }
 
 std::u16string localShortDate(const learning::CalendarDate& date) {
   return qt::toU16(
