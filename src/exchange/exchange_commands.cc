@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 
 #include "exchange/import_sink.h"
 #include "exchange/qa_reader.h"
@@ -15,6 +16,7 @@
 #include "store/settings.h"
 #include "store/text_stream.h"
 #include "store/user_texts.h"
+#include "store/utf16_text.h"
 #include "store/utf8.h"
 
 namespace kelvora::exchange {
@@ -145,14 +147,76 @@ namespace {
 
 constexpr char16_t kFirstWideUnit = 0x8000;
 
-// Whether the character reference starting at line[at] ("&#") reads, as the XML reader reads it,
-// as a unit Compressed Unicode cannot hold.
-bool wideReference(std::u16string_view line, std::size_t at) {
-  const std::size_t end = line.find(u';', at);
-  if (end == std::u16string_view::npos) return false;
-  const std::u16string unit = unescapeXmlText(line.substr(at, end - at + 1));
-  return !unit.empty() && unit[0] >= kFirstWideUnit;
-}
+// Reads a source unit by unit for what Compressed Unicode cannot hold: a unit from 0x8000 up, or
+// in XML a reference "&#" whose number, as the reader takes it (white space, a sign, digits,
+// wrapping), is such a unit and which a ";" later on the same line closes.
+class WideUnitScan {
+ public:
+  explicit WideUnitScan(bool xml) : m_xml(xml) {}
+
+  // True once the source is known to need Unicode.
+  bool take(char16_t unit) {
+    if (unit >= kFirstWideUnit) return true;
+    if (!m_xml) return false;
+    if (m_state == State::Number && !readsAsNumber(unit)) {
+      if ((m_value & 0xFFFF) >= kFirstWideUnit) m_wideOpen = true;
+      m_state = State::Text;
+    }
+    if (unit == u'\n') {
+      m_wideOpen = false;
+      m_state = State::Text;
+      return false;
+    }
+    if (m_state == State::Number) return false;
+    if (m_state == State::Ampersand && unit == u'#') {
+      m_state = State::Number;
+      m_numberPart = NumberPart::Space;
+      m_value = 0;
+      m_negative = false;
+      return false;
+    }
+    m_state = unit == u'&' ? State::Ampersand : State::Text;
+    return unit == u';' && m_wideOpen;
+  }
+
+  // Nothing but text is waiting: every ASCII byte but "&" may be passed over without take().
+  bool onlyTextWaits() const { return !m_xml || (m_state == State::Text && !m_wideOpen); }
+
+  // Whether a plain ASCII byte may be passed over without take(): nothing but text is waiting
+  // and the byte cannot start or close a reference.
+  bool passes(std::uint8_t byte) const {
+    if (!m_xml) return true;
+    return m_state == State::Text && byte != '&' && (!m_wideOpen || (byte != ';' && byte != '\n'));
+  }
+
+ private:
+  enum class State : std::uint8_t { Text, Ampersand, Number };
+  enum class NumberPart : std::uint8_t { Space, Digits };
+
+  bool readsAsNumber(char16_t unit) {
+    if (m_numberPart == NumberPart::Space) {
+      if (store::isWhiteSpace(unit) && unit != u'\n') return true;
+      m_numberPart = NumberPart::Digits;
+      if (unit == u'+' || unit == u'-') {
+        m_negative = unit == u'-';
+        return true;
+      }
+    }
+    if (!store::isAsciiDigit(unit)) {
+      if (m_negative) m_value = 0 - m_value;
+      return false;
+    }
+    m_value = m_value * 10 + (unit - u'0');
+    return true;
+  }
+
+  bool m_xml;
+  State m_state = State::Text;
+  NumberPart m_numberPart = NumberPart::Space;
+  std::uint64_t m_value = 0;  // wraps modulo 2^64 as the reader's number does
+  bool m_negative = false;
+  bool m_wideOpen = false;  // a wide reference on this line waits for its ";"
+};
 
 }  // namespace
 
@@ -161,17 +225,21 @@ bool sourceNeedsUnicode(store::FileSystem& files, ExchangeKind kind,
   auto reader = store::openTextReader(
       files, store::withSuffix(base, kind == ExchangeKind::Xml ? ".xml" : ".txt"));
   if (!reader) return false;
-  std::u16string line;
-  while (reader->readLine(line)) {
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      if (line[i] >= kFirstWideUnit) return true;
-      if (kind == ExchangeKind::Xml && line[i] == u'&' && i + 1 < line.size() &&
-          line[i + 1] == u'#' && wideReference(line, i)) {
-        return true;
-      }
+  WideUnitScan scan(kind == ExchangeKind::Xml);
+  for (;;) {
+    const std::span<const std::uint8_t> bytes = reader->bufferedBytes();
+    std::size_t n = 0;
+    if (scan.onlyTextWaits()) {
+      // Nothing waits for a line's end or its ";": only "&" and what is not ASCII are looked at.
+      n = store::asciiRunBefore(bytes, '&', '&');
+    } else {
+      while (n < bytes.size() && bytes[n] < 0x80 && bytes[n] != '\r' && scan.passes(bytes[n])) ++n;
     }
+    reader->skipBytes(n);
+    const std::optional<char16_t> unit = reader->get();
+    if (!unit) return false;
+    if (scan.take(*unit)) return true;
   }
-  return false;
 }
 
 std::optional<std::u16string> importWithQuestions(store::Collection& c, ExchangeKind kind,

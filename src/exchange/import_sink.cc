@@ -2,6 +2,7 @@
 #include "exchange/import_sink.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 
 #include "store/atomic_file.h"
@@ -36,17 +37,22 @@ bool ImportSink::full() const { return m_collection.header.itemCount >= store::M
 
 std::uint16_t ImportSink::itemCount() const { return m_collection.header.itemCount; }
 
-bool ImportSink::append(store::ItemRecordHeader header, std::u16string question,
-                        std::u16string answer) {
+bool ImportSink::append(store::ItemRecordHeader header, std::u16string_view question,
+                        std::u16string_view answer) {
   if (!m_ok || full()) return false;
-  for (std::u16string* text : {&question, &answer}) {
-    normalizeLineBreaks(*text);
-    if (text->size() > store::MaxTextLength - 1) text->resize(store::MaxTextLength - 1);
+  std::array<std::u16string_view, 2> texts = {question, answer};
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (texts[i].find(u'\n') != std::u16string_view::npos) {
+      m_normalized[i].assign(texts[i]);
+      normalizeLineBreaks(m_normalized[i]);
+      texts[i] = m_normalized[i];
+    }
+    texts[i] = texts[i].substr(0, std::min<std::size_t>(texts[i].size(), store::MaxTextLength - 1));
   }
   const store::TextEncoding encoding = m_collection.encoding();
   m_record.assign(store::kRecordHeaderSize, 0);
-  header.questionLength = store::encodeText(m_record, question, encoding, &m_report);
-  header.answerLength = store::encodeText(m_record, answer, encoding, &m_report);
+  header.questionLength = store::encodeText(m_record, texts[0], encoding, &m_report);
+  header.answerLength = store::encodeText(m_record, texts[1], encoding, &m_report);
   if (m_record.size() % 2 != 0) m_record.push_back(store::kPadByte);
   header.slotNumber = m_collection.header.itemCount;
   auto head = store::encodeRecordHeader(header);

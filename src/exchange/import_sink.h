@@ -3,6 +3,7 @@
 // stay as they were until the import installs the new one.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <memory>
@@ -30,7 +31,8 @@ class ImportSink {
   // their line breaks in, and each text is cut to MaxTextLength - 1 code units. The header's
   // learning fields, ID and status are taken as given; the stored lengths and the slot number
   // (the item's position) are filled in here. False when the record could not be written.
-  bool append(store::ItemRecordHeader header, std::u16string question, std::u16string answer);
+  bool append(store::ItemRecordHeader header, std::u16string_view question,
+              std::u16string_view answer);
 
   // Writes out what is gathered and makes the new file durable; false if any record could not
   // be written (the new file is then removed).
@@ -51,7 +53,8 @@ class ImportSink {
   std::uint64_t m_written = 0;  // bytes the file holds
   store::EncodeReport m_report;
   store::Bytes m_record;
-  store::Bytes m_pending;  // records not yet written
+  std::array<std::u16string, 2> m_normalized;  // texts whose line breaks had to be mended
+  store::Bytes m_pending;                      // records not yet written
   bool m_ok = true;
   bool m_finished = false;
   int m_error = 0;

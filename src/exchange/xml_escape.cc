@@ -1,6 +1,7 @@
 // Escaping and unescaping of item texts, and the number readers of the XML collection format.
 #include "exchange/xml_escape.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <limits>
@@ -50,7 +51,12 @@ std::u16string escapeXmlText(std::u16string_view text) {
 
 std::u16string unescapeXmlText(std::u16string_view text) {
   std::u16string out;
-  out.reserve(text.size());
+  unescapeXmlText(text, out);
+  return out;
+}
+
+void unescapeXmlText(std::u16string_view text, std::u16string& out) {
+  out.clear();
   // Where the next ";" stands, looked for again only once passed, so a text full of "&#" and
   // short of ";" is still read in one pass.
   std::size_t semicolon = 0;
@@ -59,8 +65,10 @@ std::u16string unescapeXmlText(std::u16string_view text) {
   while (i < text.size()) {
     const char16_t c = text[i];
     if (c != u'&') {
-      out.push_back(c);
-      ++i;
+      // Everything up to the next "&" is copied as it stands.
+      const std::size_t amp = std::min(text.find(u'&', i), text.size());
+      out.append(text.substr(i, amp - i));
+      i = amp;
       continue;
     }
     const std::u16string_view rest = text.substr(i);
@@ -73,7 +81,7 @@ std::u16string unescapeXmlText(std::u16string_view text) {
         const auto value =
             static_cast<std::uint64_t>(readXmlInteger(text.substr(i + 2, semicolon - (i + 2))));
         const auto unit = static_cast<char16_t>(value & 0xFFFF);
-        if (unit == 0) return out;
+        if (unit == 0) return;
         out.push_back(unit);
         i = semicolon + 1;
         continue;
@@ -93,7 +101,6 @@ std::u16string unescapeXmlText(std::u16string_view text) {
       ++i;
     }
   }
-  return out;
 }
 
 namespace {

@@ -55,6 +55,8 @@ std::u16string escapeXmlText(std::u16string_view text);
 //   still do.
 // - Every other character, "&" included, is copied; no other named entity is known.
 std::u16string unescapeXmlText(std::u16string_view text);
+// The same into out, which keeps its storage from call to call.
+void unescapeXmlText(std::u16string_view text, std::u16string& out);
 
 // A decimal number in the reader's way: leading white space (space, tab, LF, VT, FF, CR) is
 // skipped, then an optional sign and the digits up to the first other character are taken; no

@@ -5,6 +5,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -127,8 +128,21 @@ void showParsing(store::Progress& progress, std::uint16_t itemCount) {
 
 int XmlScanner::readTagName() {
   m_tagLength = 0;
-  std::optional<char16_t> c = m_in.get();
   bool closing = false;
+  // A name of plain ASCII closed within the buffer is copied in one piece.
+  const std::span<const std::uint8_t> bytes = m_in.bufferedBytes();
+  const std::size_t at = !bytes.empty() && bytes[0] == '/' ? 1 : 0;
+  const std::span<const std::uint8_t> rest =
+      bytes.subspan(at, std::min(bytes.size() - at, kMaxTagName + 1));
+  const std::size_t n = store::asciiRunBefore(rest, '>', '\r');
+  if (n < rest.size() && rest[n] == '>') {
+    std::copy(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(n), m_tag.begin());
+    m_tagLength = n;
+    m_in.skipBytes(at + n + 1);
+    const int length = static_cast<int>(n);
+    return at == 1 ? -length : length;
+  }
+  std::optional<char16_t> c = m_in.get();
   if (c && *c == u'/') {
     closing = true;
     c = m_in.get();
@@ -145,9 +159,28 @@ int XmlScanner::readTagName() {
   }
 }
 
+bool XmlScanner::skipPastTagOpening() {
+  for (;;) {
+    const std::span<const std::uint8_t> bytes = m_in.bufferedBytes();
+    if (bytes.empty()) {
+      const std::optional<char16_t> c = m_in.get();
+      if (!c) return false;
+      if (*c == u'<') return true;
+      continue;
+    }
+    const void* found = std::memchr(bytes.data(), '<', bytes.size());
+    if (found == nullptr) {
+      m_in.skipBytes(bytes.size());
+      continue;
+    }
+    m_in.skipBytes(
+        static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data()) + 1);
+    return true;
+  }
+}
+
 bool XmlScanner::findNextElement() {
-  while (const std::optional<char16_t> c = m_in.get()) {
-    if (*c != u'<') continue;
+  while (skipPastTagOpening()) {
     const int length = readTagName();
     if (length > 0 && tagName() == kItemElement) return true;
     if (length < 0 && tagName() == kRootElement) return false;
@@ -156,8 +189,7 @@ bool XmlScanner::findNextElement() {
 }
 
 bool XmlScanner::nextChildTag(std::u16string_view parent) {
-  while (const std::optional<char16_t> c = m_in.get()) {
-    if (*c != u'<') continue;
+  while (skipPastTagOpening()) {
     const int length = readTagName();
     if (length > 0) return true;
     if (length < 0 && tagName() == parent) return false;
@@ -169,22 +201,29 @@ std::size_t XmlScanner::readElementText(std::u16string& destination, std::size_t
                                         std::u16string_view elementName) {
   destination.clear();
   const std::size_t limit = capacity == 0 ? 0 : capacity - 1;
-  std::optional<char16_t> c = m_in.get();
-  while (c) {
+  for (;;) {
+    // Text of plain ASCII up to the next tag is copied in one piece, as far as there is room.
+    const std::span<const std::uint8_t> bytes = m_in.bufferedBytes();
+    const std::size_t room = limit - std::min(limit, destination.size());
+    const std::size_t n =
+        store::asciiRunBefore(bytes.first(std::min(bytes.size(), room)), '<', '\r');
+    store::appendAscii(destination, bytes.first(n));
+    m_in.skipBytes(n);
+    const std::optional<char16_t> c = m_in.get();
+    if (!c) break;
     if (*c != u'<') {
       if (destination.size() == limit) break;
       destination.push_back(*c);
-    } else {
-      const int length = readTagName();
-      if (length == 0) break;
-      if (length < 0 && tagName() == elementName) break;
-      if (destination.size() + tagName().size() + 3 >= limit) break;
-      destination.push_back(u'<');
-      if (length < 0) destination.push_back(u'/');
-      destination.append(tagName());
-      destination.push_back(u'>');
+      continue;
     }
-    c = m_in.get();
+    const int length = readTagName();
+    if (length == 0) break;
+    if (length < 0 && tagName() == elementName) break;
+    if (destination.size() + tagName().size() + 3 >= limit) break;
+    destination.push_back(u'<');
+    if (length < 0) destination.push_back(u'/');
+    destination.append(tagName());
+    destination.push_back(u'>');
   }
   return destination.size();
 }
@@ -226,6 +265,8 @@ bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber to
                     store::Progress& progress) {
   XmlScanner scanner(in);
   ElementFields f;
+  std::u16string question;
+  std::u16string answer;
   for (;;) {
     f.clear();
     if (!scanner.findNextElement()) return true;
@@ -242,8 +283,9 @@ bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber to
     }
     if (!f.question.empty() || !f.answer.empty()) {
       if (sink.full()) return true;
-      if (!sink.append(importedHeader(f, today), unescapeXmlText(f.question),
-                       unescapeXmlText(f.answer))) {
+      unescapeXmlText(f.question, question);
+      unescapeXmlText(f.answer, answer);
+      if (!sink.append(importedHeader(f, today), question, answer)) {
         return false;
       }
       showParsing(progress, sink.itemCount());

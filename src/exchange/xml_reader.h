@@ -50,6 +50,9 @@ class XmlScanner {
                               std::u16string_view elementName);
 
  private:
+  // Takes everything up to and including the next "<"; false at the end of the stream.
+  bool skipPastTagOpening();
+
   store::TextReader& m_in;
   std::array<char16_t, kMaxTagName> m_tag;
   std::size_t m_tagLength = 0;

@@ -10,35 +10,46 @@ namespace kelvora::store {
 std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding encoding,
                          EncodeReport* report) {
   std::size_t end = std::min(text.find(u'\0'), text.size());
+  // Room for the longest form first, two bytes a unit, then written through a pointer.
+  const std::size_t start = out.size();
+  out.resize(start + std::min<std::size_t>(2 * end, kMaxStoredLength));
+  std::uint8_t* to = out.data() + start;
   std::size_t written = 0;
-  for (std::size_t i = 0; i < end; ++i) {
-    char16_t unit = text[i];
-    if (encoding == TextEncoding::Unicode) {
-      if (written + 2 > kMaxStoredLength) {
+  std::size_t i = 0;
+  if (encoding == TextEncoding::Unicode) {
+    const std::size_t units = std::min<std::size_t>(end, kMaxStoredLength / 2);
+    for (; i < units; ++i) {
+      to[2 * i] = static_cast<std::uint8_t>(text[i] & 0xFF);
+      to[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+    }
+    written = 2 * units;
+    if (units < end && report) report->truncated = true;
+  } else {
+    for (; i < end; ++i) {
+      char16_t unit = text[i];
+      if (unit < 0x80 && written < kMaxStoredLength) {
+        to[written++] = static_cast<std::uint8_t>(unit | 0x80);
+        continue;
+      }
+      if (unit >= 0x8000) {
+        unit = u'?';
+        if (report) ++report->replacedUnits;
+      }
+      const std::size_t size = unit < 0x80 ? 1 : 2;
+      if (written + size > kMaxStoredLength) {
         if (report) report->truncated = true;
         break;
       }
-      put16(out, unit);
-      written += 2;
-      continue;
+      if (size == 1) {
+        to[written] = static_cast<std::uint8_t>(unit | 0x80);
+      } else {
+        to[written] = static_cast<std::uint8_t>((unit >> 8) & 0x7F);
+        to[written + 1] = static_cast<std::uint8_t>(unit & 0xFF);
+      }
+      written += size;
     }
-    if (unit >= 0x8000) {
-      unit = u'?';
-      if (report) ++report->replacedUnits;
-    }
-    std::size_t size = unit < 0x80 ? 1 : 2;
-    if (written + size > kMaxStoredLength) {
-      if (report) report->truncated = true;
-      break;
-    }
-    if (size == 1) {
-      out.push_back(static_cast<std::uint8_t>(unit | 0x80));
-    } else {
-      out.push_back(static_cast<std::uint8_t>((unit >> 8) & 0x7F));
-      out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    }
-    written += size;
   }
+  out.resize(start + written);
   return static_cast<std::uint16_t>(written);
 }
 

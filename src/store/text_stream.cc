@@ -10,20 +10,17 @@
 
 namespace kelvora::store {
 
-TextReader::TextReader(std::unique_ptr<BinaryFile> file) : m_file(std::move(file)) {}
+TextReader::TextReader(std::unique_ptr<BinaryFile> file, std::size_t bufferBytes)
+    : m_file(std::move(file)), m_bufferBytes(std::max(bufferBytes, 2 * kMaxUtf8SequenceLength)) {}
 
 TextReader::~TextReader() {
   if (m_file) (void)m_file->close();
 }
 
-std::optional<char16_t> TextReader::getSlow() {
-  if (!refill()) return std::nullopt;
-  return m_decoded[m_next++];
-}
-
 void TextReader::topUpRaw() {
-  m_raw.erase(m_raw.begin(), m_raw.begin() + static_cast<std::ptrdiff_t>(m_rawBegin));
-  m_rawBegin = 0;
+  if (!m_file) return;
+  m_raw.erase(m_raw.begin(), m_raw.begin() + static_cast<std::ptrdiff_t>(m_pos));
+  m_pos = 0;
   std::size_t filled = m_raw.size();
   // The buffer grows no larger than what the file still holds, so a short file costs little.
   if (!m_sizeKnown) {
@@ -33,8 +30,8 @@ void TextReader::topUpRaw() {
       m_length = *size;
     }
   }
-  m_raw.resize(static_cast<std::size_t>(
-      std::min<std::uint64_t>(kTextBufferBytes, filled + m_remaining + 1)));
+  m_raw.resize(
+      static_cast<std::size_t>(std::min<std::uint64_t>(m_bufferBytes, filled + m_remaining + 1)));
   while (!m_fileEnded && filled < m_raw.size()) {
     const IoResult r = m_file->readAt(m_offset, std::span(m_raw).subspan(filled));
     filled += r.count;
@@ -44,56 +41,60 @@ void TextReader::topUpRaw() {
     if (r.failed()) m_failed = true;
   }
   m_raw.resize(filled);
-}
-
-bool TextReader::refill() {
-  m_decoded.clear();
-  m_next = 0;
-  if (!m_file) return false;
-  topUpRaw();
-  const std::uint8_t* data = m_raw.data();
-  const std::size_t end = m_raw.size();
-  std::size_t pos = m_rawBegin;
   if (!m_started) {
     m_started = true;
-    if (end >= 3 && std::equal(data, data + 3, kUtf8ByteOrderMark)) pos += 3;
+    if (filled >= 3 && std::equal(m_raw.data(), m_raw.data() + 3, kUtf8ByteOrderMark)) m_pos = 3;
   }
-  // Until the file has ended the buffer is full, and decoding stops while a whole sequence
-  // still fits after the stopping point, so no character and no CR LF pair is ever split
-  // between two refills.
-  const std::size_t limit = m_fileEnded ? end : end - (kMaxUtf8SequenceLength - 1);
-  while (pos < limit) {
-    const std::uint8_t byte = data[pos];
-    if (byte == '\r' && pos + 1 < end && data[pos + 1] == '\n') {
-      m_decoded.push_back(u'\n');
-      pos += 2;
-    } else if (byte < 0x80) {
-      m_decoded.push_back(byte);
-      ++pos;
-    } else {
-      const DecodedChar decoded = decodeUtf8Char({data + pos, end - pos});
-      appendUtf16(m_decoded, decoded.codePoint);
-      pos += decoded.length;
-    }
-  }
-  m_rawBegin = pos;
-  return !m_decoded.empty();
 }
+
+bool TextReader::ensureCharacter() {
+  // Fewer bytes than a character may take are read on from the file first, unless it has
+  // ended: a character and a CR LF pair are never split between two reads.
+  if (m_raw.size() - m_pos < kMaxUtf8SequenceLength && !m_fileEnded) topUpRaw();
+  return m_pos < m_raw.size();
+}
+
+std::optional<char16_t> TextReader::getSlow() {
+  if (m_pendingLow != 0) {
+    const char16_t low = m_pendingLow;
+    m_pendingLow = 0;
+    return low;
+  }
+  if (!ensureCharacter()) return std::nullopt;
+  const std::uint8_t* data = m_raw.data() + m_pos;
+  const std::size_t available = m_raw.size() - m_pos;
+  if (data[0] == '\r') {
+    const bool pair = available > 1 && data[1] == '\n';
+    m_pos += pair ? 2 : 1;
+    return pair ? u'\n' : u'\r';
+  }
+  if (data[0] < 0x80) {
+    ++m_pos;
+    return data[0];
+  }
+  const DecodedChar decoded = decodeUtf8Char({data, available});
+  m_pos += decoded.length;
+  if (decoded.codePoint < 0x10000) return static_cast<char16_t>(decoded.codePoint);
+  const char32_t above = decoded.codePoint - 0x10000;
+  m_pendingLow = static_cast<char16_t>(0xDC00 + (above & 0x3FF));
+  return static_cast<char16_t>(0xD800 + (above >> 10));
+}
+
+bool TextReader::atEnd() { return m_pendingLow == 0 && !ensureCharacter(); }
 
 bool TextReader::readLine(std::u16string& line) {
   line.clear();
   bool readAny = false;
   for (;;) {
-    if (m_next >= m_decoded.size() && !refill()) return readAny;
+    const std::span<const std::uint8_t> bytes = bufferedBytes();
+    const std::size_t n = asciiRunBefore(bytes, '\n', '\r');
+    appendAscii(line, bytes.first(n));
+    skipBytes(n);
+    const std::optional<char16_t> unit = get();
+    if (!unit) return readAny || n > 0;
     readAny = true;
-    const auto begin = m_decoded.begin() + static_cast<std::ptrdiff_t>(m_next);
-    const auto lineEnd = std::find(begin, m_decoded.end(), u'\n');
-    line.append(begin, lineEnd);
-    if (lineEnd != m_decoded.end()) {
-      m_next = static_cast<std::size_t>(lineEnd - m_decoded.begin()) + 1;
-      return true;
-    }
-    m_next = m_decoded.size();
+    if (*unit == u'\n') return true;
+    line.push_back(*unit);
   }
 }
 

@@ -3,11 +3,14 @@
 // in memory, CR LF on disk for each "\n" in memory. Memory use does not grow with file size.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,30 +26,48 @@ inline constexpr std::size_t kTextBufferBytes = std::size_t{64} * 1024;
 // Reads a text file as UTF-16 code units. A CR LF pair reads as one "\n", a lone LF as "\n"
 // and a lone CR as itself; characters above U+FFFF read as surrogate pairs. A read error ends
 // the text too, but failed() tells it from the end of the file.
+//
+// The reader keeps the file's bytes, not decoded text: an ASCII byte other than CR is one unit
+// and is handed over as it is, and only the rest is decoded, one character at a time. Readers
+// that look for ASCII bytes can work on bufferedBytes() directly and skip what they have read.
 class TextReader {
  public:
-  explicit TextReader(std::unique_ptr<BinaryFile> file);
+  // bufferBytes (at least 2 * kMaxUtf8SequenceLength) is how much of the file is read at a time.
+  explicit TextReader(std::unique_ptr<BinaryFile> file, std::size_t bufferBytes = kTextBufferBytes);
   TextReader(TextReader&&) = default;
   TextReader& operator=(TextReader&&) = default;
   ~TextReader();
 
   // The next code unit, or nullopt at the end of the file.
   std::optional<char16_t> get() {
-    if (m_next < m_decoded.size()) return m_decoded[m_next++];
+    if (m_pendingLow == 0 && m_pos < m_raw.size()) {
+      const std::uint8_t byte = m_raw[m_pos];
+      if (byte < 0x80 && byte != '\r') {
+        ++m_pos;
+        return byte;
+      }
+    }
     return getSlow();
-  }
-
-  // The code unit get() would return next, without taking it.
-  std::optional<char16_t> peek() {
-    if (m_next < m_decoded.size() || refill()) return m_decoded[m_next];
-    return std::nullopt;
   }
 
   // Reads up to and including the next "\n" and puts the text before it into line. A last line
   // without a line end is still a line; false only at the end of the file with nothing read.
   bool readLine(std::u16string& line);
 
-  bool atEnd() { return m_next >= m_decoded.size() && !refill(); }
+  bool atEnd();
+
+  // The undecoded bytes from the read position to the end of what is buffered, more of the
+  // file read first when none are buffered. Empty at the end of the file, and while the second
+  // half of a surrogate pair is still to be taken by get(). Skipping a byte that is ASCII other
+  // than CR takes exactly its unit; skipping up to an ASCII byte other than CR and LF takes
+  // every unit before that byte, whatever they are.
+  std::span<const std::uint8_t> bufferedBytes() {
+    if (m_pendingLow != 0) return {};
+    if (m_pos >= m_raw.size()) topUpRaw();
+    return std::span<const std::uint8_t>(m_raw).subspan(m_pos);
+  }
+  // count is at most bufferedBytes().size().
+  void skipBytes(std::size_t count) { m_pos += count; }
 
   // A read of the file failed: what came before it is all the text there was to be had.
   bool failed() const { return m_failed; }
@@ -57,13 +78,16 @@ class TextReader {
 
  private:
   std::optional<char16_t> getSlow();
-  // Decodes the next stretch of the file into m_decoded; false when nothing is left.
-  bool refill();
+  // Moves the unread bytes to the front of the buffer and reads the file into the rest of it.
   void topUpRaw();
+  // Makes sure a whole character (or all that is left of the file) is buffered at m_pos;
+  // false when nothing is left.
+  bool ensureCharacter();
 
   std::unique_ptr<BinaryFile> m_file;
-  std::vector<std::uint8_t> m_raw;  // undecoded bytes at [m_rawBegin, m_raw.size())
-  std::size_t m_rawBegin = 0;
+  std::size_t m_bufferBytes;
+  std::vector<std::uint8_t> m_raw;  // undecoded bytes at [m_pos, m_raw.size())
+  std::size_t m_pos = 0;
   std::uint64_t m_offset = 0;  // where the next read of the file starts
   // Bytes the file still holds, as far as known; without a size, as many as a buffer takes.
   std::uint64_t m_remaining = UINT64_MAX / 2;
@@ -71,10 +95,40 @@ class TextReader {
   std::uint64_t m_length = 0;  // the file's size when it could be had
   bool m_fileEnded = false;
   bool m_failed = false;
-  bool m_started = false;  // the byte-order mark check has been made
-  std::u16string m_decoded;
-  std::size_t m_next = 0;  // index of the next code unit in m_decoded
+  bool m_started = false;     // the byte-order mark check has been made
+  char16_t m_pendingLow = 0;  // the second half of a surrogate pair still to be read, or 0
 };
+
+// How many of the leading bytes are ASCII other than stop and alsoStop: eight bytes are looked
+// at in one step.
+inline std::size_t asciiRunBefore(std::span<const std::uint8_t> bytes, std::uint8_t stop,
+                                  std::uint8_t alsoStop) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080;
+  // The high bit of each byte of word that is zero; no byte below the lowest zero byte is
+  // marked, so the lowest mark is always exact.
+  const auto zeroBytes = [](std::uint64_t word) { return (word - kOnes) & ~word & kHighBits; };
+  std::size_t n = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; n + 8 <= bytes.size(); n += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes.data() + n, sizeof word);
+      const std::uint64_t marks = (word & kHighBits) | zeroBytes(word ^ (kOnes * stop)) |
+                                  zeroBytes(word ^ (kOnes * alsoStop));
+      if (marks != 0) return n + static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+    }
+  }
+  while (n < bytes.size() && bytes[n] < 0x80 && bytes[n] != stop && bytes[n] != alsoStop) ++n;
+  return n;
+}
+
+// Appends ASCII bytes as the code units they are.
+inline void appendAscii(std::u16string& out, std::span<const std::uint8_t> bytes) {
+  const std::size_t at = out.size();
+  out.resize(at + bytes.size());
+  char16_t* to = out.data() + at;
+  for (std::size_t i = 0; i < bytes.size(); ++i) to[i] = bytes[i];
+}
 
 // Writes UTF-16 text as UTF-8, each "\n" as CR LF; a CR in the text is written as it is, and a
 // surrogate without its partner as U+FFFD. Output is buffered, so a failure may only show at a

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,105 @@ TEST(TextStream, SequencesAcrossBufferBoundariesStayWhole) {
     }
     MemoryFileSystem files;
     EXPECT_TRUE(readAll(files, bytes) == expected) << "shift " << shift;
+  }
+}
+
+// The rules of reading applied to the whole file at once.
+std::u16string decodeWhole(const std::string& text) {
+  std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                      text.size());
+  if (bytes.size() >= 3 && std::equal(bytes.begin(), bytes.begin() + 3, kUtf8ByteOrderMark))
+    bytes = bytes.subspan(3);
+  std::u16string out;
+  while (!bytes.empty()) {
+    if (bytes.size() >= 2 && bytes[0] == '\r' && bytes[1] == '\n') {
+      out.push_back(u'\n');
+      bytes = bytes.subspan(2);
+      continue;
+    }
+    const DecodedChar c = decodeUtf8Char(bytes);
+    appendUtf16(out, c.codePoint);
+    bytes = bytes.subspan(c.length);
+  }
+  return out;
+}
+
+std::string randomBytes(std::mt19937& random) {
+  static const std::vector<std::string> kPieces = {"a",
+                                                   "<",
+                                                   "&",
+                                                   "\r",
+                                                   "\n",
+                                                   "\r\n",
+                                                   "\xC3\xA9",
+                                                   "\xE2\x82\xAC",
+                                                   "\xF0\x9F\x98\x80",
+                                                   "\xF0\x9F",
+                                                   "\x80",
+                                                   "\xFF",
+                                                   "\x01",
+                                                   "\x7F",
+                                                   "\xEF\xBB\xBF",
+                                                   "plain words ",
+                                                   "\t"};
+  std::string out;
+  const std::size_t pieces = random() % 200;
+  for (std::size_t i = 0; i < pieces; ++i) out += kPieces[random() % kPieces.size()];
+  return out;
+}
+
+TEST(TextStream, UnitsLinesAndByteRunsReadAlikeAtAnyBufferSize) {
+  std::mt19937 random(31);
+  for (int round = 0; round < 600; ++round) {
+    const std::string bytes = randomBytes(random);
+    const std::u16string expected = decodeWhole(bytes);
+    const std::size_t buffer = 8 + random() % 24;
+    MemoryFileSystem files;
+    files.put("in.txt", bytesOf(bytes));
+    SCOPED_TRACE(testing::Message() << "round " << round << " buffer " << buffer);
+
+    TextReader byUnit(files.openForReading("in.txt"), buffer);
+    std::u16string units;
+    while (std::optional<char16_t> c = byUnit.get()) units.push_back(*c);
+    EXPECT_TRUE(byUnit.atEnd());
+    EXPECT_TRUE(units == expected);
+
+    TextReader byLine(files.openForReading("in.txt"), buffer);
+    std::u16string lines;
+    std::u16string line;
+    while (byLine.readLine(line)) lines += line + u"\n";
+    std::u16string expectedLines = expected;
+    if (!expectedLines.empty() && expectedLines.back() != u'\n') expectedLines += u'\n';
+    EXPECT_TRUE(lines == expectedLines);
+
+    // Runs of plain ASCII taken from the buffer, the rest unit by unit, as the readers do.
+    TextReader byRun(files.openForReading("in.txt"), buffer);
+    std::u16string runs;
+    for (;;) {
+      const std::span<const std::uint8_t> view = byRun.bufferedBytes();
+      const std::size_t n = asciiRunBefore(view, '\r', random() % 2 ? '<' : '&');
+      appendAscii(runs, view.first(n));
+      byRun.skipBytes(n);
+      const std::optional<char16_t> c = byRun.get();
+      if (!c) break;
+      runs.push_back(*c);
+    }
+    EXPECT_TRUE(runs == expected);
+  }
+}
+
+TEST(TextStream, AsciiRunStopsAtTheFirstStopOrWideByte) {
+  std::mt19937 random(5);
+  const std::uint8_t kinds[] = {'a', '<', '\r', 0x00, 0x01, 0x7F, 0x80, 0xFF, 0x3B, 0x3D};
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<std::uint8_t> bytes(random() % 40);
+    for (std::uint8_t& b : bytes) b = random() % 3 ? 'a' : kinds[random() % std::size(kinds)];
+    const std::uint8_t stop = kinds[random() % std::size(kinds)];
+    std::size_t expected = 0;
+    while (expected < bytes.size() && bytes[expected] < 0x80 && bytes[expected] != stop &&
+           bytes[expected] != '\r')
+      ++expected;
+    ASSERT_EQ(asciiRunBefore(bytes, stop, '\r'), expected) << round;
   }
 }
 
