@@ -1,6 +1,7 @@
-// Rebuilding the item table by walking the texts file record by record, twice: once to find
-// the highest slot number, once to place every live record.
+// Rebuilding the item table by walking the texts file record by record, once.
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "store/collection.h"
 #include "store/file_error.h"
@@ -40,61 +41,56 @@ class RecordWalk {
   IoResult m_failure = IoResult::done(0);
 };
 
-// What the first pass learns: how many whole records there are, and the highest slot number
-// of a live record that the table can hold.
-struct RecordCensus {
-  std::uint32_t records = 0;
-  std::uint32_t highestSlot = 0;
+// A live record whose slot number was taken by an earlier one or is out of range.
+struct Misplaced {
+  std::uint64_t offset;
+  ItemRecordHeader header;
 };
 
-RecordCensus countRecords(RecordWalk& walk) {
-  RecordCensus census;
+ItemIndexEntry entryFor(std::uint64_t offset, const ItemRecordHeader& h) {
+  return ItemIndexEntry{
+      static_cast<std::uint32_t>(offset), h.interval, h.lastRepetition, 0, h.status, kFilledMark};
+}
+
+// Walks every whole record once and places each live one in the table at its slot number. A
+// record whose slot is taken or out of range gets, in file order, the next number past the
+// highest slot of any live record, and stays out of the table when that is past the last slot.
+// Returns the item count: one past the highest slot filled.
+std::uint16_t placeRecords(RecordWalk& walk, std::vector<ItemIndexEntry>& table) {
+  std::uint32_t highestSlot = 0;
+  // Only the first MaxItems of them can ever get a slot, so no more are kept.
+  std::vector<Misplaced> misplaced;
   for (std::uint64_t offset = 0;;) {
     const std::optional<ItemRecordHeader> h = walk.headerAt(offset);
     if (!h) break;
     const std::optional<std::uint64_t> end = walk.recordEnd(offset, *h);
     if (!end) break;
-    if (h->slotNumber != kDeadSlot && h->slotNumber < MaxItems &&
-        h->slotNumber > census.highestSlot) {
-      census.highestSlot = h->slotNumber;
+    const std::uint32_t slot = h->slotNumber;
+    if (slot != kDeadSlot) {
+      if (slot < MaxItems && table[slot].filledMark == 0) {
+        table[slot] = entryFor(offset, *h);
+        highestSlot = std::max(highestSlot, slot);
+      } else if (misplaced.size() < MaxItems) {
+        misplaced.push_back({offset, *h});
+      }
     }
-    ++census.records;
     offset = *end;
   }
-  return census;
-}
-
-// Places every live record of the census in the table at its slot number; a record whose slot
-// is taken or out of range gets the next number past the highest, and stays out of the table
-// when that is past the last slot. Returns the item count: one past the highest slot filled.
-std::uint16_t placeRecords(RecordWalk& walk, RecordCensus census,
-                           std::vector<ItemIndexEntry>& table) {
-  std::uint16_t itemCount = 0;
-  std::uint64_t offset = 0;
-  for (std::uint32_t r = 0; r < census.records; ++r) {
-    const std::optional<ItemRecordHeader> h = walk.headerAt(offset);
-    if (!h) break;
-    const std::uint64_t recordOffset = offset;
-    offset = *walk.recordEnd(offset, *h);
-    if (h->slotNumber == kDeadSlot) continue;
-    std::uint32_t slot = h->slotNumber;
-    if (slot >= MaxItems || table[slot].filledMark != 0) {
-      slot = ++census.highestSlot;
-      if (slot >= MaxItems) continue;  // stays in the file, out of the table
-    }
-    if (slot >= itemCount) itemCount = static_cast<std::uint16_t>(slot + 1);
-    table[slot] = ItemIndexEntry{static_cast<std::uint32_t>(recordOffset),
-                                 h->interval,
-                                 h->lastRepetition,
-                                 0,
-                                 h->status,
-                                 kFilledMark};
+  std::uint32_t itemCount = 0;
+  for (std::uint32_t p = 0; p <= highestSlot && p < MaxItems; ++p) {
+    if (table[p].filledMark != 0) itemCount = p + 1;
+  }
+  for (const Misplaced& m : misplaced) {
+    const std::uint32_t slot = ++highestSlot;
+    if (slot >= MaxItems) break;  // stays in the file, out of the table
+    table[slot] = entryFor(m.offset, m.header);
+    itemCount = slot + 1;
   }
   // Slots no record filled would otherwise become items sharing the file's first record.
-  for (std::uint16_t p = 0; p < itemCount; ++p) {
+  for (std::uint32_t p = 0; p < itemCount; ++p) {
     if (table[p].filledMark == 0) table[p].status = code(ItemStatus::Deleted);
   }
-  return itemCount;
+  return static_cast<std::uint16_t>(itemCount);
 }
 
 }  // namespace
@@ -106,22 +102,18 @@ bool Collection::rebuildIndex() {
   header.entrySize = kIndexEntrySize;
   header.recordHeaderSize = kRecordHeaderSize;
 
+  // The table is built aside: a disk that fails to read is not the end of the records, and a
+  // table built from part of them would lose the rest at the next index write.
   RecordWalk walk(*m_textsFile);
-  const RecordCensus census = countRecords(walk);
-  // A disk that fails to read is not the end of the records: a table built from part of them
-  // would lose the rest at the next index write.
+  std::vector<ItemIndexEntry> rebuilt(table.size());
+  const std::uint16_t itemCount = placeRecords(walk, rebuilt);
   if (walk.failure().failed()) {
     reportReadFailure(m_messages, walk.failure().error);
     return false;
   }
-
-  clearTable(table);
+  table.swap(rebuilt);
   counters = {};
-  header.itemCount = placeRecords(walk, census, table);
-  if (walk.failure().failed()) {
-    reportReadFailure(m_messages, walk.failure().error);
-    return false;
-  }
+  header.itemCount = itemCount;
   compactTable();
   m_indexFrozen = false;
   recount();

@@ -33,9 +33,10 @@ IoResult RecordFile::read(std::uint64_t offset, std::span<std::uint8_t> into) {
       if (r.failed()) return r;
       if (!r.ok()) return IoResult::failure(EIO);  // the file shrank under us
     } else {
-      // Just past the window: the reads go through the file in order, and the whole window is
-      // read ahead; anywhere else a small one.
-      const bool onward = !m_window.empty() && offset >= m_windowStart && offset <= windowEnd;
+      // In the window or a little past it: the reads go through the file in order, and the whole
+      // window is read ahead; anywhere else a small one.
+      const bool onward =
+          !m_window.empty() && offset >= m_windowStart && offset <= windowEnd + kSmallWindowSize;
       const std::size_t wanted =
           std::max(onward ? kWindowSize : kSmallWindowSize, static_cast<std::size_t>(fromFile));
       m_windowStart = offset;
