@@ -4,15 +4,17 @@
 #include <algorithm>
 
 #include "exchange/import_sink.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::exchange {
 
 namespace {
 
-bool writeLine(store::TextWriter& out, std::u16string_view prefix, std::u16string_view piece) {
-  out.write(prefix);
+// The prefix ("Q: " or "A: ") and the line end go out as the bytes they are on disk.
+bool writeLine(store::TextWriter& out, std::string_view prefix, std::u16string_view piece) {
+  out.writeBytes(prefix);
   out.write(piece.substr(0, std::min(piece.size(), kQaMaxText)));
-  out.write(u"\n");
+  out.writeBytes("\r\n");
   return out.ok();
 }
 
@@ -20,12 +22,17 @@ bool writeLine(store::TextWriter& out, std::u16string_view prefix, std::u16strin
 
 bool writeQaText(store::TextWriter& out, char16_t letter, std::u16string_view text,
                  QaCounts& counts, store::Progress& progress) {
-  const char16_t prefix[kQaPrefixLength] = {letter, u':', u' '};
-  const std::u16string_view prefixView(prefix, kQaPrefixLength);
+  const char prefix[kQaPrefixLength] = {static_cast<char>(letter), ':', ' '};
+  const std::string_view prefixView(prefix, kQaPrefixLength);
   std::size_t begin = 0;
   for (;;) {
+    // Lines of ASCII are passed over four units at a time.
     std::size_t end = begin;
-    while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
+    for (;;) {
+      end += store::asciiUnitsBefore(text.substr(end), u'\r', u'\n');
+      if (end == text.size() || text[end] == u'\r' || text[end] == u'\n') break;
+      ++end;
+    }
     if (!writeLine(out, prefixView, text.substr(begin, end - begin))) return false;
     if (end == text.size()) break;
     // Only the line feed of a CR LF pair goes with its carriage return: any other character
@@ -49,7 +56,7 @@ void exportQaItems(store::TextWriter& out, store::Collection& collection, QaCoun
         !writeQaText(out, kAnswerLetter, collection.loaded.answer, counts, collection.progress)) {
       return;
     }
-    out.write(u"\n");
+    out.writeBytes("\r\n");
   }
 }
 

@@ -2,6 +2,7 @@
 #include "store/text_encoding.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "store/collection_format.h"
 
@@ -66,27 +67,44 @@ std::size_t decodeText(std::u16string& dest, std::span<const std::uint8_t> sourc
     }
     consumed = n;
   } else {
-    // At most one unit a byte; a run of one-byte units is the common case.
+    // At most one unit a byte; a run of one-byte units is the common case. A unit 0 (byte 0x80,
+    // or 0x00 0x00) ends the text, but the whole length is still taken.
     const std::size_t end = std::min(length, source.size());
     dest.resize(end);
     char16_t* out = dest.data();
+    std::size_t firstNul = end;
     while (consumed < end) {
       const std::uint8_t b = source[consumed];
       if (b & 0x80) {
-        // The run of one-byte units, found first and then copied in one loop.
+        // The run of one-byte units, found eight bytes at a time and then copied in one loop.
         std::size_t run = 1;
+        constexpr std::uint64_t kHighBits = 0x8080808080808080;
+        for (std::uint64_t word; consumed + run + 8 <= end; run += 8) {
+          std::memcpy(&word, source.data() + consumed + run, sizeof word);
+          if ((word & kHighBits) != kHighBits) break;
+        }
         while (consumed + run < end && (source[consumed + run] & 0x80)) ++run;
         for (std::size_t k = 0; k < run; ++k) {
           out[produced + k] = static_cast<char16_t>(source[consumed + k] & 0x7F);
+        }
+        if (firstNul == end) {
+          if (const void* zero = std::memchr(source.data() + consumed, 0x80, run)) {
+            firstNul = produced + static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) -
+                                                           (source.data() + consumed));
+          }
         }
         produced += run;
         consumed += run;
       } else {
         const std::uint8_t second = consumed + 1 < source.size() ? source[consumed + 1] : 0;
-        out[produced++] = static_cast<char16_t>((b << 8) | second);
+        out[produced] = static_cast<char16_t>((b << 8) | second);
+        if (out[produced] == 0 && firstNul == end) firstNul = produced;
+        ++produced;
         consumed = std::min(consumed + 2, source.size());
       }
     }
+    dest.resize(std::min(produced, firstNul));
+    return consumed;
   }
   dest.resize(produced);
   const std::size_t nul = dest.find(u'\0');

@@ -147,17 +147,14 @@ void TextWriter::write(std::u16string_view text) {
   while (i < text.size()) {
     // A run of ASCII other than the line feed is a byte a unit: it goes over in one piece.
     if (m_pendingHigh == 0) {
-      std::array<char, 512> chunk;
       const std::size_t room = kTextBufferBytes - std::min(m_buffer.size(), kTextBufferBytes);
-      const std::size_t limit = std::min({room, text.size() - i, chunk.size()});
-      std::size_t n = 0;
-      for (; n < limit; ++n) {
-        const char16_t unit = text[i + n];
-        if (unit >= 0x80 || unit == u'\n') break;
-        chunk[n] = static_cast<char>(unit);
-      }
+      const std::size_t n =
+          asciiUnitsBefore(text.substr(i, std::min(room, text.size() - i)), u'\n', u'\n');
       if (n > 0) {
-        m_buffer.append(chunk.data(), n);
+        const std::size_t at = m_buffer.size();
+        m_buffer.resize(at + n);
+        char* to = m_buffer.data() + at;
+        for (std::size_t k = 0; k < n; ++k) to[k] = static_cast<char>(text[i + k]);
         i += n;
         if (m_buffer.size() >= kTextBufferBytes) flush();
         continue;

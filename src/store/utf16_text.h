@@ -2,12 +2,39 @@
 // to a length without parting a surrogate pair, the ASCII character classes the readers use.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 namespace kelvora::store {
+
+// How many leading units of text are ASCII other than stop and alsoStop; four units are looked
+// at in one step.
+inline std::size_t asciiUnitsBefore(std::u16string_view text, char16_t stop, char16_t alsoStop) {
+  constexpr std::uint64_t kLaneOnes = 0x0001000100010001;
+  constexpr std::uint64_t kLaneHighBits = 0x8000800080008000;
+  constexpr std::uint64_t kLaneUpper = 0x7F807F807F807F80;
+  // The top bit of each 16-bit lane that is zero; no lane below the lowest zero one is marked.
+  const auto zeroLanes = [](std::uint64_t w) { return (w - kLaneOnes) & ~w & kLaneHighBits; };
+  std::size_t n = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; n + 4 <= text.size(); n += 4) {
+      std::uint64_t w;
+      std::memcpy(&w, text.data() + n, sizeof w);
+      // A lane from 0x80 up has a bit in 0x7F80 (adding 0x7F80 carries it into the top bit)
+      // or the top bit itself.
+      const std::uint64_t wide = (((w & kLaneUpper) + kLaneUpper) | w) & kLaneHighBits;
+      const std::uint64_t marks =
+          wide | zeroLanes(w ^ (kLaneOnes * stop)) | zeroLanes(w ^ (kLaneOnes * alsoStop));
+      if (marks != 0) return n + static_cast<std::size_t>(std::countr_zero(marks)) / 16;
+    }
+  }
+  while (n < text.size() && text[n] < 0x80 && text[n] != stop && text[n] != alsoStop) ++n;
+  return n;
+}
 
 // What a surrogate without its partner becomes when a text is written as UTF-8.
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "store/utf16_text.h"
+
 namespace kelvora::store {
 namespace {
 
@@ -106,6 +110,58 @@ TEST(TextEncoding, DecodingNeverReadsPastTheBuffer) {
   EXPECT_EQ(back, u"a");
   EXPECT_EQ(decodeText(back, odd, 50, kUnicode), 3u);
   EXPECT_EQ(decodeText(back, odd, 50, kCompressed), 3u);
+}
+
+// The stored forms one unit at a time, as the format defines them.
+std::u16string decodeByUnit(const Bytes& stored) {
+  std::u16string out;
+  for (std::size_t i = 0; i < stored.size();) {
+    if (stored[i] & 0x80) {
+      out.push_back(stored[i] & 0x7F);
+      ++i;
+    } else {
+      const std::uint8_t second = i + 1 < stored.size() ? stored[i + 1] : 0;
+      out.push_back(static_cast<char16_t>((stored[i] << 8) | second));
+      i += 2;
+    }
+  }
+  return out.substr(0, out.find(u'\0'));
+}
+
+TEST(TextEncoding, LongRunsReadAndWriteAsUnitByUnit) {
+  std::mt19937 random(12);
+  for (int round = 0; round < 2000; ++round) {
+    // Mostly one-byte units, so the runs are long, with the odd pair, 0x80 and 0x00 0x00.
+    Bytes stored(random() % 300);
+    for (std::uint8_t& b : stored) {
+      const unsigned pick = random() % 64;
+      b = pick == 0 ? 0x80 : pick == 1 ? 0x00 : pick < 5 ? random() % 0x80 : 0x81 + random() % 0x7F;
+    }
+    std::u16string back;
+    EXPECT_EQ(decodeText(back, stored, stored.size(), kCompressed), stored.size());
+    ASSERT_TRUE(back == decodeByUnit(stored)) << round;
+    // Encoding what was read gives the stored bytes back up to the text's end.
+    const Bytes again = encoded(back, kCompressed);
+    std::u16string twice;
+    decodeText(twice, again, again.size(), kCompressed);
+    ASSERT_TRUE(twice == back) << round;
+  }
+}
+
+TEST(Utf16Text, AsciiUnitsBeforeStopsAtTheFirstStopOrWideUnit) {
+  std::mt19937 random(3);
+  const char16_t kinds[] = {u'a',  u'\n',  u'\r',  0x00,   0x7F,   0x80,  0xFF,
+                            0x100, 0x7F80, 0x8000, 0xFFFF, 0x0A0A, 0x0D00};
+  for (int round = 0; round < 4000; ++round) {
+    std::u16string text(random() % 24, u'a');
+    for (char16_t& u : text) u = random() % 3 ? u'a' : kinds[random() % std::size(kinds)];
+    const char16_t stop = kinds[random() % 3];
+    std::size_t expected = 0;
+    while (expected < text.size() && text[expected] < 0x80 && text[expected] != stop &&
+           text[expected] != u'\r')
+      ++expected;
+    ASSERT_EQ(asciiUnitsBefore(text, stop, u'\r'), expected) << round;
+  }
 }
 
 }  // namespace
