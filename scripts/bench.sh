@@ -47,7 +47,8 @@ if [ -f "$keep/out.xml" ]; then
   cp "$keep/out.xml" "$keep/deck.xml"
   "$cli" --yes import-xml "$keep/deck.xml" >/dev/null
   "$cli" export-qa "$keep/deck" "$keep/deck.txt" >/dev/null  # the index is built once, here
-  echo "Whole processes, best of 5: kelvora-cli beside cat of the same bytes (and cat + sync):"
+  echo "Whole processes, best of 5: kelvora-cli beside cat of the same bytes (and cat + sync),"
+  echo "and the import beside xmllint:"
   for kind in xml qa; do
     ext=$([ "$kind" = xml ] && echo xml || echo txt)
     a=$(best_tenths "$cli" "export-$kind" "$keep/deck" "$keep/exported.$ext")
@@ -55,6 +56,17 @@ if [ -f "$keep/out.xml" ]; then
     c=$(best_tenths sh -c "cat '$keep/exported.$ext' > '$keep/copy.$ext' && sync '$keep/copy.$ext'")
     echo "export-$kind: $(tenths "$a"), $(ratio "$a" "$b") cat, $(ratio "$a" "$c") cat + sync"
   done
+  # The import of the same document beside xmllint reading it as a stream, and the rebuild of
+  # the index beside cat of the texts file it walks.
+  if command -v xmllint >/dev/null; then
+    a=$(best_tenths "$cli" --yes import-xml "$keep/deck.xml")
+    b=$(best_tenths xmllint --stream --noout "$keep/deck.xml")
+    echo "import-xml: $(tenths "$a"), $(ratio "$a" "$b") xmllint --stream --noout"
+  fi
+  a=$(best_tenths "$cli" rebuild "$keep/deck")
+  b=$(best_tenths sh -c "cat '$keep/deck.kdb' > '$keep/copy.kdb'")
+  c=$(best_tenths sh -c "cat '$keep/deck.kdb' > '$keep/copy.kdb' && sync '$keep/copy.kdb'")
+  echo "rebuild: $(tenths "$a"), $(ratio "$a" "$b") cat, $(ratio "$a" "$c") cat + sync"
   unset XDG_CONFIG_HOME
 fi
 # The desktop window's import, export and reset beside the same work done the command line's way.
@@ -62,7 +74,9 @@ echo "The window's long commands beside the command line's, best of 5 each:"
 QT_QPA_PLATFORM=offscreen build-bench/bench/window_bench 2>/dev/null
 # Start-up: from starting the program to its window shown (and closed again at once), on the
 # offscreen platform with the example collection, best of 5.
-if [ -x build/src/shell/qt/kelvora ] || cmake --build build --target kelvora example_collection >/dev/null 2>&1; then
+# The example is built on request only, so it is asked for here even when the program is built.
+if cmake --build build --target kelvora example_collection >/dev/null 2>&1 &&
+  [ -f build/examples/capitals.kdb ]; then
   work=$(mktemp -d)
   cp build/examples/capitals.kdb build/examples/capitals.cfg "$work"/ 2>/dev/null || true
   best=""
