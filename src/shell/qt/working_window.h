@@ -16,6 +16,10 @@ class QPushButton;
 namespace kelvora::qt {
 
 class WorkingWindow : public QDialog {
+  // Without its own meta-object a search for this window among the main window's children
+  // would take any dialog for it.
+  Q_OBJECT
+
  public:
   // Shown from construction until destroyed.
   explicit WorkingWindow(QWidget* parent);

@@ -25,6 +25,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -788,6 +789,29 @@ class GuiTest : public QObject {
     QVERIFY(first.waitForFinished(5000));
     QCOMPARE(first.exitStatus(), QProcess::NormalExit);
     QCOMPARE(first.exitCode(), 0);
+  }
+
+  // Told to end while the question about a file that is not there is still open at start-up:
+  // the question goes away unanswered and the program ends normally (it once took the question
+  // for the "Working" window and crashed).
+  void terminationWhileAStartUpQuestionIsOpenEndsNormally() {
+    fakes::TempDir dir;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.path().string()));
+    env.insert("DISPLAY", QString(":kelvora-test-%1").arg(QCoreApplication::applicationPid()));
+    env.remove("WAYLAND_DISPLAY");
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(KELVORA_GUI_PATH, {QString::fromStdString((dir / "missing.kdb").string())});
+    QVERIFY(program.waitForStarted());
+    QTest::qWait(1500);  // long enough for the question to be up
+    QCOMPARE(program.state(), QProcess::Running);
+    program.terminate();
+    QVERIFY(program.waitForFinished(5000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(!std::filesystem::exists(dir / "missing.kdb"));
   }
 };
 
