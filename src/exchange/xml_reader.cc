@@ -129,18 +129,25 @@ void showParsing(store::Progress& progress, std::uint16_t itemCount) {
 int XmlScanner::readTagName() {
   m_tagLength = 0;
   bool closing = false;
-  // A name of plain ASCII closed within the buffer is copied in one piece.
+  // A name of plain ASCII closed within the buffer is copied in one piece. Names are short, so
+  // the ">" is found by memchr and the bytes before it are tested without a branch each.
   const std::span<const std::uint8_t> bytes = m_in.bufferedBytes();
   const std::size_t at = !bytes.empty() && bytes[0] == '/' ? 1 : 0;
-  const std::span<const std::uint8_t> rest =
-      bytes.subspan(at, std::min(bytes.size() - at, kMaxTagName + 1));
-  const std::size_t n = store::asciiRunBefore(rest, '>', '\r');
-  if (n < rest.size() && rest[n] == '>') {
-    std::copy(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(n), m_tag.begin());
-    m_tagLength = n;
-    m_in.skipBytes(at + n + 1);
-    const int length = static_cast<int>(n);
-    return at == 1 ? -length : length;
+  const std::uint8_t* name = bytes.data() + at;
+  const void* end = bytes.empty()
+                        ? nullptr
+                        : std::memchr(name, '>', std::min(bytes.size() - at, kMaxTagName + 1));
+  if (end != nullptr) {
+    const auto n = static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - name);
+    std::uint8_t notPlain = 0;
+    for (std::size_t i = 0; i < n; ++i) notPlain |= (name[i] & 0x80) | (name[i] == '\r' ? 1 : 0);
+    if (notPlain == 0) {
+      for (std::size_t i = 0; i < n; ++i) m_tag[i] = name[i];
+      m_tagLength = n;
+      m_in.skipBytes(at + n + 1);
+      const int length = static_cast<int>(n);
+      return at == 1 ? -length : length;
+    }
   }
   std::optional<char16_t> c = m_in.get();
   if (c && *c == u'/') {

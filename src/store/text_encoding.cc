@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "store/collection_format.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::store {
 
@@ -26,12 +27,17 @@ std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding enco
     written = 2 * units;
     if (units < end && report) report->truncated = true;
   } else {
-    for (; i < end; ++i) {
-      char16_t unit = text[i];
-      if (unit < 0x80 && written < kMaxStoredLength) {
-        to[written++] = static_cast<std::uint8_t>(unit | 0x80);
-        continue;
+    while (i < end) {
+      // A run of ASCII is a byte a unit, found four units at a time and copied in one loop.
+      const std::size_t run = asciiUnitsBefore(
+          text.substr(i, std::min(end - i, kMaxStoredLength - written)), u'\0', u'\0');
+      for (std::size_t k = 0; k < run; ++k) {
+        to[written + k] = static_cast<std::uint8_t>(text[i + k] | 0x80);
       }
+      written += run;
+      i += run;
+      if (i == end) break;
+      char16_t unit = text[i++];
       if (unit >= 0x8000) {
         unit = u'?';
         if (report) ++report->replacedUnits;
