@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "store/atomic_file.h"
+#include "store/utf16_text.h"
 
 namespace kelvora::exchange {
 
@@ -42,7 +43,7 @@ bool ImportSink::append(store::ItemRecordHeader header, std::u16string_view ques
   if (!m_ok || full()) return false;
   std::array<std::u16string_view, 2> texts = {question, answer};
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (texts[i].find(u'\n') != std::u16string_view::npos) {
+    if (store::findUnit(texts[i], u'\n') < texts[i].size()) {
       m_normalized[i].assign(texts[i]);
       normalizeLineBreaks(m_normalized[i]);
       texts[i] = m_normalized[i];

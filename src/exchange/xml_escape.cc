@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -66,7 +67,7 @@ void unescapeXmlText(std::u16string_view text, std::u16string& out) {
     const char16_t c = text[i];
     if (c != u'&') {
       // Everything up to the next "&" is copied as it stands.
-      const std::size_t amp = std::min(text.find(u'&', i), text.size());
+      const std::size_t amp = i + store::findUnit(text.substr(i), u'&');
       out.append(text.substr(i, amp - i));
       i = amp;
       continue;
@@ -117,6 +118,31 @@ std::size_t skipSpaceAndSign(std::u16string_view text, bool& negative) {
   return i;
 }
 
+// A decimal without exponent of at most 15 digits, 22 of them at most after the point, is
+// M / 10^k with both M and 10^k exact doubles: one correctly rounded division gives the
+// nearest double, as from_chars does, without its cost. Anything else is left to from_chars.
+std::optional<double> exactDecimal(std::u16string_view digits) {
+  constexpr std::size_t kMostDigits = 15;  // below 2^53
+  constexpr std::array<double, 23> kPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  std::uint64_t mantissa = 0;
+  std::size_t count = 0;
+  std::size_t after = 0;
+  bool point = false;
+  for (const char16_t c : digits) {
+    if (c == u'.' && !point) {
+      point = true;
+      continue;
+    }
+    if (!isAsciiDigit(c) || ++count > kMostDigits) return std::nullopt;
+    mantissa = mantissa * 10 + (c - u'0');
+    if (point) ++after;
+  }
+  if (count == 0 || after >= kPowers.size()) return std::nullopt;
+  return static_cast<double>(mantissa) / kPowers[after];
+}
+
 }  // namespace
 
 std::int64_t readXmlInteger(std::u16string_view text) {
@@ -164,6 +190,9 @@ double readXmlReal(std::u16string_view text) {
       magnitude = addCapped(magnitude, negativeExponent ? -exponent : exponent);
       i = j;
     }
+  }
+  if (const std::optional<double> exact = exactDecimal(text.substr(begin, i - begin))) {
+    return negative ? -*exact : *exact;
   }
   std::string ascii;
   ascii.reserve(i - begin);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -126,17 +127,14 @@ void showParsing(store::Progress& progress, std::uint16_t itemCount) {
 
 }  // namespace
 
-int XmlScanner::readTagName() {
+int XmlScanner::readTagNameSlow() {
   m_tagLength = 0;
   bool closing = false;
-  // A name of plain ASCII closed within the buffer is copied in one piece. Names are short, so
-  // the ">" is found by memchr and the bytes before it are tested without a branch each.
   const std::span<const std::uint8_t> bytes = m_in.bufferedBytes();
   const std::size_t at = !bytes.empty() && bytes[0] == '/' ? 1 : 0;
   const std::uint8_t* name = bytes.data() + at;
-  const void* end = bytes.empty()
-                        ? nullptr
-                        : std::memchr(name, '>', std::min(bytes.size() - at, kMaxTagName + 1));
+  const std::size_t most = bytes.empty() ? 0 : std::min(bytes.size() - at, kMaxTagName + 1);
+  const void* end = most == 0 ? nullptr : std::memchr(name, '>', most);
   if (end != nullptr) {
     const auto n = static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - name);
     std::uint8_t notPlain = 0;
@@ -166,7 +164,7 @@ int XmlScanner::readTagName() {
   }
 }
 
-bool XmlScanner::skipPastTagOpening() {
+bool XmlScanner::skipPastTagOpeningSlow() {
   for (;;) {
     const std::span<const std::uint8_t> bytes = m_in.bufferedBytes();
     if (bytes.empty()) {

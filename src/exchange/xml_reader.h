@@ -4,8 +4,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,7 +30,26 @@ class XmlScanner {
   // length, negative for a closing tag; 0 (no tag) at the end of the stream, for an empty
   // name, and when the name would pass kMaxTagName units, in which case the rest of the tag is
   // left in the stream.
-  int readTagName();
+  int readTagName() {
+    // A name of plain ASCII that closes within the next sixteen bytes, as most do, is taken in
+    // one step; anything else is read by readTagNameSlow.
+    const std::span<const std::uint8_t> bytes = m_in.bufferedBytes();
+    if (bytes.size() >= 17) {
+      const std::size_t at = bytes[0] == '/' ? 1 : 0;
+      const std::uint8_t* name = bytes.data() + at;
+      const std::uint32_t closes = store::bytesEqual16(name, '>');
+      const auto n = static_cast<std::size_t>(std::countr_zero(closes | 0x10000));
+      const std::uint32_t before = (std::uint32_t{1} << n) - 1;
+      if (n < 16 && ((store::wideBytes16(name) | store::bytesEqual16(name, '\r')) & before) == 0) {
+        for (std::size_t i = 0; i < 16; ++i) m_tag[i] = name[i];
+        m_tagLength = n;
+        m_in.skipBytes(at + n + 1);
+        const int length = static_cast<int>(n);
+        return at == 1 ? -length : length;
+      }
+    }
+    return readTagNameSlow();
+  }
   // The name the last readTagName stored.
   std::u16string_view tagName() const { return {m_tag.data(), m_tagLength}; }
 
@@ -50,8 +71,22 @@ class XmlScanner {
                               std::u16string_view elementName);
 
  private:
-  // Takes everything up to and including the next "<"; false at the end of the stream.
-  bool skipPastTagOpening();
+  // Takes everything up to and including the next "<"; false at the end of the stream. Between
+  // tags there is mostly a line end and an indent: sixteen bytes are looked at in one step
+  // before the rest is searched.
+  bool skipPastTagOpening() {
+    const std::span<const std::uint8_t> bytes = m_in.bufferedBytes();
+    if (bytes.size() >= 16) {
+      if (const std::uint32_t opens = store::bytesEqual16(bytes.data(), '<')) {
+        m_in.skipBytes(static_cast<std::size_t>(std::countr_zero(opens)) + 1);
+        return true;
+      }
+      m_in.skipBytes(16);
+    }
+    return skipPastTagOpeningSlow();
+  }
+  bool skipPastTagOpeningSlow();
+  int readTagNameSlow();
 
   store::TextReader& m_in;
   std::array<char16_t, kMaxTagName> m_tag;

@@ -11,7 +11,7 @@ namespace kelvora::store {
 
 std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding encoding,
                          EncodeReport* report) {
-  std::size_t end = std::min(text.find(u'\0'), text.size());
+  std::size_t end = findUnit(text, u'\0');
   // Room for the longest form first, two bytes a unit, then written through a pointer.
   const std::size_t start = out.size();
   out.resize(start + std::min<std::size_t>(2 * end, kMaxStoredLength));

@@ -2,6 +2,10 @@
 // to a length without parting a surrogate pair, the ASCII character classes the readers use.
 #pragma once
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +14,23 @@
 #include <string_view>
 
 namespace kelvora::store {
+
+// Where unit first stands in text, or text.size(): eight units are looked at in one step with
+// SSE2 (every x86-64 processor), one at a time elsewhere.
+inline std::size_t findUnit(std::u16string_view text, char16_t unit) {
+  std::size_t n = 0;
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
+  for (; n + 8 <= text.size(); n += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + n));
+    const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(v, wanted));
+    if (hits != 0)
+      return n + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(hits))) / 2;
+  }
+#endif
+  while (n < text.size() && text[n] != unit) ++n;
+  return n;
+}
 
 // How many leading units of text are ASCII other than stop and alsoStop; four units are looked
 // at in one step.
@@ -20,6 +41,20 @@ inline std::size_t asciiUnitsBefore(std::u16string_view text, char16_t stop, cha
   // The top bit of each 16-bit lane that is zero; no lane below the lowest zero one is marked.
   const auto zeroLanes = [](std::uint64_t w) { return (w - kLaneOnes) & ~w & kLaneHighBits; };
   std::size_t n = 0;
+#if defined(__SSE2__)
+  // Eight units a step: a lane is marked when it is not below 0x80 or is a stop.
+  const __m128i upper = _mm_set1_epi16(static_cast<short>(0xFF80));
+  const __m128i stops = _mm_set1_epi16(static_cast<short>(stop));
+  const __m128i alsoStops = _mm_set1_epi16(static_cast<short>(alsoStop));
+  for (; n + 8 <= text.size(); n += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + n));
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, upper), _mm_setzero_si128());
+    const __m128i stopped = _mm_or_si128(_mm_cmpeq_epi16(v, stops), _mm_cmpeq_epi16(v, alsoStops));
+    const int marks = 0xFFFF & ~_mm_movemask_epi8(_mm_andnot_si128(stopped, ascii));
+    if (marks != 0)
+      return n + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(marks))) / 2;
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     for (; n + 4 <= text.size(); n += 4) {
       std::uint64_t w;

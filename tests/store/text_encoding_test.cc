@@ -148,7 +148,7 @@ TEST(TextEncoding, LongRunsReadAndWriteAsUnitByUnit) {
   }
 }
 
-TEST(Utf16Text, AsciiUnitsBeforeStopsAtTheFirstStopOrWideUnit) {
+TEST(Utf16Text, RunsAndSearchesStopAtTheFirstStopOrWideUnit) {
   std::mt19937 random(3);
   const char16_t kinds[] = {u'a',  u'\n',  u'\r',  0x00,   0x7F,   0x80,  0xFF,
                             0x100, 0x7F80, 0x8000, 0xFFFF, 0x0A0A, 0x0D00};
@@ -161,6 +161,7 @@ TEST(Utf16Text, AsciiUnitsBeforeStopsAtTheFirstStopOrWideUnit) {
            text[expected] != u'\r')
       ++expected;
     ASSERT_EQ(asciiUnitsBefore(text, stop, u'\r'), expected) << round;
+    ASSERT_EQ(findUnit(text, stop), std::min(text.find(stop), text.size())) << round;
   }
 }
 
