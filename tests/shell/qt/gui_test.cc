@@ -50,6 +50,17 @@ namespace {
 
 QString qs(const std::u16string& s) { return QString::fromStdU16String(s); }
 
+// The program started on its own: offscreen, its settings in dir, and a display of this
+// test's own, so that no other copy of the program answers.
+QProcessEnvironment programEnvironment(const fakes::TempDir& dir) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.path().string()));
+  env.insert("DISPLAY", QString(":kelvora-test-%1").arg(QCoreApplication::applicationPid()));
+  env.remove("WAYLAND_DISPLAY");
+  return env;
+}
+
 // A window over a collection of three new items on disk, with a port that answers Yes and
 // picks the files it is given.
 struct Session {
@@ -764,12 +775,7 @@ class GuiTest : public QObject {
 
   void secondStartHandsOverToTheFirst() {
     fakes::TempDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.path().string()));
-    // A display of this test's own, so that no other copy of the program answers.
-    env.insert("DISPLAY", QString(":kelvora-test-%1").arg(QCoreApplication::applicationPid()));
-    env.remove("WAYLAND_DISPLAY");
+    const QProcessEnvironment env = programEnvironment(dir);
     QProcess first;
     first.setProcessEnvironment(env);
     first.start(KELVORA_GUI_PATH, {});
@@ -796,13 +802,8 @@ class GuiTest : public QObject {
   // for the "Working" window and crashed).
   void terminationWhileAStartUpQuestionIsOpenEndsNormally() {
     fakes::TempDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(dir.path().string()));
-    env.insert("DISPLAY", QString(":kelvora-test-%1").arg(QCoreApplication::applicationPid()));
-    env.remove("WAYLAND_DISPLAY");
     QProcess program;
-    program.setProcessEnvironment(env);
+    program.setProcessEnvironment(programEnvironment(dir));
     program.start(KELVORA_GUI_PATH, {QString::fromStdString((dir / "missing.kdb").string())});
     QVERIFY(program.waitForStarted());
     QTest::qWait(1500);  // long enough for the question to be up
