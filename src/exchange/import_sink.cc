@@ -17,6 +17,8 @@ constexpr std::size_t kGatherBytes = std::size_t{1024} * 1024;
 ImportSink::ImportSink(store::Collection& collection)
     : m_collection(collection),
       m_path(store::temporaryPathFor(store::textsPath(collection.basePath))) {
+  // Room for a full gathering and one more record of the longest texts: no reallocation.
+  m_pending.reserve(kGatherBytes + store::kRecordHeaderSize + 2 * store::kMaxStoredLength + 1);
   store::OpenError error = store::OpenError::None;
   m_file = collection.files().createForWriting(m_path, &error);
   if (!m_file) fail(EIO);
@@ -50,19 +52,21 @@ bool ImportSink::append(store::ItemRecordHeader header, std::u16string_view ques
     }
     texts[i] = texts[i].substr(0, std::min<std::size_t>(texts[i].size(), store::MaxTextLength - 1));
   }
+  // The record is encoded in place at the end of what is gathered.
   const store::TextEncoding encoding = m_collection.encoding();
-  m_record.assign(store::kRecordHeaderSize, 0);
-  header.questionLength = store::encodeText(m_record, texts[0], encoding, &m_report);
-  header.answerLength = store::encodeText(m_record, texts[1], encoding, &m_report);
-  if (m_record.size() % 2 != 0) m_record.push_back(store::kPadByte);
-  header.slotNumber = m_collection.header.itemCount;
-  auto head = store::encodeRecordHeader(header);
-  std::copy(head.begin(), head.end(), m_record.begin());
-  if (m_written + m_pending.size() + m_record.size() >= store::kNoRecord) {
+  const std::size_t start = m_pending.size();
+  m_pending.resize(start + store::kRecordHeaderSize);
+  header.questionLength = store::encodeText(m_pending, texts[0], encoding, &m_report);
+  header.answerLength = store::encodeText(m_pending, texts[1], encoding, &m_report);
+  if ((m_pending.size() - start) % 2 != 0) m_pending.push_back(store::kPadByte);
+  if (m_written + m_pending.size() >= store::kNoRecord) {
+    m_pending.resize(start);
     fail(EFBIG);
     return false;
   }
-  m_pending.insert(m_pending.end(), m_record.begin(), m_record.end());
+  header.slotNumber = m_collection.header.itemCount;
+  const auto head = store::encodeRecordHeader(header);
+  std::copy(head.begin(), head.end(), m_pending.begin() + static_cast<std::ptrdiff_t>(start));
   if (m_pending.size() >= kGatherBytes && !flush()) return false;
   ++m_collection.header.itemCount;
   return true;

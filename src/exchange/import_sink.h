@@ -52,7 +52,6 @@ class ImportSink {
   std::unique_ptr<store::BinaryFile> m_file;
   std::uint64_t m_written = 0;  // bytes the file holds
   store::EncodeReport m_report;
-  store::Bytes m_record;
   std::array<std::u16string, 2> m_normalized;  // texts whose line breaks had to be mended
   store::Bytes m_pending;                      // records not yet written
   bool m_ok = true;

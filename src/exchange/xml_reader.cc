@@ -288,9 +288,14 @@ bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber to
     }
     if (!f.question.empty() || !f.answer.empty()) {
       if (sink.full()) return true;
-      unescapeXmlText(f.question, question);
-      unescapeXmlText(f.answer, answer);
-      if (!sink.append(importedHeader(f, today), question, answer)) {
+      // A text without "&" is its own unescaped form.
+      const auto unescaped = [](const std::u16string& text, std::u16string& out) {
+        if (store::findUnit(text, u'&') == text.size()) return std::u16string_view(text);
+        unescapeXmlText(text, out);
+        return std::u16string_view(out);
+      };
+      if (!sink.append(importedHeader(f, today), unescaped(f.question, question),
+                       unescaped(f.answer, answer))) {
         return false;
       }
       showParsing(progress, sink.itemCount());
