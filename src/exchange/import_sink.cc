@@ -18,7 +18,8 @@ ImportSink::ImportSink(store::Collection& collection)
     : m_collection(collection),
       m_path(store::temporaryPathFor(store::textsPath(collection.basePath))) {
   // Room for a full gathering and one more record of the longest texts: no reallocation.
-  m_pending.reserve(kGatherBytes + store::kRecordHeaderSize + 2 * store::kMaxStoredLength + 1);
+  m_pending.reserve(kGatherBytes + store::kRecordHeaderSize +
+                    2 * std::size_t{store::kMaxStoredLength} + 1);
   store::OpenError error = store::OpenError::None;
   m_file = collection.files().createForWriting(m_path, &error);
   if (!m_file) fail(EIO);
