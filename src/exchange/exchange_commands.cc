@@ -182,10 +182,9 @@ class WideUnitScan {
   // Nothing but text is waiting: every ASCII byte but "&" may be passed over without take().
   bool onlyTextWaits() const { return !m_xml || (m_state == State::Text && !m_wideOpen); }
 
-  // Whether a plain ASCII byte may be passed over without take(): nothing but text is waiting
-  // and the byte cannot start or close a reference.
+  // In XML, whether a plain ASCII byte may be passed over without take(): nothing but text is
+  // waiting and the byte cannot start or close a reference.
   bool passes(std::uint8_t byte) const {
-    if (!m_xml) return true;
     return m_state == State::Text && byte != '&' && (!m_wideOpen || (byte != ';' && byte != '\n'));
   }
 

@@ -139,13 +139,7 @@ int XmlScanner::readTagNameSlow() {
     const auto n = static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - name);
     std::uint8_t notPlain = 0;
     for (std::size_t i = 0; i < n; ++i) notPlain |= (name[i] & 0x80) | (name[i] == '\r' ? 1 : 0);
-    if (notPlain == 0) {
-      for (std::size_t i = 0; i < n; ++i) m_tag[i] = name[i];
-      m_tagLength = n;
-      m_in.skipBytes(at + n + 1);
-      const int length = static_cast<int>(n);
-      return at == 1 ? -length : length;
-    }
+    if (notPlain == 0) return takeName(name, at, n);
   }
   std::optional<char16_t> c = m_in.get();
   if (c && *c == u'/') {

@@ -41,11 +41,7 @@ class XmlScanner {
       const auto n = static_cast<std::size_t>(std::countr_zero(closes | 0x10000));
       const std::uint32_t before = (std::uint32_t{1} << n) - 1;
       if (n < 16 && ((store::wideBytes16(name) | store::bytesEqual16(name, '\r')) & before) == 0) {
-        for (std::size_t i = 0; i < 16; ++i) m_tag[i] = name[i];
-        m_tagLength = n;
-        m_in.skipBytes(at + n + 1);
-        const int length = static_cast<int>(n);
-        return at == 1 ? -length : length;
+        return takeName(name, at, n);
       }
     }
     return readTagNameSlow();
@@ -87,6 +83,15 @@ class XmlScanner {
   }
   bool skipPastTagOpeningSlow();
   int readTagNameSlow();
+  // Keeps the n plain ASCII bytes at name (after at bytes of "/") as the tag's name and takes
+  // them and the ">" after them from the stream; returns readTagName's result.
+  int takeName(const std::uint8_t* name, std::size_t at, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) m_tag[i] = name[i];
+    m_tagLength = n;
+    m_in.skipBytes(at + n + 1);
+    const int length = static_cast<int>(n);
+    return at == 1 ? -length : length;
+  }
 
   store::TextReader& m_in;
   std::array<char16_t, kMaxTagName> m_tag;

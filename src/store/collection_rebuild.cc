@@ -58,6 +58,7 @@ ItemIndexEntry entryFor(std::uint64_t offset, const ItemRecordHeader& h) {
 // Returns the item count: one past the highest slot filled.
 std::uint16_t placeRecords(RecordWalk& walk, std::vector<ItemIndexEntry>& table) {
   std::uint32_t highestSlot = 0;
+  std::uint32_t itemCount = 0;
   // Only the first MaxItems of them can ever get a slot, so no more are kept.
   std::vector<Misplaced> misplaced;
   for (std::uint64_t offset = 0;;) {
@@ -70,15 +71,12 @@ std::uint16_t placeRecords(RecordWalk& walk, std::vector<ItemIndexEntry>& table)
       if (slot < MaxItems && table[slot].filledMark == 0) {
         table[slot] = entryFor(offset, *h);
         highestSlot = std::max(highestSlot, slot);
+        itemCount = highestSlot + 1;
       } else if (misplaced.size() < MaxItems) {
         misplaced.push_back({offset, *h});
       }
     }
     offset = *end;
-  }
-  std::uint32_t itemCount = 0;
-  for (std::uint32_t p = 0; p <= highestSlot && p < MaxItems; ++p) {
-    if (table[p].filledMark != 0) itemCount = p + 1;
   }
   for (const Misplaced& m : misplaced) {
     const std::uint32_t slot = ++highestSlot;
