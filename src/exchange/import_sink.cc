@@ -11,15 +11,16 @@
 namespace kelvora::exchange {
 
 namespace {
-constexpr std::size_t kGatherBytes = std::size_t{1024} * 1024;
+constexpr std::size_t kGatherBytes = std::size_t{256} * 1024;
 }  // namespace
 
 ImportSink::ImportSink(store::Collection& collection)
     : m_collection(collection),
       m_path(store::temporaryPathFor(store::textsPath(collection.basePath))) {
-  // Room for a full gathering and one more record of the longest texts: no reallocation.
-  m_pending.reserve(kGatherBytes + store::kRecordHeaderSize +
-                    2 * std::size_t{store::kMaxStoredLength} + 1);
+  // Room for a full gathering and one more record of the longest texts, made once: records are
+  // encoded straight into it.
+  m_pending.resize(kGatherBytes + store::kRecordHeaderSize +
+                   2 * std::size_t{store::kMaxStoredLength} + 1);
   store::OpenError error = store::OpenError::None;
   m_file = collection.files().createForWriting(m_path, &error);
   if (!m_file) fail(EIO);
@@ -41,48 +42,72 @@ bool ImportSink::full() const { return m_collection.header.itemCount >= store::M
 
 std::uint16_t ImportSink::itemCount() const { return m_collection.header.itemCount; }
 
-bool ImportSink::append(store::ItemRecordHeader header, std::u16string_view question,
-                        std::u16string_view answer) {
+bool ImportSink::append(store::ItemRecordHeader header, ImportText question, ImportText answer) {
   if (!m_ok || full()) return false;
-  std::array<std::u16string_view, 2> texts = {question, answer};
+  std::array<ImportText, 2> texts = {question, answer};
   for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (store::findUnit(texts[i], u'\n') < texts[i].size()) {
-      m_normalized[i].assign(texts[i]);
-      normalizeLineBreaks(m_normalized[i]);
-      texts[i] = m_normalized[i];
+    ImportText& text = texts[i];
+    if (text.isPlain) {
+      // Without a CR in it, every line feed of a plain text is a bare one.
+      if (text.bytes.find('\n') != std::string_view::npos) {
+        std::string& mended = m_normalizedBytes[i];
+        mended.clear();
+        for (const char byte : text.bytes) {
+          if (byte == '\n') mended.push_back('\r');
+          mended.push_back(byte);
+        }
+        text.bytes = mended;
+      }
+      text.bytes = text.bytes.substr(0, std::min(text.bytes.size(), store::MaxTextLength - 1));
+      continue;
     }
-    texts[i] = texts[i].substr(0, std::min<std::size_t>(texts[i].size(), store::MaxTextLength - 1));
+    if (store::findUnit(text.units, u'\n') < text.units.size()) {
+      m_normalized[i].assign(text.units);
+      normalizeLineBreaks(m_normalized[i]);
+      text.units = m_normalized[i];
+    }
+    text.units = text.units.substr(0, std::min(text.units.size(), store::MaxTextLength - 1));
   }
   // The record is encoded in place at the end of what is gathered.
   const store::TextEncoding encoding = m_collection.encoding();
-  const std::size_t start = m_pending.size();
-  m_pending.resize(start + store::kRecordHeaderSize);
-  header.questionLength = store::encodeText(m_pending, texts[0], encoding, &m_report);
-  header.answerLength = store::encodeText(m_pending, texts[1], encoding, &m_report);
-  if ((m_pending.size() - start) % 2 != 0) m_pending.push_back(store::kPadByte);
-  if (m_written + m_pending.size() >= store::kNoRecord) {
-    m_pending.resize(start);
+  const std::size_t start = m_pendingSize;
+  std::uint8_t* record = m_pending.data() + start;
+  std::size_t size = store::kRecordHeaderSize;
+  const auto encode = [&](const ImportText& text) {
+    const std::uint16_t length =
+        text.isPlain ? store::encodeAsciiTextAt(record + size, text.bytes, encoding, &m_report)
+                     : store::encodeTextAt(record + size, text.units, encoding, &m_report);
+    size += length;
+    return length;
+  };
+  header.questionLength = encode(texts[0]);
+  header.answerLength = encode(texts[1]);
+  if (size % 2 != 0) record[size++] = store::kPadByte;
+  if (m_written + start + size >= store::kNoRecord) {
     fail(EFBIG);
     return false;
   }
   header.slotNumber = m_collection.header.itemCount;
   const auto head = store::encodeRecordHeader(header);
-  std::copy(head.begin(), head.end(), m_pending.begin() + static_cast<std::ptrdiff_t>(start));
-  if (m_pending.size() >= kGatherBytes && !flush()) return false;
+  std::copy(head.begin(), head.end(), record);
+  m_pendingSize += size;
+  if (m_pendingSize >= kGatherBytes && !flush()) return false;
   ++m_collection.header.itemCount;
   return true;
 }
 
 bool ImportSink::flush() {
   if (!m_ok) return false;
-  if (m_pending.empty()) return true;
-  store::IoResult r = m_file->writeAt(m_written, m_pending);
+  if (m_pendingSize == 0) return true;
+  store::IoResult r = m_file->writeAt(m_written, std::span(m_pending).first(m_pendingSize));
   if (!r.ok()) {
     fail(r.failed() ? r.error : EIO);
     return false;
   }
-  m_written += m_pending.size();
-  m_pending.clear();
+  // The disk starts on what is written while the rest is read: the final sync waits less.
+  m_file->startWriteback(m_written, m_pendingSize);
+  m_written += m_pendingSize;
+  m_pendingSize = 0;
   return true;
 }
 

@@ -14,6 +14,21 @@
 
 namespace kelvora::exchange {
 
+// One item text as a reader hands it over: code units, or plain bytes, ASCII other than CR, each
+// standing for the unit it is.
+struct ImportText {
+  ImportText(std::u16string_view text) : units(text) {}  // NOLINT(google-explicit-constructor)
+  static ImportText plain(std::string_view bytes) {
+    ImportText text(std::u16string_view{});
+    text.bytes = bytes;
+    text.isPlain = true;
+    return text;
+  }
+  std::u16string_view units;
+  std::string_view bytes;
+  bool isPlain = false;
+};
+
 class ImportSink {
  public:
   // The collection is open for replacing, its table empty. Appends are gathered and reach the
@@ -31,8 +46,7 @@ class ImportSink {
   // their line breaks in, and each text is cut to MaxTextLength - 1 code units. The header's
   // learning fields, ID and status are taken as given; the stored lengths and the slot number
   // (the item's position) are filled in here. False when the record could not be written.
-  bool append(store::ItemRecordHeader header, std::u16string_view question,
-              std::u16string_view answer);
+  bool append(store::ItemRecordHeader header, ImportText question, ImportText answer);
 
   // Writes out what is gathered and makes the new file durable; false if any record could not
   // be written (the new file is then removed).
@@ -52,8 +66,10 @@ class ImportSink {
   std::unique_ptr<store::BinaryFile> m_file;
   std::uint64_t m_written = 0;  // bytes the file holds
   store::EncodeReport m_report;
-  std::array<std::u16string, 2> m_normalized;  // texts whose line breaks had to be mended
-  store::Bytes m_pending;                      // records not yet written
+  std::array<std::u16string, 2> m_normalized;    // texts whose line breaks had to be mended
+  std::array<std::string, 2> m_normalizedBytes;  // the same for plain texts
+  store::Bytes m_pending;         // records not yet written, from its start; its size stays
+  std::size_t m_pendingSize = 0;  // how many bytes of it hold records
   bool m_ok = true;
   bool m_finished = false;
   int m_error = 0;

@@ -84,7 +84,8 @@ bool importQaItems(store::TextReader& in, ImportSink& sink, QaCounts& counts,
   const store::ItemRecordHeader header = store::newItemHeader();
   while (!sink.full()) {
     if (!readPair(in, line, question, answer, counts, progress)) return true;
-    if (!sink.append(header, question, answer)) return false;
+    if (!sink.append(header, std::u16string_view(question), std::u16string_view(answer)))
+      return false;
     if (progress.stopAt(in.bytesRead(), in.fileLength())) return false;
   }
   return true;

@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "exchange/xml_escape.h"
@@ -39,9 +42,13 @@ bool readDatePart(std::u16string_view text, std::size_t& pos, std::uint32_t& val
   return true;
 }
 
-// The eight texts of one element, their storage kept from element to element.
+// The eight texts of one element, their storage kept from element to element. A question or
+// answer the quick way took stands as plain bytes of the reader's buffer instead.
 struct ElementFields {
   std::u16string id, question, answer, interval, repetitions, lapses, lastRepetition, aFactor;
+  std::string_view plainQuestion, plainAnswer;
+  bool questionIsPlain = false;
+  bool answerIsPlain = false;
 
   ElementFields() {
     for (std::u16string* field : smallFields()) field->reserve(kFieldCapacity);
@@ -55,7 +62,171 @@ struct ElementFields {
     for (std::u16string* field : smallFields()) field->clear();
     question.clear();
     answer.clear();
+    questionIsPlain = false;
+    answerIsPlain = false;
   }
+  bool hasText() const {
+    return (questionIsPlain ? !plainQuestion.empty() : !question.empty()) ||
+           (answerIsPlain ? !plainAnswer.empty() : !answer.empty());
+  }
+};
+
+bool sameName(std::string_view bytes, std::u16string_view name) {
+  return bytes.size() == name.size() && std::equal(bytes.begin(), bytes.end(), name.begin());
+}
+
+// Bytes of an element the quick way looks at in one piece: a longer element is read the slow way.
+constexpr std::size_t kQuickElementBytes = std::size_t{8} * 1024;
+
+// The quick way through one element, over the bytes buffered after its start tag. It takes the
+// scanner's own steps, and only as long as each is plain: every tag name ASCII without CR, not
+// empty and closed within the bytes, every text kept ASCII without CR up to its own end tag and
+// within its capacity, the element's end tag among the bytes. At anything else it gives up and
+// the element is read the slow way; nothing has been taken from the stream then.
+class BufferedElement {
+ public:
+  explicit BufferedElement(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+
+  // Reads the element's children into f (cleared before) and returns how many bytes it took,
+  // its end tag included; 0 when it gave up.
+  std::size_t read(ElementFields& f) {
+    for (;;) {
+      const Step step = nextChild(kItemElement);
+      if (step == Step::GiveUp) return 0;
+      if (step == Step::End) return m_pos;
+      std::string_view text;
+      if (sameName(m_name, kIdElement)) {
+        if (!readText(text, kFieldCapacity, kIdElement)) return 0;
+        f.id.assign(text.begin(), text.end());
+      } else if (sameName(m_name, kContentElement)) {
+        if (!readContent(f)) return 0;
+      } else if (sameName(m_name, kLearningDataElement)) {
+        if (!readLearningData(f)) return 0;
+      }
+    }
+  }
+
+ private:
+  enum class Step { Child, End, GiveUp };
+
+  // As the scanner's nextChildTag: Child with its name in m_name, End at parent's end tag.
+  Step nextChild(std::u16string_view parent) {
+    for (;;) {
+      const std::size_t open = find(m_pos, '<');
+      if (open == m_bytes.size()) return Step::GiveUp;
+      m_pos = open + 1;
+      bool closing = false;
+      if (!readName(closing)) return Step::GiveUp;
+      if (!closing) return Step::Child;
+      if (sameName(m_name, parent)) return Step::End;
+    }
+  }
+
+  // Where the first byte equal to value stands from at on, or the end of the bytes. Most are
+  // close by: sixteen bytes are looked at in one step before the rest is searched.
+  std::size_t find(std::size_t at, std::uint8_t value) const {
+    const std::size_t size = m_bytes.size();
+    if (size - at >= 16) {
+      if (const std::uint32_t marks = store::bytesEqual16(m_bytes.data() + at, value)) {
+        return at + static_cast<std::size_t>(std::countr_zero(marks));
+      }
+      at += 16;
+    }
+    const void* found = std::memchr(m_bytes.data() + at, value, size - at);
+    return found == nullptr
+               ? size
+               : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - m_bytes.data());
+  }
+
+  // A tag name just after its "<", into m_name; false where the scanner would not read it plain.
+  bool readName(bool& closing) {
+    const std::size_t size = m_bytes.size();
+    closing = m_pos < size && m_bytes[m_pos] == '/';
+    const std::size_t start = m_pos + (closing ? 1 : 0);
+    if (start >= size) return false;
+    const std::uint8_t* name = m_bytes.data() + start;
+    std::size_t n = 0;
+    if (size - start >= 16) {
+      // A name shorter than sixteen bytes, as most are, is found and checked in one step.
+      const std::uint32_t closes = store::bytesEqual16(name, '>');
+      n = static_cast<std::size_t>(std::countr_zero(closes | 0x10000));
+      const std::uint32_t before = (std::uint32_t{1} << n) - 1;
+      if (n < 16) {
+        if (((store::wideBytes16(name) | store::bytesEqual16(name, '\r')) & before) != 0) {
+          return false;
+        }
+      } else {
+        n = find(start, '>') - start;
+        if (n > kMaxTagName || start + n == size || !plainBytes(name, n)) return false;
+      }
+    } else {
+      n = find(start, '>') - start;
+      if (start + n == size || !plainBytes(name, n)) return false;
+    }
+    if (n == 0) return false;
+    m_name = std::string_view(reinterpret_cast<const char*>(name), n);
+    m_pos = start + n + 1;
+    return true;
+  }
+
+  static bool plainBytes(const std::uint8_t* bytes, std::size_t n) {
+    std::uint8_t notPlain = 0;
+    for (std::size_t i = 0; i < n; ++i) notPlain |= (bytes[i] & 0x80) | (bytes[i] == '\r' ? 1 : 0);
+    return notPlain == 0;
+  }
+
+  // As the scanner's readElementText, for a text that is all plain and ends at the element's
+  // own end tag.
+  bool readText(std::string_view& text, std::size_t capacity, std::u16string_view element) {
+    const std::size_t start = m_pos;
+    const std::size_t n = store::asciiRunBefore(m_bytes.subspan(start), '<', '\r');
+    if (start + n == m_bytes.size() || m_bytes[start + n] != '<' || n > capacity - 1) return false;
+    m_pos = start + n + 1;
+    bool closing = false;
+    if (!readName(closing) || !closing || !sameName(m_name, element)) return false;
+    text = std::string_view(reinterpret_cast<const char*>(m_bytes.data()) + start, n);
+    return true;
+  }
+
+  bool readContent(ElementFields& f) {
+    for (;;) {
+      const Step step = nextChild(kContentElement);
+      if (step != Step::Child) return step == Step::End;
+      if (sameName(m_name, kQuestionElement)) {
+        if (!readText(f.plainQuestion, kTextCapacity, kQuestionElement)) return false;
+        f.questionIsPlain = true;
+      } else if (sameName(m_name, kAnswerElement)) {
+        if (!readText(f.plainAnswer, kTextCapacity, kAnswerElement)) return false;
+        f.answerIsPlain = true;
+      }
+    }
+  }
+
+  bool readLearningData(ElementFields& f) {
+    const std::array<std::pair<std::u16string_view, std::u16string*>, 5> fields = {{
+        {kIntervalElement, &f.interval},
+        {kRepetitionsElement, &f.repetitions},
+        {kLapsesElement, &f.lapses},
+        {kLastRepetitionElement, &f.lastRepetition},
+        {kAFactorElement, &f.aFactor},
+    }};
+    for (;;) {
+      const Step step = nextChild(kLearningDataElement);
+      if (step != Step::Child) return step == Step::End;
+      for (const auto& [fieldName, field] : fields) {
+        if (sameName(m_name, fieldName)) {
+          std::string_view text;
+          if (!readText(text, kFieldCapacity, fieldName)) return false;
+          field->assign(text.begin(), text.end());
+          break;
+        }
+      }
+    }
+  }
+
+  std::span<const std::uint8_t> m_bytes;
+  std::size_t m_pos = 0;
+  std::string_view m_name;
 };
 
 void readContent(XmlScanner& scanner, ElementFields& f) {
@@ -84,6 +255,21 @@ void readLearningData(XmlScanner& scanner, ElementFields& f) {
         scanner.readElementText(*text, kFieldCapacity, fieldName);
         break;
       }
+    }
+  }
+}
+
+// The children of an element, step by step through the scanner. They may come in any order,
+// and a repeated one replaces the earlier text.
+void readElementSlowly(XmlScanner& scanner, ElementFields& f) {
+  while (scanner.nextChildTag(kItemElement)) {
+    const std::u16string_view name = scanner.tagName();
+    if (name == kIdElement) {
+      scanner.readElementText(f.id, kFieldCapacity, kIdElement);
+    } else if (name == kContentElement) {
+      readContent(scanner, f);
+    } else if (name == kLearningDataElement) {
+      readLearningData(scanner, f);
     }
   }
 }
@@ -269,18 +455,14 @@ bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber to
   for (;;) {
     f.clear();
     if (!scanner.findNextElement()) return true;
-    // Children may come in any order, and a repeated one replaces the earlier text.
-    while (scanner.nextChildTag(kItemElement)) {
-      const std::u16string_view name = scanner.tagName();
-      if (name == kIdElement) {
-        scanner.readElementText(f.id, kFieldCapacity, kIdElement);
-      } else if (name == kContentElement) {
-        readContent(scanner, f);
-      } else if (name == kLearningDataElement) {
-        readLearningData(scanner, f);
-      }
+    if (const std::size_t taken =
+            BufferedElement(in.bufferedBytesAtLeast(kQuickElementBytes)).read(f)) {
+      in.skipBytes(taken);
+    } else {
+      f.clear();
+      readElementSlowly(scanner, f);
     }
-    if (!f.question.empty() || !f.answer.empty()) {
+    if (f.hasText()) {
       if (sink.full()) return true;
       // A text without "&" is its own unescaped form.
       const auto unescaped = [](const std::u16string& text, std::u16string& out) {
@@ -288,8 +470,17 @@ bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber to
         unescapeXmlText(text, out);
         return std::u16string_view(out);
       };
-      if (!sink.append(importedHeader(f, today), unescaped(f.question, question),
-                       unescaped(f.answer, answer))) {
+      const auto text = [&](bool isPlain, std::string_view plain, std::u16string& units,
+                            std::u16string& out) {
+        if (!isPlain) return ImportText(unescaped(units, out));
+        if (plain.find('&') == std::string_view::npos) return ImportText::plain(plain);
+        units.assign(plain.begin(), plain.end());
+        unescapeXmlText(units, out);
+        return ImportText(std::u16string_view(out));
+      };
+      if (!sink.append(importedHeader(f, today),
+                       text(f.questionIsPlain, f.plainQuestion, f.question, question),
+                       text(f.answerIsPlain, f.plainAnswer, f.answer, answer))) {
         return false;
       }
       showParsing(progress, sink.itemCount());

@@ -85,6 +85,18 @@ class PosixFile final : public store::BinaryFile {
     return r;
   }
 
+  void startWriteback(std::uint64_t offset, std::uint64_t length) override {
+#if defined(__linux__)
+    if (m_fd >= 0 && offset <= kMaxOffset && length <= kMaxOffset) {
+      (void)::sync_file_range(m_fd, static_cast<off_t>(offset), static_cast<off_t>(length),
+                              SYNC_FILE_RANGE_WRITE);
+    }
+#else
+    (void)offset;
+    (void)length;
+#endif
+  }
+
   IoResult close() override {
     if (m_fd < 0) return m_writeError != 0 ? IoResult::failure(m_writeError) : IoResult::done(0);
     // Closing the descriptor also releases the flock.

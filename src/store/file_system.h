@@ -56,6 +56,12 @@ class BinaryFile {
   virtual IoResult truncate(std::uint64_t size) = 0;
   // Returns once everything written so far is on the disk (fsync).
   virtual IoResult sync() = 0;
+  // Asks for the bytes written in [offset, offset + length) to start going to the disk now, so
+  // that a later sync() has less to wait for. Only a hint: what goes wrong shows at sync().
+  virtual void startWriteback(std::uint64_t offset, std::uint64_t length) {
+    (void)offset;
+    (void)length;
+  }
   // Releases the file (and a lock it holds). Failed when data written earlier could not be
   // stored.
   virtual IoResult close() = 0;

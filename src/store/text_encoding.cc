@@ -11,11 +11,17 @@ namespace kelvora::store {
 
 std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding encoding,
                          EncodeReport* report) {
-  std::size_t end = findUnit(text, u'\0');
   // Room for the longest form first, two bytes a unit, then written through a pointer.
   const std::size_t start = out.size();
-  out.resize(start + std::min<std::size_t>(2 * end, kMaxStoredLength));
-  std::uint8_t* to = out.data() + start;
+  out.resize(start + std::min<std::size_t>(2 * text.size(), kMaxStoredLength));
+  const std::uint16_t written = encodeTextAt(out.data() + start, text, encoding, report);
+  out.resize(start + written);
+  return written;
+}
+
+std::uint16_t encodeTextAt(std::uint8_t* to, std::u16string_view text, TextEncoding encoding,
+                           EncodeReport* report) {
+  const std::size_t end = findUnit(text, u'\0');
   std::size_t written = 0;
   std::size_t i = 0;
   if (encoding == TextEncoding::Unicode) {
@@ -56,8 +62,37 @@ std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding enco
       written += size;
     }
   }
-  out.resize(start + written);
   return static_cast<std::uint16_t>(written);
+}
+
+std::uint16_t encodeAsciiText(Bytes& out, std::string_view text, TextEncoding encoding,
+                              EncodeReport* report) {
+  const std::size_t start = out.size();
+  out.resize(start + std::min<std::size_t>(2 * text.size(), kMaxStoredLength));
+  const std::uint16_t written = encodeAsciiTextAt(out.data() + start, text, encoding, report);
+  out.resize(start + written);
+  return written;
+}
+
+std::uint16_t encodeAsciiTextAt(std::uint8_t* to, std::string_view text, TextEncoding encoding,
+                                EncodeReport* report) {
+  std::size_t end = text.find('\0');
+  if (end == std::string_view::npos) end = text.size();
+  // One byte a unit in the compressed form, two in Unicode; what does not fit is cut.
+  const std::size_t unitBytes = encoding == TextEncoding::Unicode ? 2 : 1;
+  const std::size_t units = std::min<std::size_t>(end, kMaxStoredLength / unitBytes);
+  if (units < end && report) report->truncated = true;
+  if (unitBytes == 1) {
+    for (std::size_t i = 0; i < units; ++i) {
+      to[i] = static_cast<std::uint8_t>(static_cast<std::uint8_t>(text[i]) | 0x80);
+    }
+  } else {
+    for (std::size_t i = 0; i < units; ++i) {
+      to[2 * i] = static_cast<std::uint8_t>(text[i]);
+      to[2 * i + 1] = 0;
+    }
+  }
+  return static_cast<std::uint16_t>(units * unitBytes);
 }
 
 std::size_t decodeText(std::u16string& dest, std::span<const std::uint8_t> source,

@@ -35,6 +35,18 @@ struct EncodeReport {
 std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding encoding,
                          EncodeReport* report = nullptr);
 
+// The same for a text of ASCII bytes, each the code unit it is: the stored form is the one
+// encodeText gives for those units, taken straight from the bytes.
+std::uint16_t encodeAsciiText(Bytes& out, std::string_view text, TextEncoding encoding,
+                              EncodeReport* report = nullptr);
+
+// Both written at to, which has room for the longest stored form (twice the text's length in
+// bytes, at most kMaxStoredLength), instead of appended.
+std::uint16_t encodeTextAt(std::uint8_t* to, std::u16string_view text, TextEncoding encoding,
+                           EncodeReport* report = nullptr);
+std::uint16_t encodeAsciiTextAt(std::uint8_t* to, std::string_view text, TextEncoding encoding,
+                                EncodeReport* report = nullptr);
+
 // Decodes length stored bytes from the start of source into dest and returns how many bytes
 // were consumed. source may run on beyond length: in the compressed form a pair whose first
 // byte is the last of the length bytes takes its second byte from there, and the consumed count

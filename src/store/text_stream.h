@@ -3,6 +3,7 @@
 // in memory, CR LF on disk for each "\n" in memory. Memory use does not grow with file size.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -67,6 +68,14 @@ class TextReader {
   std::span<const std::uint8_t> bufferedBytes() {
     if (m_pendingLow != 0) return {};
     if (m_pos >= m_raw.size()) topUpRaw();
+    return std::span<const std::uint8_t>(m_raw).subspan(m_pos);
+  }
+  // The same, with more of the file read first when fewer than count bytes are buffered, so a
+  // reader can look at a whole piece of up to count bytes (no more than the buffer holds) in
+  // one span, unless the file ends sooner.
+  std::span<const std::uint8_t> bufferedBytesAtLeast(std::size_t count) {
+    if (m_pendingLow != 0) return {};
+    if (m_raw.size() - m_pos < std::min(count, m_bufferBytes) && !m_fileEnded) topUpRaw();
     return std::span<const std::uint8_t>(m_raw).subspan(m_pos);
   }
   // count is at most bufferedBytes().size().

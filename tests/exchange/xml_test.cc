@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -107,11 +108,14 @@ struct Imported {
   bool ok = false;
   std::vector<Item> items;
   std::vector<std::u16string> progressLines;
+  store::Bytes texts;  // the texts file as the import installed it
 };
 
 // Imports the document into a new collection (Unicode unless utf8 is 0, the form
 // that holds 9999 ASCII units), then opens it, which builds its index, and reads every item.
-Imported importXml(const std::string& document, std::uint8_t utf8 = 1) {
+// The document is read bufferBytes at a time.
+Imported importXml(const std::string& document, std::uint8_t utf8 = 1,
+                   std::size_t bufferBytes = store::kTextBufferBytes) {
   fakes::MemoryFileSystem files;
   fakes::RecordingMessages messages;
   ProgressLines window;
@@ -123,13 +127,14 @@ Imported importXml(const std::string& document, std::uint8_t utf8 = 1) {
   c.progress.setWindow(&window);
   c.progress.openProgress();
   {
-    auto in = store::openTextReader(files, "/doc.xml");
+    store::TextReader in(files.openForReading("/doc.xml"), bufferBytes);
     ImportSink sink(c);
-    result.ok = importXmlItems(*in, sink, kToday, c.progress);
+    result.ok = importXmlItems(in, sink, kToday, c.progress);
     result.ok = sink.finish() && result.ok;
   }
   c.progress.closeProgress();
   EXPECT_TRUE(c.installImportedTexts());
+  result.texts = files.bytes("/x.kdb");
   EXPECT_TRUE(store::openCollection(c, "/x"));
   for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
     c.currentPosition = p;
@@ -388,6 +393,121 @@ TEST(XmlReader, StopsAtAFullCollection) {
   EXPECT_TRUE(imported.ok);
   ASSERT_EQ(imported.items.size(), store::MaxItems);
   EXPECT_EQ(imported.items.back().question, u"29999");
+}
+
+// Elements as other programs and hands write them: children in any order, repeated or left out,
+// unknown ones, markup and references in texts, line breaks of every kind, wide characters,
+// texts and names past their capacities, end tags missing.
+std::string randomElements(std::mt19937& random, int count) {
+  const auto pick = [&random](std::initializer_list<const char*> choices) {
+    return std::string(choices.begin()[random() % choices.size()]);
+  };
+  // Half the elements have only plain texts, so that whole plain elements come up often.
+  bool plain = false;
+  const auto text = [&](std::size_t longest) {
+    std::string out;
+    const int pieces = static_cast<int>(random() % 6);
+    for (int i = 0; i < pieces; ++i) {
+      if (plain) {
+        out += pick({"plain words", " ", "42", "\n", "&amp;"});
+        continue;
+      }
+      out += pick(
+          {"plain words", " ",    "42", "&amp;", "&lt;b&gt;", "&#233;", "&#40000;", "&#0;",
+           "&#",          ";",    "&",  "\n",    "\r\n",      "\r",     "\xC3\xA9", "\xE8\xAA\x9E",
+           "<b>",         "</b>", "<>", "</>",   "<i",        "\t"});
+      if (random() % 40 == 0) out.push_back('\0');
+    }
+    if (random() % 8 == 0) out = std::string(longest - 3 + random() % 6, longest < 100 ? '7' : 'x');
+    return out;
+  };
+  const auto field = [&](const std::string& name, std::size_t longest) {
+    std::string out = "<" + name + ">" + text(longest);
+    if (random() % 25 != 0) out += "</" + name + ">";
+    return out;
+  };
+  const auto space = [&] { return pick({"", "\r\n    ", "\n  ", " ", "\t"}); };
+  std::string out;
+  for (int e = 0; e < count; ++e) {
+    plain = random() % 2 == 0;
+    std::string children;
+    const int parts = static_cast<int>(random() % 7);
+    for (int p = 0; p < parts; ++p) {
+      children += space();
+      switch (random() % 9) {
+        case 0:
+          children += field("ID", 15);
+          break;
+        case 1:
+        case 2: {
+          std::string inner;
+          for (int k = static_cast<int>(random() % 4); k > 0; --k) {
+            inner += space() +
+                     field(pick({"Question", "Answer", "Question", "Answer", "Note", "Question "}),
+                           9999);
+          }
+          children += "<Content>" + inner + space() + (random() % 20 ? "</Content>" : "");
+          break;
+        }
+        case 3:
+        case 4: {
+          std::string inner;
+          for (int k = static_cast<int>(random() % 6); k > 0; --k) {
+            inner += space() + field(pick({"Interval", "Repetitions", "Lapses", "LastRepetition",
+                                           "AFactor", "UFactor"}),
+                                     15);
+          }
+          children += "<LearningData>" + inner + space() + "</LearningData>";
+          break;
+        }
+        case 5:
+          children += "<Type>Item</Type>";
+          break;
+        case 6:
+          children += pick({"<!-- note -->", "<>", "</>", "noise", "<\xC3\xA9>", "</Other>",
+                            "</KelvoraCollection>"});
+          break;
+        case 7:
+          children += "<" + std::string(250 + random() % 10, 'n') + ">";
+          break;
+        default:
+          children += "<ID>" + std::to_string(random() % 100000) + "</ID>";
+          break;
+      }
+    }
+    out += space() + "<KelvoraElement>" + children + space() +
+           (random() % 30 ? "</KelvoraElement>" : "");
+  }
+  return out;
+}
+
+TEST(XmlReader, ReadsElementsAlikeWholeInTheBufferAndCutAnywhere) {
+  // A large buffer holds whole elements, which are read in one piece where they are plain; a
+  // buffer shorter than an element's end tag cuts every element, which is then read step by step.
+  const std::string edges[] = {
+      element("<ID>777777777777777</ID>" + content("q", "a")),   // a field at its capacity
+      element("<ID>7777777777777777</ID>" + content("q", "a")),  // and one past it
+      element(content(std::string(9999, 'q'), std::string(10000, 'a'))),
+      element(content("a <b>b</b>", "line\r\nbreak")),
+      element(content("&#233;t&#233;", "\xC3\xA9t\xC3\xA9")),
+      element("<Content><Question>q</Question >a</Content>"),
+      element(learningData("7", "1", "", "14.08.2004", "4.620") + "<Content></Content>"),
+  };
+  for (const std::string& edge : edges) {
+    ASSERT_EQ(importXml(edge).texts, importXml(edge, 1, 16).texts) << edge.substr(0, 80);
+  }
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 300; ++round) {
+    const std::string document = "<KelvoraCollection>" +
+                                 randomElements(random, 1 + static_cast<int>(random() % 12)) +
+                                 (random() % 2 ? "</KelvoraCollection>" : "");
+    const auto utf8 = static_cast<std::uint8_t>(random() % 2);
+    const Imported whole = importXml(document, utf8);
+    const Imported cut = importXml(document, utf8, 8 + random() % 9);
+    ASSERT_EQ(whole.ok, cut.ok) << "round " << round;
+    ASSERT_EQ(whole.texts, cut.texts) << "round " << round;
+    ASSERT_EQ(whole.progressLines, cut.progressLines) << "round " << round;
+  }
 }
 
 }  // namespace

@@ -148,6 +148,27 @@ TEST(TextEncoding, LongRunsReadAndWriteAsUnitByUnit) {
   }
 }
 
+TEST(TextEncoding, AsciiBytesStoreAsTheUnitsTheyAre) {
+  std::mt19937 random(31);
+  for (int round = 0; round < 300; ++round) {
+    // Around both limits of the stored length, with the odd NUL that ends the text.
+    std::string bytes(random() % 3 == 0 ? 4990 + random() % 5020 : random() % 80, 'a');
+    for (char& b : bytes) b = static_cast<char>(random() % 200 == 0 ? 0 : 1 + random() % 0x7F);
+    const std::u16string units(bytes.begin(), bytes.end());
+    for (const TextEncoding enc : {kCompressed, kUnicode}) {
+      EncodeReport fromBytes;
+      EncodeReport fromUnits;
+      Bytes out = {0xAB};  // appended after what is there
+      const std::uint16_t n = encodeAsciiText(out, bytes, enc, &fromBytes);
+      ASSERT_EQ(n + std::size_t{1}, out.size());
+      Bytes expected = {0xAB};
+      encodeText(expected, units, enc, &fromUnits);
+      ASSERT_EQ(out, expected) << round;
+      ASSERT_EQ(fromBytes.truncated, fromUnits.truncated) << round;
+    }
+  }
+}
+
 TEST(Utf16Text, RunsAndSearchesStopAtTheFirstStopOrWideUnit) {
   std::mt19937 random(3);
   const char16_t kinds[] = {u'a',  u'\n',  u'\r',  0x00,   0x7F,   0x80,  0xFF,
