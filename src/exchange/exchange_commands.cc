@@ -3,6 +3,7 @@
 #include "exchange/exchange_commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 #include <span>
 
@@ -39,14 +40,15 @@ bool fail(store::Collection& c, store::OpenError error) {
 
 }  // namespace
 
-bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesystem::path& base) {
+bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesystem::path& base,
+                      bool unicodeOnLoss) {
   c.progress.openProgress();
-  QaCounts counts;
+  const std::filesystem::path sourcePath =
+      store::withSuffix(base, kind == ExchangeKind::Xml ? ".xml" : ".txt");
   store::OpenError error = store::OpenError::None;
-  auto source = c.files().openForReading(
-      store::withSuffix(base, kind == ExchangeKind::Xml ? ".xml" : ".txt"), &error);
+  auto source = c.files().openForReading(sourcePath, &error);
   if (!source) return fail(c, error);
-  store::TextReader in(std::move(source));
+  std::optional<store::TextReader> in(std::in_place, std::move(source));
   // The collection at base is held from here on, so no other program has it open while it is
   // replaced, and its files stay exactly as they are until the new texts are complete.
   const bool textsExisted = c.files().exists(store::textsPath(base));
@@ -57,21 +59,40 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
   if (!c.openForReplacing(base)) return fail(c, store::OpenError::Other);
   c.settings = chosen;
 
-  c.header = store::IndexHeader{};
-  store::clearTable(c.table);
-  c.loaded.header = store::ItemRecordHeader{};
-  bool ok;
-  std::size_t replaced;
-  int sinkError;
-  {
+  bool ok = false;
+  std::size_t replaced = 0;
+  int sinkError = 0;
+  const auto readSource = [&] {
+    c.header = store::IndexHeader{};
+    store::clearTable(c.table);
+    c.loaded.header = store::ItemRecordHeader{};
+    QaCounts counts;
     ImportSink sink(c);
-    ok = kind == ExchangeKind::Xml ? importXmlItems(in, sink, c.today(), c.progress)
-                                   : importQaItems(in, sink, counts, c.progress);
+    ok = kind == ExchangeKind::Xml ? importXmlItems(*in, sink, c.today(), c.progress)
+                                   : importQaItems(*in, sink, counts, c.progress);
     // A source that could not be read to its end is not imported in part.
-    if (in.failed()) ok = false;
+    if (in->failed()) ok = false;
     ok = sink.finish() && ok;
     replaced = sink.replacedUnits();
     sinkError = sink.error();
+  };
+  readSource();
+  if (ok && replaced > 0 && unicodeOnLoss &&
+      c.encoding() == store::TextEncoding::CompressedUnicode) {
+    // Characters the compressed form would lose: the source is read again into Unicode, and
+    // nothing of the first reading is kept.
+    (void)c.files().remove(store::temporaryPathFor(store::textsPath(base)));
+    c.settings.utf8 = 1;
+    c.settings.settingsChanged = true;
+    in.reset();
+    source = c.files().openForReading(sourcePath, &error);
+    if (source) {
+      in.emplace(std::move(source));
+      readSource();
+    } else {
+      ok = false;
+      sinkError = EIO;
+    }
   }
   if (ok) {
     const store::IoResult staged = store::stageSettings(c.settings, c.files(), base);
@@ -258,7 +279,7 @@ std::optional<std::u16string> importWithQuestions(store::Collection& c, Exchange
     c.settings.utf8 = 1;
     c.settings.settingsChanged = true;
   }
-  if (!importCollection(c, kind, base)) {
+  if (!importCollection(c, kind, base, wide == WideCharacters::UnicodeWhenNeeded)) {
     if (!c.progress.wasCancelled()) {
       c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
     }

@@ -17,8 +17,10 @@ enum class ExchangeKind { Xml, QaText };
 // files the caller has deleted. The new collection has no index file; its first opening
 // builds one. When the collection's text form could not hold some characters, the user is
 // told before this returns. False after a file could not be opened or a record not written.
+// With unicodeOnLoss, a compressed collection that would lose characters is made a Unicode one
+// instead, by reading the source again, before anything is installed.
 bool importCollection(store::Collection& collection, ExchangeKind kind,
-                      const std::filesystem::path& base);
+                      const std::filesystem::path& base, bool unicodeOnLoss = false);
 
 // Writes the collection at base into the file exportPath; now goes into the XML comment line.
 // False when a file could not be opened, the index could neither be loaded nor rebuilt, or
@@ -35,8 +37,10 @@ bool sourceNeedsUnicode(store::FileSystem& files, ExchangeKind kind,
                         const std::filesystem::path& base);
 
 // What the Import command does when the source holds characters the text form in force cannot
-// store: ask whether to store the new collection in Unicode, or leave the form as it is.
-enum class WideCharacters { Ask, KeepForm };
+// store: ask whether to store the new collection in Unicode, leave the form as it is, or store
+// the new collection in Unicode once reading the source shows that the compressed form would
+// lose characters (the source is then read a second time; nothing is asked).
+enum class WideCharacters { Ask, KeepForm, UnicodeWhenNeeded };
 
 // The Import command once its source is chosen, as the desktop program and kelvora-cli both
 // run it: asks "Overwrite old data files?" when a collection exists at base, then (with Ask)

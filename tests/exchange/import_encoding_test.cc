@@ -112,5 +112,47 @@ TEST(ImportEncoding, OnlyASourceThatNeedsItIsAskedAbout) {
   EXPECT_FALSE(sourceNeedsUnicode(none, ExchangeKind::QaText, "/c"));
 }
 
+TEST(ImportEncoding, WithoutAQuestionTheSourceIsReadAgainIntoUnicodeOnlyWhenItMust) {
+  // Many pairs before the one character that needs Unicode: it shows only at the end.
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "Q: question " + std::to_string(i) + "\nA: answer\n\n";
+  text += "Q: \xE8\xAA\x9E\nA: language\n";
+  for (const bool readingAgainFails : {false, true}) {
+    MemoryFileSystem fs;
+    oldCollection(fs);
+    put(fs, "/c.txt", text);
+    // The first reading has the whole source; the second runs out halfway.
+    if (readingAgainFails) fs.readBudget = text.size() + text.size() / 2;
+    fakes::RecordingMessages m;
+    m.answers = {true};  // overwrite
+    store::Collection c(fs, m, [] { return store::DayNumber{9000}; });
+    const auto done =
+        importWithQuestions(c, ExchangeKind::QaText, "/c", WideCharacters::UnicodeWhenNeeded);
+    EXPECT_EQ(m.asked.size(), 1u) << "only whether to overwrite";
+    fs.readBudget = SIZE_MAX;
+    fakes::RecordingMessages quiet;
+    store::Collection fresh(fs, quiet, [] { return store::DayNumber{9000}; });
+    ASSERT_TRUE(store::openCollection(fresh, "/c"));
+    ASSERT_TRUE(fresh.readItem(fresh.header.itemCount - 1));
+    if (readingAgainFails) {
+      EXPECT_FALSE(done);
+      EXPECT_EQ(m.texts(),
+                std::vector<std::u16string>{std::u16string(store::texts::kImportFailed)});
+      EXPECT_EQ(fresh.header.itemCount, 1u) << "the old collection stays";
+      EXPECT_EQ(fresh.loaded.question, u"old");
+      EXPECT_EQ(fresh.settings.utf8, 0);
+    } else {
+      EXPECT_TRUE(done);
+      EXPECT_TRUE(m.texts().empty()) << "no notice of replaced characters";
+      EXPECT_EQ(fresh.header.itemCount, 301u);
+      EXPECT_EQ(fresh.loaded.question, u"\u8A9E");
+      EXPECT_EQ(fresh.settings.utf8, 1);
+    }
+    EXPECT_FALSE(fs.exists("/c.kdb.tmp"));
+    EXPECT_FALSE(fs.exists("/c.cfg.tmp"));
+    EXPECT_TRUE(fresh.closeCollection());
+  }
+}
+
 }  // namespace
 }  // namespace kelvora::exchange

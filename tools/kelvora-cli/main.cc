@@ -153,17 +153,19 @@ int importFile(Context& x, const std::string& source, exchange::ExchangeKind kin
   std::filesystem::path base = source;
   base.replace_extension();
   // A source with characters Compressed Unicode cannot store makes a Unicode collection, unless
-  // the user asked for the compressed form.
-  if (!x.options.compressed && x.collection.settings.utf8 == 0 &&
-      exchange::sourceNeedsUnicode(x.files, kind, base)) {
-    x.collection.settings.utf8 = 1;
+  // the user asked for the compressed form. That shows as the source is read; a source that
+  // needs no Unicode, the usual one, is read only once.
+  const bool unicodeWhenNeeded = !x.options.compressed && x.collection.settings.utf8 == 0;
+  auto done =
+      exchange::importWithQuestions(x.collection, kind, base,
+                                    unicodeWhenNeeded ? exchange::WideCharacters::UnicodeWhenNeeded
+                                                      : exchange::WideCharacters::KeepForm);
+  if (done && unicodeWhenNeeded && x.collection.settings.utf8 != 0) {
     std::fprintf(stderr,
                  "kelvora-cli: %s holds characters that Compressed Unicode cannot store; the "
                  "new collection is stored in Unicode (--compressed keeps Compressed Unicode)\n",
                  source.c_str());
   }
-  auto done =
-      exchange::importWithQuestions(x.collection, kind, base, exchange::WideCharacters::KeepForm);
   if (!done) return kExitFailed;
   printLine(*done);
   return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
