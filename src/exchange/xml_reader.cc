@@ -55,6 +55,16 @@ struct ElementFields {
     question.reserve(kTextCapacity);
     answer.reserve(kTextCapacity);
   }
+  // The children of LearningData the reader keeps, by name.
+  std::array<std::pair<std::u16string_view, std::u16string*>, 5> learningFields() {
+    return {{
+        {kIntervalElement, &interval},
+        {kRepetitionsElement, &repetitions},
+        {kLapsesElement, &lapses},
+        {kLastRepetitionElement, &lastRepetition},
+        {kAFactorElement, &aFactor},
+    }};
+  }
   std::array<std::u16string*, 6> smallFields() {
     return {&id, &interval, &repetitions, &lapses, &lastRepetition, &aFactor};
   }
@@ -203,13 +213,7 @@ class BufferedElement {
   }
 
   bool readLearningData(ElementFields& f) {
-    const std::array<std::pair<std::u16string_view, std::u16string*>, 5> fields = {{
-        {kIntervalElement, &f.interval},
-        {kRepetitionsElement, &f.repetitions},
-        {kLapsesElement, &f.lapses},
-        {kLastRepetitionElement, &f.lastRepetition},
-        {kAFactorElement, &f.aFactor},
-    }};
+    const auto fields = f.learningFields();
     for (;;) {
       const Step step = nextChild(kLearningDataElement);
       if (step != Step::Child) return step == Step::End;
@@ -241,13 +245,7 @@ void readContent(XmlScanner& scanner, ElementFields& f) {
 }
 
 void readLearningData(XmlScanner& scanner, ElementFields& f) {
-  const std::array<std::pair<std::u16string_view, std::u16string*>, 5> fields = {{
-      {kIntervalElement, &f.interval},
-      {kRepetitionsElement, &f.repetitions},
-      {kLapsesElement, &f.lapses},
-      {kLastRepetitionElement, &f.lastRepetition},
-      {kAFactorElement, &f.aFactor},
-  }};
+  const auto fields = f.learningFields();
   while (scanner.nextChildTag(kLearningDataElement)) {
     const std::u16string_view name = scanner.tagName();
     for (const auto& [fieldName, text] : fields) {

@@ -9,14 +9,25 @@
 
 namespace kelvora::store {
 
-std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding encoding,
-                         EncodeReport* report) {
-  // Room for the longest form first, two bytes a unit, then written through a pointer.
+namespace {
+
+// Room for the longest form first, two bytes a unit, then written through a pointer.
+template <typename Text, typename Encode>
+std::uint16_t appendEncoded(Bytes& out, Text text, Encode encode) {
   const std::size_t start = out.size();
   out.resize(start + std::min<std::size_t>(2 * text.size(), kMaxStoredLength));
-  const std::uint16_t written = encodeTextAt(out.data() + start, text, encoding, report);
+  const std::uint16_t written = encode(out.data() + start, text);
   out.resize(start + written);
   return written;
+}
+
+}  // namespace
+
+std::uint16_t encodeText(Bytes& out, std::u16string_view text, TextEncoding encoding,
+                         EncodeReport* report) {
+  return appendEncoded(out, text, [&](std::uint8_t* to, std::u16string_view t) {
+    return encodeTextAt(to, t, encoding, report);
+  });
 }
 
 std::uint16_t encodeTextAt(std::uint8_t* to, std::u16string_view text, TextEncoding encoding,
@@ -67,11 +78,9 @@ std::uint16_t encodeTextAt(std::uint8_t* to, std::u16string_view text, TextEncod
 
 std::uint16_t encodeAsciiText(Bytes& out, std::string_view text, TextEncoding encoding,
                               EncodeReport* report) {
-  const std::size_t start = out.size();
-  out.resize(start + std::min<std::size_t>(2 * text.size(), kMaxStoredLength));
-  const std::uint16_t written = encodeAsciiTextAt(out.data() + start, text, encoding, report);
-  out.resize(start + written);
-  return written;
+  return appendEncoded(out, text, [&](std::uint8_t* to, std::string_view t) {
+    return encodeAsciiTextAt(to, t, encoding, report);
+  });
 }
 
 std::uint16_t encodeAsciiTextAt(std::uint8_t* to, std::string_view text, TextEncoding encoding,
