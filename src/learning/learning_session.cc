@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "learning/grade_undo.h"
 #include "learning/scheduling.h"
 #include "store/user_texts.h"
 
@@ -79,6 +80,15 @@ void LearningSession::startLearning(StartKind kind) {
   m_host.enterLearnState(LearnState::Question, true);
 }
 
+bool LearningSession::undoLastGrade() {
+  const std::optional<std::uint16_t> position = undoLastStep(m_c);
+  if (!position) return false;
+  makeCurrent(*position);
+  m_lastGraded = kNoPosition;
+  m_host.enterLearnState(LearnState::Question, true);
+  return true;
+}
+
 void LearningSession::retryAfterFailedGrade() {
   // The grade could not be stored and was undone (the user was told): the same item is asked
   // again, so nothing is learned that the collection does not hold.
@@ -88,6 +98,8 @@ void LearningSession::retryAfterFailedGrade() {
 void LearningSession::gradeCurrentItem(Grade grade) {
   if (!m_c.isOpen || m_c.currentPosition >= m_c.header.itemCount) return;
   m_lastGraded = m_c.currentPosition;
+  const store::UndoStep step =
+      beginUndoStep(m_c, store::UndoKind::Grade, static_cast<std::uint8_t>(grade));
   const GradeOutcome outcome = applyGrade(m_c, grade);
   if (!outcome.changed) return;
 
@@ -97,6 +109,7 @@ void LearningSession::gradeCurrentItem(Grade grade) {
       retryAfterFailedGrade();
       return;
     }
+    keepUndoStep(m_c, step);
     if (auto next = randomOf(ItemStatus::Outstanding, m_c.counters.outstandingCount)) {
       makeCurrent(*next);
       m_host.showItem();
@@ -121,6 +134,7 @@ void LearningSession::gradeCurrentItem(Grade grade) {
     retryAfterFailedGrade();
     return;
   }
+  keepUndoStep(m_c, step);
   auto next = randomOf(ItemStatus::Drill, m_c.counters.drillCount);
   if (!next) next = randomOf(ItemStatus::Outstanding, m_c.counters.outstandingCount);
   if (next) {

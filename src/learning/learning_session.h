@@ -43,6 +43,9 @@ class LearningSession {
   void reviewLastGraded();
   // Ends learning, offering the final drill first unless the current item is a drill item.
   void cancelLearning();
+  // Undo grade: takes back the last grade or status command (see grade_undo.h) and goes on
+  // learning with that item shown as a question. False when there was nothing to take back.
+  bool undoLastGrade();
 
   // Table position of the item graded last; kNoPosition until the first grade of the run.
   std::uint16_t lastGradedPosition() const { return m_lastGraded; }

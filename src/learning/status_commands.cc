@@ -2,6 +2,7 @@
 // learning data, write, and the continuation of learning.
 #include "learning/status_commands.h"
 
+#include "learning/grade_undo.h"
 #include "learning/scheduling.h"
 #include "store/user_texts.h"
 
@@ -28,6 +29,18 @@ std::u16string_view questionFor(StatusCommand command) {
   return store::texts::kDismissQuestion;
 }
 
+store::UndoKind undoKindOf(StatusCommand command) {
+  switch (command) {
+    case StatusCommand::Forget:
+      return store::UndoKind::Forget;
+    case StatusCommand::Remember:
+      return store::UndoKind::Remember;
+    case StatusCommand::Dismiss:
+      break;
+  }
+  return store::UndoKind::Dismiss;
+}
+
 }  // namespace
 
 void applyStatusCommand(store::Collection& c, StatusCommand command, bool learning,
@@ -39,6 +52,7 @@ void applyStatusCommand(store::Collection& c, StatusCommand command, bool learni
   if (command == StatusCommand::Remember && old == code(ItemStatus::Memorized)) return;
   if (!c.messages().askYesNo(questionFor(command), store::DefaultAnswer::Yes)) return;
 
+  const store::UndoStep step = beginUndoStep(c, undoKindOf(command));
   store::CollectionCounters& n = c.counters;
   store::uncountStatus(n, old);
 
@@ -71,6 +85,7 @@ void applyStatusCommand(store::Collection& c, StatusCommand command, bool learni
   // Not stored, the command is undone with the item (the user was told), and learning goes
   // on from the item as it was.
   const bool stored = c.writeItem(c.currentPosition);
+  if (stored) keepUndoStep(c, step);
 
   if (!learning || !stored) return;
   if (old == code(ItemStatus::Drill)) {

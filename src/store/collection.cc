@@ -130,7 +130,11 @@ std::uint16_t Collection::takeSlotNumber() {
 
 bool Collection::flushItem() {
   bool ok = true;
-  if (loaded.itemModified) ok = writeItem(loaded.loadedPosition);
+  if (loaded.itemModified) {
+    ok = writeItem(loaded.loadedPosition);
+    // Edited texts are a new item as far as undo goes: its earlier grades are not taken back.
+    if (ok) (void)m_undo.dropItem(loaded.header.slotNumber);
+  }
   loaded.itemModified = false;
   loaded.loadedPosition = currentPosition;
   return ok;

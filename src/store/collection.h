@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "store/collection_counters.h"
 #include "store/collection_events.h"
 #include "store/collection_format.h"
 #include "store/day_number.h"
@@ -27,17 +28,9 @@
 #include "store/settings.h"
 #include "store/status_index.h"
 #include "store/text_encoding.h"
+#include "store/undo_log.h"
 
 namespace kelvora::store {
-
-struct CollectionCounters {
-  std::uint16_t memorizedCount = 0;    // Drill, Memorized or Outstanding
-  std::uint16_t outstandingCount = 0;  // Outstanding
-  std::uint16_t drillCount = 0;        // Drill
-  std::uint16_t dismissedCount = 0;    // Dismissed
-
-  bool operator==(const CollectionCounters&) const = default;
-};
 
 // The item whose header and texts are held in memory for display, editing and learning.
 struct LoadedItem {
@@ -143,6 +136,8 @@ class Collection {
   bool loadIndex();
   bool hasIndexFile() const { return m_indexFile != nullptr; }
   RecordFile* textsFile() { return m_textsFile.get(); }
+  // The grades and status commands Undo grade can take back (BASE.kun).
+  UndoLog& undoLog() { return m_undo; }
 
   // Every change to the item table or the texts file is one transaction in the journal: the
   // record writes and the changed index entries of one item write, or everything a Batch
@@ -213,6 +208,7 @@ class Collection {
   FileSystem& m_files;
   MessagePort& m_messages;
   TodayFn m_today;
+  UndoLog m_undo;
   std::function<std::uint64_t()> m_nowMs;
   CollectionEvents m_noEvents;
   CollectionEvents* m_events = &m_noEvents;

@@ -19,6 +19,7 @@ std::filesystem::path indexPath(const std::filesystem::path& base) {
 }
 
 void Collection::closeFiles() {
+  m_undo.close();
   if (m_journal) (void)m_journal->close();
   if (m_indexFile) (void)m_indexFile->close();
   if (m_textsFile) (void)m_textsFile->file().close();
@@ -78,6 +79,7 @@ bool Collection::lockFiles(const std::filesystem::path& base) {
 bool Collection::lockAndReadSettings(const std::filesystem::path& base) {
   (void)closeCollection();  // a failure was reported; the files are released either way
   if (!lockFiles(base)) return false;
+  m_undo.open(m_files, base);
   settings.resetFonts();
   readSettings(settings, m_files, base);
   isOpen = true;

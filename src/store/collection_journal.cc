@@ -312,6 +312,7 @@ bool Collection::clearCollectionFiles() {
   counters = {};
   clearTable(table);
   takeCommittedState();
+  (void)m_undo.clear();  // the steps were of the items emptied
   return m_textsFile != nullptr;
 }
 
@@ -325,6 +326,8 @@ IoResult Collection::installTemporaries() {
     if (!r.failed() && m_files.exists(temporary)) r = m_files.rename(temporary, target);
   }
   if (!r.failed()) r = m_files.remove(indexPath(basePath));
+  // The undo steps were of the items replaced.
+  if (!r.failed()) r = m_files.remove(undoPath(basePath));
   if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
   return r;
 }

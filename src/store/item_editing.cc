@@ -75,6 +75,7 @@ DeleteOutcome deleteCurrentItem(Collection& c) {
     // Refused by the disk: the item stays, as it was.
     if (!change.commit()) return DeleteOutcome::NotStored;
   }
+  (void)c.undoLog().dropItem(c.loaded.header.slotNumber);
   if (c.header.itemCount == 0) {
     c.currentPosition = 0;
     return DeleteOutcome::Deleted;
@@ -113,7 +114,9 @@ SwapAllOutcome swapAllItems(Collection& c) {
   }
   c.progress.closeProgress();
   if (c.progress.wasCancelled()) return SwapAllOutcome::Cancelled;
-  return stored ? SwapAllOutcome::Swapped : SwapAllOutcome::NotStored;
+  if (!stored) return SwapAllOutcome::NotStored;
+  (void)c.undoLog().clear();  // every item changed: no step of before applies any more
+  return SwapAllOutcome::Swapped;
 }
 
 }  // namespace kelvora::store

@@ -39,6 +39,7 @@ bool resetCollection(Collection& c) {
       ok = batch.commit();
     }
   }
+  if (ok) (void)c.undoLog().clear();  // every item is new again: nothing to take back
   c.readItem(c.currentPosition);
   c.events().countersChanged();
   return ok;

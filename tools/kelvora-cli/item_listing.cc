@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "learning/grade_undo.h"
 #include "learning/scheduling.h"
 
 namespace kelvora::cli {
@@ -83,9 +84,35 @@ std::optional<std::string> gradeItem(store::Collection& c, std::uint16_t positio
                                      learning::Grade grade) {
   c.currentPosition = position;
   c.readItem(position);  // an item never written grades as the blank item it is
-  learning::applyGrade(c, grade);
+  const store::UndoStep step =
+      learning::beginUndoStep(c, store::UndoKind::Grade, static_cast<std::uint8_t>(grade));
+  const bool changed = learning::applyGrade(c, grade).changed;
   if (!c.writeItem(position)) return std::nullopt;
+  if (changed) learning::keepUndoStep(c, step);
   return itemLine(c, position) + "\n";
+}
+
+std::string undoStepLine(const store::UndoStep& step, std::size_t number) {
+  std::string what;
+  switch (step.kind) {
+    case store::UndoKind::Grade:
+      what = "grade " + std::to_string(step.grade);
+      break;
+    case store::UndoKind::Forget:
+      what = "forget";
+      break;
+    case store::UndoKind::Remember:
+      what = "remember";
+      break;
+    case store::UndoKind::Dismiss:
+      what = "dismiss";
+      break;
+  }
+  const auto n = [](unsigned v) { return std::to_string(v); };
+  return n(static_cast<unsigned>(number)) + "\t" + n(step.position) + "\t" + what + "\t" +
+         n(step.before.entryStatus) + "\t" + n(step.after.entryStatus) + "\t" +
+         n(step.before.entryInterval) + "\t" + n(step.after.entryInterval) + "\t" +
+         n(step.before.repetitions) + "\t" + n(step.after.repetitions);
 }
 
 }  // namespace kelvora::cli

@@ -20,6 +20,11 @@ std::string collectionInfo(const store::Collection& c);
 // without a record show "-" for every field that comes from a record.
 std::string itemLine(store::Collection& c, std::uint16_t position);
 
+// One undo step as history prints it, tab-separated: its number (1 is the one undo takes back
+// first), the item's position, what it was ("grade 0".."grade 5", "forget", "remember",
+// "dismiss"), then the entry's status, interval and repetitions before and after it.
+std::string undoStepLine(const store::UndoStep& step, std::size_t number);
+
 // Grades the item at position as a learning step does: its learning data and the counters
 // change, and its record and the index are written. Returns the item's line afterwards, or
 // nothing when the grade could not be stored (the user was told; the item is as before).

@@ -13,6 +13,7 @@
 #include "fixed_time_clock.h"
 #include "item_listing.h"
 #include "learning/clock.h"
+#include "learning/grade_undo.h"
 #include "platform/posix_file_system.h"
 #include "platform/system_clock.h"
 #include "script_driver.h"
@@ -194,10 +195,50 @@ int runScriptFile(Context& x, const std::vector<std::string>& a) {
   return cli::runScript(file, stdout, options);
 }
 
+// Takes back the last N grades and status commands (1 without N) and prints each item as list
+// does, once it is back as it was.
+int undo(Context& x, const std::vector<std::string>& a) {
+  std::size_t wanted = 1;
+  if (a.size() > 1) {
+    auto n = cli::parsePosition(a[1]);
+    if (!n || *n == 0 || *n > store::kUndoCapacity) {
+      return usageError("N is a number from 1 to " + std::to_string(store::kUndoCapacity));
+    }
+    wanted = *n;
+  }
+  if (!x.open(a[0])) return kExitFailed;
+  std::size_t done = 0;
+  for (; done < wanted; ++done) {
+    const auto position = learning::undoLastStep(x.collection);
+    if (!position) break;
+    std::printf("%s\n", cli::itemLine(x.collection, *position).c_str());
+  }
+  if (done < wanted) {
+    std::fprintf(stderr, "kelvora-cli: %s\n",
+                 done == 0 ? "nothing to undo"
+                           : ("only " + std::to_string(done) + " of " + std::to_string(wanted) +
+                              " steps could be undone")
+                                 .c_str());
+  }
+  const int status = x.close();
+  return done == 0 ? kExitFailed : status;
+}
+
+// The steps undo would take back, the next one first.
+int history(Context& x, const std::vector<std::string>& a) {
+  if (!x.open(a[0])) return kExitFailed;
+  const auto& steps = x.collection.undoLog().steps();
+  for (std::size_t i = steps.size(); i > 0; --i) {
+    std::printf("%s\n", cli::undoStepLine(steps[i - 1], steps.size() - i + 1).c_str());
+  }
+  return x.close();
+}
+
 struct Command {
   std::size_t arguments;
   const char* usage;
   std::function<int(Context&, const std::vector<std::string>&)> run;
+  std::size_t optional = 0;  // arguments that may follow the others
 };
 
 const std::map<std::string, Command>& commands() {
@@ -208,6 +249,8 @@ const std::map<std::string, Command>& commands() {
       {"rebuild", {1, "rebuild BASE", rebuild}},
       {"reset", {1, "reset BASE", reset}},
       {"grade", {3, "grade BASE POSITION GRADE", grade}},
+      {"undo", {1, "undo BASE [N]", undo, 1}},
+      {"history", {1, "history BASE", history}},
       {"import-xml",
        {1, "import-xml PATH.xml",
         [](Context& x, const auto& a) { return importFile(x, a[0], ExchangeKind::Xml); }}},
@@ -238,7 +281,8 @@ int main(int argc, char** argv) {
   }
   auto command = commands().find(options->command);
   if (command == commands().end()) return usageError("unknown command " + options->command);
-  if (options->args.size() != command->second.arguments) {
+  if (options->args.size() < command->second.arguments ||
+      options->args.size() > command->second.arguments + command->second.optional) {
     return usageError(std::string("usage: ") + command->second.usage);
   }
   Context context(*options);
