@@ -227,6 +227,7 @@ struct Application::CommandTable {
     });
     on(cmd::Dismiss,
        [](App& a, CommandId, std::uint16_t) { a.statusCommand(learning::StatusCommand::Dismiss); });
+    on(cmd::UndoGrade, [](App& a, CommandId, std::uint16_t) { a.undoGradeCommand(); });
     on(cmd::Find, [](App& a, CommandId, std::uint16_t) { a.findCommand(); });
     on(cmd::FindNext, [](App& a, CommandId, std::uint16_t) { a.findNextCommand(); });
     on(cmd::GoTo, [](App& a, CommandId, std::uint16_t) { a.goToCommand(); });
@@ -458,7 +459,8 @@ void Application::refreshScreen() {
                   m_c.settings.utf8,
                   m_c.settings.html,
                   m_c.settings.ratio,
-                  m_recent};
+                  m_recent,
+                  m_c.isOpen && !m_c.undoLog().steps().empty()};
   m_screen.menus = computeMenuState(menus);
 }
 
@@ -610,6 +612,14 @@ void Application::statusCommand(learning::StatusCommand command) {
   if (m_mode == AppMode::Idle) return;
   commitEdits();
   learning::applyStatusCommand(m_c, command, isLearning(m_mode), m_session);
+}
+
+void Application::undoGradeCommand() {
+  // Not in Edit mode, where Ctrl+Z belongs to the editors.
+  if (!m_c.isOpen || m_mode == AppMode::Edit) return;
+  commitEdits();
+  // The item comes back as a question, in learning whatever mode was on.
+  if (!m_session.undoLastGrade()) show(false);
 }
 
 // ---- files ----

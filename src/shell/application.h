@@ -134,6 +134,7 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void goToCommand();
   void takeOverText(bool question);
   void statusCommand(learning::StatusCommand command);
+  void undoGradeCommand();
   // Files
   void closeCommand();
   void newCommand();

@@ -32,6 +32,7 @@ inline constexpr CommandId SwapQa = 40012;
 inline constexpr CommandId Forget = 40054;
 inline constexpr CommandId Remember = 40055;
 inline constexpr CommandId Dismiss = 40056;
+inline constexpr CommandId UndoGrade = 40120;
 inline constexpr CommandId Find = 40098;
 inline constexpr CommandId FindNext = 40099;
 inline constexpr CommandId GoTo = 40010;

@@ -66,7 +66,10 @@ std::vector<MenuEntry> buildMenuBar() {
           {item(cmd::AddNew, u"&Add new", "AddNew", 'A'), item(cmd::Delete, u"De&lete", "Delete"),
            item(cmd::SwapQa, u"S&wap Q-A", "SwapQA"), bar(),
            item(cmd::Forget, u"Forge&t", "Forget"), item(cmd::Remember, u"&Remember", "Remember"),
-           item(cmd::Dismiss, u"&Dismiss", "Dismiss"), bar(),
+           item(cmd::Dismiss, u"&Dismiss", "Dismiss"),
+           // Ctrl+Z takes back the last grade; the editors, where it would undo typing, are
+           // read-only while learning, and Undo grade is not offered in Edit mode.
+           item(cmd::UndoGrade, u"&Undo grade", "UndoGrade", 'Z'), bar(),
            item(cmd::Find, u"&Find...", "Find", 'F'),
            // Ctrl+X finds the next match, in the edit controls too, instead of cutting.
            item(cmd::FindNext, u"Find &next", "FindNext", 'X'),

@@ -102,6 +102,8 @@ MenuState computeMenuState(const MenuInput& input) {
     b.both({cmd::Forget, cmd::Remember, cmd::Dismiss}, false);
   }
 
+  b.menu({cmd::UndoGrade}, open && !edit && input.canUndo);
+
   b.check(cmd::Unicode, input.utf8 != 0);
   b.check(cmd::CompressedUnicode, input.utf8 == 0);
   b.menu({cmd::Html}, true);

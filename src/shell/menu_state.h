@@ -47,6 +47,7 @@ struct MenuInput {
   std::uint8_t html;
   std::uint8_t ratio;
   const store::RecentFiles& recent;
+  bool canUndo = false;  // the collection keeps a step Undo grade can take back
 };
 
 // refreshMenus with the check marks that applyEncodingMarks, applyHtmlView, applyQaSize and

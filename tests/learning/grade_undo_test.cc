@@ -8,6 +8,7 @@
 #include <deque>
 #include <string>
 
+#include "doc_page.h"
 #include "learning/learning_session.h"
 #include "learning/status_commands.h"
 #include "store/item_editing.h"
@@ -246,5 +247,22 @@ TEST(UndoFile, AnyBytesReadAsSomeStepsOrNone) {
   EXPECT_TRUE(store::parseUndoFile(bytes).empty()) << "a step is no header";
 }
 
+// The page's example: one new item graded Good.
+TEST(UndoFilePage, Example) {
+  testing::TestCollection t;
+  t.create();
+  t.add(u"abc", u"defg");
+  t.read(0);
+  const store::UndoStep step = beginUndoStep(t.c, store::UndoKind::Grade, 4);
+  ASSERT_TRUE(applyGrade(t.c, Grade::Good).changed);
+  ASSERT_TRUE(t.c.writeItem(0));
+  keepUndoStep(t.c, step);
+  const auto dumps = testing::hexDumps(testing::docPage("undo_file.md"));
+  ASSERT_EQ(dumps.size(), 1u);
+  EXPECT_EQ(t.files.bytes("/c.kun"), testing::wholeDump(dumps[0]));
+  const auto steps = store::parseUndoFile(t.files.bytes("/c.kun"));
+  ASSERT_EQ(steps.size(), 1u);
+  EXPECT_EQ(steps[0].after.entryInterval, 5);
+}
 }  // namespace
 }  // namespace kelvora::learning

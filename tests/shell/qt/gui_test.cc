@@ -195,6 +195,31 @@ class GuiTest : public QObject {
     s.checkWidgetsMirrorTheScreen();
   }
 
+  // A grade given too early is taken back from the keyboard: Ctrl+Z, also after the collection
+  // was closed and opened again, and the item is asked again.
+  void ctrlZTakesBackTheLastGradeAfterReopening() {
+    Session s(QSize(640, 480));
+    QAction* undo = s.window.menuAction(shell::cmd::UndoGrade);
+    QCOMPARE(undo->shortcut(), QKeySequence("Ctrl+Z"));
+    QVERIFY(!undo->isEnabled());
+    s.click("Learn");
+    const std::uint16_t graded = s.collection.currentPosition;
+    s.press(Qt::Key_Return);
+    s.press(Qt::Key_5);
+    QCOMPARE(s.collection.counters.memorizedCount, 1);
+    QVERIFY(undo->isEnabled());
+    s.window.menuAction(shell::cmd::Close)->trigger();
+    s.port.files = {s.dir / "deck.kdb"};
+    s.window.menuAction(shell::cmd::Open)->trigger();
+    QVERIFY(undo->isEnabled());
+    s.press(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(s.app->mode(), shell::AppMode::LearnQuestion);
+    QCOMPARE(s.collection.currentPosition, graded);
+    QCOMPARE(s.collection.counters.memorizedCount, 0);
+    QVERIFY(!undo->isEnabled());
+    s.checkWidgetsMirrorTheScreen();
+  }
+
   void editingThroughWidgetsAndClosingWritesIt() {
     Session s(QSize(640, 480));
     s.click("Edit");
