@@ -51,6 +51,16 @@ void countStatus(store::CollectionCounters& n, std::uint8_t status) {
   }
 }
 
+// The item is as the step left it. A Memorized item that has come due since counts: a recount
+// on a later day turns it Outstanding, which is no change of its own.
+bool standsAsLeft(store::UndoItemState now, const store::UndoItemState& after) {
+  if (now.entryStatus == code(ItemStatus::Outstanding) &&
+      after.entryStatus == code(ItemStatus::Memorized)) {
+    now.entryStatus = after.entryStatus;
+  }
+  return now == after;
+}
+
 }  // namespace
 
 store::UndoStep beginUndoStep(const store::Collection& c, store::UndoKind kind,
@@ -87,7 +97,7 @@ std::optional<std::uint16_t> undoLastStep(store::Collection& c) {
       if (log.steps().empty() || !(log.steps().back() == step)) continue;
       c.currentPosition = step.position;
       stands = c.readItem(step.position) && c.loaded.header.slotNumber == step.slotNumber &&
-               stateOf(c.table[step.position], c.loaded.header) == step.after;
+               standsAsLeft(stateOf(c.table[step.position], c.loaded.header), step.after);
     }
     if (!stands) {
       // Stale: dropped, and the one before it is tried. Should it stay in the file, it is as
@@ -96,6 +106,7 @@ std::optional<std::uint16_t> undoLastStep(store::Collection& c) {
       continue;
     }
     store::ItemIndexEntry& entry = c.table[step.position];
+    const std::uint8_t statusNow = entry.status;
     store::ItemRecordHeader& h = c.loaded.header;
     entry.status = step.before.entryStatus;
     entry.interval = step.before.entryInterval;
@@ -111,7 +122,7 @@ std::optional<std::uint16_t> undoLastStep(store::Collection& c) {
     } else {
       // Something else moved the counters since (a recount on a later day): the item's own
       // share is moved back.
-      store::uncountStatus(c.counters, step.after.entryStatus);
+      store::uncountStatus(c.counters, statusNow);
       countStatus(c.counters, step.before.entryStatus);
     }
     if (!c.writeItem(step.position)) return std::nullopt;

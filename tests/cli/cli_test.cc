@@ -202,6 +202,27 @@ TEST(CliCommands, AnImportOfCharactersTheCompressedFormLosesIsStoredInUnicode) {
   EXPECT_NE(runCli("list " + d + "/cjk").out.find("\t?\tword"), std::string::npos);
 }
 
+TEST(CliCommands, UndoTakesBackGradesAcrossRunsAndHistoryListsThemNewestFirst) {
+  fakes::TempDir dir;
+  writeFile(dir / "deck.txt", "Q: one\nA: 1\n\nQ: two\nA: 2\n");
+  const std::string d = dir.path().string();
+  ASSERT_EQ(runCli("--yes import-qa " + d + "/deck.txt").exitCode, 0);
+  const std::string fresh = runCli("list " + d + "/deck --today 2004-08-14").out;
+  ASSERT_EQ(runCli("grade " + d + "/deck 0 Good --today 2004-08-14").exitCode, 0);
+  ASSERT_EQ(runCli("grade " + d + "/deck 1 Fail --today 2004-08-14").exitCode, 0);
+  EXPECT_EQ(runCli("history " + d + "/deck").out,
+            "1\t1\tgrade 2\t0\t1\t0\t3\t0\t1\n"
+            "2\t0\tgrade 4\t0\t2\t0\t5\t0\t1\n");
+  RunResult undone = runCli("undo " + d + "/deck 3 --today 2004-08-14");
+  EXPECT_EQ(undone.exitCode, 0) << "two of three is still an undo";
+  EXPECT_NE(undone.out.find("only 2 of 3"), std::string::npos) << undone.out;
+  EXPECT_EQ(runCli("list " + d + "/deck --today 2004-08-14").out, fresh);
+  RunResult nothing = runCli("undo " + d + "/deck");
+  EXPECT_NE(nothing.exitCode, 0);
+  EXPECT_NE(nothing.out.find("nothing to undo"), std::string::npos) << nothing.out;
+  EXPECT_NE(runCli("undo " + d + "/deck 0").exitCode, 0);
+}
+
 TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {
   fakes::TempDir dir;
   auto script = [&](const std::string& text) {
