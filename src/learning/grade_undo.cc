@@ -25,32 +25,6 @@ store::UndoItemState stateOf(const store::ItemIndexEntry& entry,
   return s;
 }
 
-void raise(std::uint16_t& counter) {
-  if (counter < 0xFFFF) ++counter;
-}
-
-// The counters' share of one item of the status, added.
-void countStatus(store::CollectionCounters& n, std::uint8_t status) {
-  switch (static_cast<ItemStatus>(status)) {
-    case ItemStatus::Memorized:
-      raise(n.memorizedCount);
-      break;
-    case ItemStatus::Drill:
-      raise(n.drillCount);
-      raise(n.memorizedCount);
-      break;
-    case ItemStatus::Outstanding:
-      raise(n.outstandingCount);
-      raise(n.memorizedCount);
-      break;
-    case ItemStatus::Dismissed:
-      raise(n.dismissedCount);
-      break;
-    default:
-      break;
-  }
-}
-
 // The item is as the step left it. A Memorized item that has come due since counts: a recount
 // on a later day turns it Outstanding, which is no change of its own.
 bool standsAsLeft(store::UndoItemState now, const store::UndoItemState& after) {
@@ -123,7 +97,7 @@ std::optional<std::uint16_t> undoLastStep(store::Collection& c) {
       // Something else moved the counters since (a recount on a later day): the item's own
       // share is moved back.
       store::uncountStatus(c.counters, statusNow);
-      countStatus(c.counters, step.before.entryStatus);
+      store::countStatus(c.counters, step.before.entryStatus);
     }
     if (!c.writeItem(step.position)) return std::nullopt;
     (void)log.popNewest();

@@ -108,6 +108,30 @@ void uncountStatus(CollectionCounters& n, std::uint8_t status) {
   }
 }
 
+void countStatus(CollectionCounters& n, std::uint8_t status) {
+  auto raise = [](std::uint16_t& counter) {
+    if (counter < 0xFFFF) ++counter;
+  };
+  switch (static_cast<ItemStatus>(status)) {
+    case ItemStatus::Memorized:
+      raise(n.memorizedCount);
+      break;
+    case ItemStatus::Drill:
+      raise(n.drillCount);
+      raise(n.memorizedCount);
+      break;
+    case ItemStatus::Outstanding:
+      raise(n.outstandingCount);
+      raise(n.memorizedCount);
+      break;
+    case ItemStatus::Dismissed:
+      raise(n.dismissedCount);
+      break;
+    default:
+      break;
+  }
+}
+
 void clearTable(std::vector<ItemIndexEntry>& table) {
   static_assert(std::is_trivially_copyable_v<ItemIndexEntry>);
   if (!table.empty())

@@ -247,6 +247,8 @@ void clearTable(std::vector<ItemIndexEntry>& table);
 // Takes an item with the given status out of the counters, as deleting it or giving it a new
 // status does; a counter already at 0 stays there.
 void uncountStatus(CollectionCounters& counters, std::uint8_t status);
+// The counters' share of one item of the status, added; a counter stays at 65535 at most.
+void countStatus(CollectionCounters& counters, std::uint8_t status);
 
 // The collection files of a base path (the settings file's is in settings.h).
 std::filesystem::path textsPath(const std::filesystem::path& base);
