@@ -1,6 +1,7 @@
 // The application at 1000 items and at full size: one learning pass over a collection on disk,
 // every item graded once through the keys, so that a step's cost can be seen not to grow with
-// the collection; and a Find that reads and searches every item of a full one.
+// the collection; the undo of one grade; and a Find that reads and searches every item of a full
+// one.
 #include <benchmark/benchmark.h>
 
 #include "bench_collection.h"
@@ -72,6 +73,42 @@ BENCHMARK(BM_LearningPass)
     ->ArgNames({"items", "due"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2);
+
+// Undo of one grade in a full collection: the item graded (untimed), then Ctrl+Z takes the
+// grade back, its record, entry and counters written as one journal transaction, and shows the
+// item as a question again.
+void BM_UndoGrade30000(benchmark::State& state) {
+  fakes::TempDir dir;
+  platform::PosixFileSystem files;
+  fakes::FakeShellPort port;
+  fakes::FixedClock clock{learning::CalendarDate{2004, 8, 14}};
+  store::Collection c{files, port, [&clock] { return learning::today(clock); }};
+  c.setSyncClock(platform::monotonicMilliseconds);
+  {
+    bench::Bench b;
+    b.createFilled("deck");
+    (void)b.c.closeCollection();
+    std::filesystem::copy_file(b.dir / "deck.kdb", dir / "deck.kdb");
+    std::filesystem::copy_file(b.dir / "deck.kbi", dir / "deck.kbi");
+  }
+  learning::LinearRandom random;
+  shell::Application app{c, port, random, clock, nullptr, shell::ApplicationConfig{}};
+  app.start();
+  port.files = {dir / "deck.kdb"};
+  app.onCommand(shell::cmd::Open);
+  app.onCommand(shell::cmd::LearnButton);
+  for (auto _ : state) {
+    state.PauseTiming();
+    app.onKey(shell::Key::Enter);
+    app.onKey(shell::Key::Digit4);
+    state.ResumeTiming();
+    app.onCommand(shell::cmd::UndoGrade);
+  }
+  if (app.mode() != shell::AppMode::LearnQuestion || !c.undoLog().steps().empty()) {
+    state.SkipWithError("the grades were not taken back");
+  }
+}
+BENCHMARK(BM_UndoGrade30000)->Unit(benchmark::kMicrosecond);
 
 // Find of a string no item holds: every item of a full collection read and searched.
 void BM_FindAbsent30000(benchmark::State& state) {
