@@ -1,5 +1,6 @@
 // The repetitions calendar as data to paint: for one month, the grid of days with the number of
-// items falling due on each, and a bar chart of the same counts. Nothing here draws.
+// items falling due on each, and a bar chart of the same counts; and the list of the items
+// behind one day's count. Nothing here draws.
 #pragma once
 
 #include <algorithm>
@@ -80,10 +81,16 @@ struct CalendarCell {
   int day = 0;    // day of the month; 0: the cell lies outside the month and shows nothing
   int count = 0;  // items whose next repetition falls on this day
   bool today = false;
+  bool selected = false;  // the day the keyboard and the day list are on
   CalendarText dayText;
   std::optional<CalendarText> countText;  // only when count > 0
   std::optional<CalendarBar> bar;         // only when count > 0
 };
+
+// The cell (0..36) holding the point (x, y) of the drawing area: a cell spans its column's
+// width from one pixel left of its day number and its row's height from one pixel above it.
+// Nothing outside the grid.
+std::optional<int> calendarCellAt(int x, int y);
 
 // Painted in member order: the frame (black border, white inside), the lines, the labels, then
 // each cell's texts and bar.
@@ -95,31 +102,66 @@ struct CalendarView {
   std::array<CalendarCell, kCalendarCells> cells;
 };
 
-// The calendar of the month holding day month (day 0, "no date", counts as day 1). An item counts
-// on the day lastRepetition + interval, taken as a full-width sum, whatever its status; an item
-// with interval 0 never counts, and neither does one whose sum passes the last day number.
-// Given today, a memorized item whose day has passed counts on today, with those due today:
-// past days show no count, and today's shows the whole backlog. One pass over the item table,
-// however many days are shown.
+// The day an item counts on: lastRepetition + interval, taken as a full-width sum, whatever
+// its status; nothing for an item with interval 0 or one whose sum passes the last day number.
+// Given today, a memorized item whose day has passed counts on today, with those due today;
+// an item past its day that waits for nothing (not memorized) counts nowhere.
+std::optional<DayNumber> calendarDayOf(const store::ItemIndexEntry& entry, DayNumber today);
+
+// The calendar of the month holding day month (day 0, "no date", counts as day 1): each day
+// counts the items calendarDayOf puts on it. Past days therefore show no count, and today's
+// shows the whole backlog. One pass over the item table, however many days are shown.
 CalendarView calendarView(const store::Collection& collection, DayNumber month,
                           DayNumber today = 0);
 
-// The dialog's state: the month shown, today's when it opens; "<" and ">" step a month at a
-// time and stay put at either end of the day range.
+// The positions, in table order, of the items that count on day: as many as its count shows.
+std::vector<std::uint16_t> itemsOfDay(const store::Collection& collection, DayNumber day,
+                                      DayNumber today);
+
+// One line of a day's list, its texts ready to show.
+struct DayListRow {
+  std::uint16_t position = 0;
+  std::u16string question;  // line breaks shown as blanks
+  std::u16string answer;    // its first line
+  std::u16string status;    // as the item panel names it; ", overdue" when its day has passed
+  std::u16string interval;  // "1 day", "N days"
+  bool overdue = false;     // fell due before today, listed under today
+  bool operator==(const DayListRow&) const = default;
+};
+
+// The list behind day's count. Each item's texts are read from its record (an item never
+// written has empty texts); the loaded item is written back first if it was changed, and the
+// current position and loaded item are the same afterwards.
+std::vector<DayListRow> dayList(store::Collection& collection, DayNumber day, DayNumber today);
+
+// The dialog's state: the month shown and the day selected in it, today's when it opens. "<"
+// and ">" step a month at a time, the selection keeping its day of the month where the month
+// has it, and stay put at either end of the day range; the arrow keys move the selection a day
+// or a week, into the next or previous month where it leads.
 class RepetitionsCalendar {
  public:
   explicit RepetitionsCalendar(DayNumber today)
-      : m_today(today), m_month(firstOfMonth(std::max(today, kFirstDay))) {}
+      : m_today(today), m_selected(std::max(today, kFirstDay)), m_month(firstOfMonth(m_selected)) {}
 
+  DayNumber today() const { return m_today; }
   DayNumber month() const { return m_month; }
-  void showPreviousMonth() { m_month = previousMonth(m_month); }
-  void showNextMonth() { m_month = nextMonth(m_month); }
-  CalendarView view(const store::Collection& collection) const {
-    return calendarView(collection, m_month, m_today);
+  DayNumber selectedDay() const { return m_selected; }
+  void showPreviousMonth() { showMonth(previousMonth(m_month)); }
+  void showNextMonth() { showMonth(nextMonth(m_month)); }
+  // Days forward (negative: back), held to the day range.
+  void moveSelection(int days);
+  // A day of the range; the month shown becomes its month.
+  void selectDay(DayNumber day);
+  CalendarView view(const store::Collection& collection) const;
+  std::vector<DayListRow> selectedDayList(store::Collection& collection) const {
+    return dayList(collection, m_selected, m_today);
   }
 
  private:
+  void showMonth(DayNumber first);
+
   DayNumber m_today;
+  DayNumber m_selected;
   DayNumber m_month;
 };
 

@@ -18,24 +18,6 @@ using store::decimalText;
 
 ProgressBar bar(int maximum, int position) { return {std::max(maximum, 1), position}; }
 
-// A status byte outside the known codes shows blank: there is nothing sensible to call it.
-std::u16string statusText(std::uint8_t status, bool narrowScreen) {
-  switch (static_cast<ItemStatus>(status)) {
-    case ItemStatus::Pending:
-      return u"Pending";
-    case ItemStatus::Drill:
-      return u"Drill";
-    case ItemStatus::Memorized:
-    case ItemStatus::Outstanding:
-      return narrowScreen ? u"Memo." : u"Memorized";
-    case ItemStatus::Dismissed:
-      return narrowScreen ? u"Dism." : u"Dismissed";
-    case ItemStatus::Deleted:
-      return u"Deleted";
-  }
-  return kBlank;
-}
-
 void fillItemRows(const StatisticsInput& input, StatisticsPanel& panel) {
   const store::Collection& c = input.collection;
   const std::uint16_t position = c.currentPosition;
@@ -55,7 +37,7 @@ void fillItemRows(const StatisticsInput& input, StatisticsPanel& panel) {
     panel.itemValues[4] = u"None";
     return;
   }
-  panel.itemValues[3] = decimalText(entry.interval) + (entry.interval == 1 ? u" day" : u" days");
+  panel.itemValues[3] = intervalText(entry.interval);
   // Shown as the 16-bit field holds it: a repetition due past the last day wraps around.
   const DayNumber next = store::wrappedNextRepetitionDay(entry.lastRepetition, entry.interval);
   panel.itemValues[4] =
@@ -63,6 +45,27 @@ void fillItemRows(const StatisticsInput& input, StatisticsPanel& panel) {
 }
 
 }  // namespace
+
+std::u16string statusText(std::uint8_t status, bool narrowScreen) {
+  switch (static_cast<ItemStatus>(status)) {
+    case ItemStatus::Pending:
+      return u"Pending";
+    case ItemStatus::Drill:
+      return u"Drill";
+    case ItemStatus::Memorized:
+    case ItemStatus::Outstanding:
+      return narrowScreen ? u"Memo." : u"Memorized";
+    case ItemStatus::Dismissed:
+      return narrowScreen ? u"Dism." : u"Dismissed";
+    case ItemStatus::Deleted:
+      return u"Deleted";
+  }
+  return kBlank;
+}
+
+std::u16string intervalText(std::uint16_t interval) {
+  return decimalText(interval) + (interval == 1 ? u" day" : u" days");
+}
 
 std::u16string toRepeatText(int outstanding, int drill) {
   const int o = outstanding;

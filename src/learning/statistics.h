@@ -46,6 +46,13 @@ struct StatisticsInput {
 };
 StatisticsPanel refreshStatistics(const StatisticsInput& input, const StatisticsPanel& previous);
 
+// An item's status as the item panel names it; Outstanding is "Memorized", and a byte outside
+// the known codes shows blank.
+std::u16string statusText(std::uint8_t status, bool narrowScreen);
+
+// "1 day", "N days".
+std::u16string intervalText(std::uint16_t interval);
+
 // The "To repeat:" value for o outstanding and d drill items.
 std::u16string toRepeatText(int outstanding, int drill);
 

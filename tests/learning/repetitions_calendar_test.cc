@@ -140,7 +140,8 @@ TEST(RepetitionsCalendar, LastMonthShowsNoCountsPastTheLastDay) {
 // too) is today's, past days show none, and the days to come are as they were.
 TEST(RepetitionsCalendar, TodayMarkedWithTheWholeBacklog) {
   Items items;
-  items.add(ItemStatus::Memorized, 5, kAug14th2004 - 40, 3);  // due in July
+  items.add(ItemStatus::Memorized, 5, kAug14th2004 - 40, 2);  // due in July
+  items.add(ItemStatus::Outstanding, 5, kAug14th2004 - 40);   // marked so by a recount
   items.add(ItemStatus::Memorized, 3, kAug1st2004);           // due on the 4th
   items.add(ItemStatus::Memorized, 2, kAug14th2004 - 2);      // due today
   items.add(ItemStatus::Dismissed, 3, kAug1st2004);           // waits for nothing
@@ -185,6 +186,170 @@ TEST(RepetitionsCalendar, OpensOnTodaysMonthAndStepsOneMonthAtATime) {
   EXPECT_EQ(calendarView(Items().c, calendar.month()).labels[0].text, u"Jan 2005");
   calendar.showPreviousMonth();
   EXPECT_EQ(calendar.month(), dateToDay(2004, 12, 1));
+}
+
+// Every day's count is the length of its list, and each counted item is listed on one day
+// only: a month with items on its first and last days and just outside them, a backlog of
+// memorized items from earlier months (and drill items past their day, which count nowhere),
+// and the last month of the day range with sums that pass its end.
+TEST(RepetitionsCalendar, CountsAreTheLengthsOfTheDayLists) {
+  Items items;
+  const DayNumber aug31 = kAug1st2004 + 30;
+  items.add(ItemStatus::Memorized, 1, kAug1st2004 - 1, 2);      // the 1st
+  items.add(ItemStatus::Drill, 1, aug31 - 1, 3);                // the 31st
+  items.add(ItemStatus::Memorized, 2, aug31, 1);                // 2 September
+  items.add(ItemStatus::Memorized, 1, kAug1st2004 - 2, 1);      // 31 July
+  items.add(ItemStatus::Outstanding, 9, kAug14th2004 - 60, 4);  // backlog from June
+  items.add(ItemStatus::Memorized, 2, kAug14th2004 - 5, 2);     // backlog from the 11th
+  items.add(ItemStatus::Drill, 1, kAug14th2004 - 3, 2);         // past its day: nowhere
+  items.add(ItemStatus::Memorized, 3, kAug14th2004 - 3, 1);     // today
+  for (int i = 0; i < 40; ++i) {
+    items.add(i % 3 == 0 ? ItemStatus::Drill : ItemStatus::Memorized,
+              static_cast<std::uint16_t>(1 + i % 17), static_cast<DayNumber>(kAug1st2004 + i % 9));
+  }
+  items.add(ItemStatus::Memorized, 4, kLastDay - 4, 2);  // 4 June 2159, the last day
+  items.add(ItemStatus::Memorized, 9, kLastDay - 4, 1);  // past it
+  items.add(ItemStatus::Memorized, 0xFFFF, kLastDay, 1);
+
+  struct Seen {
+    DayNumber month;
+    DayNumber today;
+  } const months[] = {{kAug1st2004, kAug14th2004},
+                      {previousMonth(kAug1st2004), kAug14th2004},
+                      {nextMonth(kAug1st2004), kAug14th2004},
+                      {kAug1st2004, 0},
+                      {firstOfMonth(kLastDay), kAug14th2004},
+                      {firstOfMonth(kLastDay), kLastDay - 1}};
+  for (const Seen& seen : months) {
+    const CalendarView v = calendarView(items.c, seen.month, seen.today);
+    std::vector<int> listed(items.c.header.itemCount, 0);
+    int total = 0;
+    for (const CalendarCell& cell : v.cells) {
+      if (cell.day == 0) continue;
+      const auto day = static_cast<long>(seen.month) + cell.day - 1;
+      const auto positions = day > kLastDay
+                                 ? std::vector<std::uint16_t>{}
+                                 : itemsOfDay(items.c, static_cast<DayNumber>(day), seen.today);
+      EXPECT_EQ(cell.count, static_cast<int>(positions.size()))
+          << "day " << cell.day << " of " << seen.month << " seen on " << seen.today;
+      for (const auto p : positions) ++listed[p];
+      total += cell.count;
+    }
+    for (const int n : listed) EXPECT_LE(n, 1);
+    if (seen.month == kAug1st2004 && seen.today == kAug14th2004) {
+      EXPECT_GT(total, 40);
+    }
+  }
+  EXPECT_EQ(itemsOfDay(items.c, kLastDay, kLastDay - 1).size(), 2u);
+}
+
+// A day's rows carry the item's texts on one line each, its status and interval; the backlog
+// is marked overdue. The item the window had loaded, edited and not yet stored, is stored and
+// stays loaded; an item with learning data but no record yet lists empty and takes no slot.
+TEST(RepetitionsCalendar, DayListRowsAndTheLoadedItemAfterThem) {
+  testing::TestCollection t;
+  t.today = kAug14th2004;
+  t.create();
+  const auto overdue = t.add(u"First\r\nline two", u"Answer one\r\nmore");
+  const auto due = t.add(u"Due\rtoday", u"Single");
+  const auto later = t.add(u"Later", u"Not listed");
+  t.c.table[overdue] = {t.c.table[overdue].recordOffset,      2, kAug14th2004 - 9, 0,
+                        store::code(ItemStatus::Outstanding), 0};
+  t.c.table[due] = {t.c.table[due].recordOffset,    1, kAug14th2004 - 1, 0,
+                    store::code(ItemStatus::Drill), 0};
+  t.c.table[later].interval = 5;
+  t.c.table[later].lastRepetition = kAug14th2004;
+  const std::uint16_t blank = t.c.header.itemCount++;
+  t.c.table[blank] = {
+      store::kNoRecord, 3, kAug14th2004 - 3, 0, store::code(ItemStatus::Memorized), 0};
+  ASSERT_TRUE(t.read(later));
+  t.c.loaded.question = u"Later, edited";
+  t.c.loaded.itemModified = true;
+  const auto slots = t.c.header.nextSlotNumber;
+
+  const auto rows = dayList(t.c, kAug14th2004, kAug14th2004);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], (DayListRow{overdue, u"First line two", u"Answer one", u"Memorized, overdue",
+                                 u"2 days", true}));
+  EXPECT_EQ(rows[1], (DayListRow{due, u"Due today", u"Single", u"Drill", u"1 day", false}));
+  EXPECT_EQ(rows[2], (DayListRow{blank, u"", u"", u"Memorized", u"3 days", false}));
+  EXPECT_EQ(t.c.currentPosition, later);
+  EXPECT_EQ(t.c.loaded.loadedPosition, later);
+  EXPECT_EQ(t.c.loaded.question, u"Later, edited");
+  EXPECT_FALSE(t.c.loaded.itemModified);
+  EXPECT_EQ(t.c.header.nextSlotNumber, slots);
+  EXPECT_EQ(t.c.table[blank].recordOffset, store::kNoRecord);
+  ASSERT_TRUE(t.read(overdue));
+  ASSERT_TRUE(t.read(later));
+  EXPECT_EQ(t.c.loaded.question, u"Later, edited");  // the edit reached the file
+}
+
+// A loaded item whose edit cannot be stored is reported, as any failed store is, and the
+// day's rows go without texts rather than reading over it.
+TEST(RepetitionsCalendar, DayListAfterAnEditThatCannotBeStored) {
+  testing::TestCollection t;
+  t.today = kAug14th2004;
+  t.create();
+  const auto p = t.add(u"Question", u"Answer");
+  t.c.table[p].interval = 1;
+  t.c.table[p].lastRepetition = kAug14th2004 - 1;
+  t.c.table[p].status = store::code(ItemStatus::Drill);
+  ASSERT_TRUE(t.read(p));
+  t.c.loaded.answer = u"Edited";
+  t.c.loaded.itemModified = true;
+  t.files.writeBudget = 0;
+  const auto rows = dayList(t.c, kAug14th2004, kAug14th2004);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].question, u"");
+  EXPECT_FALSE(t.messages.shown.empty());
+  EXPECT_EQ(t.c.loaded.loadedPosition, p);
+}
+
+// The keyboard's selection moves a day or a week into the months around; "<" and ">" keep its
+// day of the month where the month has one; both stay inside the day range.
+TEST(RepetitionsCalendar, SelectionMovesByDaysWeeksAndMonths) {
+  RepetitionsCalendar calendar(dateToDay(2004, 12, 31));
+  EXPECT_EQ(calendar.selectedDay(), dateToDay(2004, 12, 31));
+  calendar.moveSelection(1);
+  EXPECT_EQ(calendar.selectedDay(), dateToDay(2005, 1, 1));
+  EXPECT_EQ(calendar.month(), dateToDay(2005, 1, 1));
+  calendar.moveSelection(-7);
+  EXPECT_EQ(calendar.month(), dateToDay(2004, 12, 1));
+  calendar.selectDay(dateToDay(2008, 1, 31));
+  calendar.showNextMonth();
+  EXPECT_EQ(calendar.selectedDay(), dateToDay(2008, 2, 29));
+  calendar.showNextMonth();
+  EXPECT_EQ(calendar.selectedDay(), dateToDay(2008, 3, 29));
+  calendar.selectDay(dateToDay(2159, 5, 31));
+  calendar.showNextMonth();
+  EXPECT_EQ(calendar.selectedDay(), kLastDay);
+  calendar.showNextMonth();
+  EXPECT_EQ(calendar.selectedDay(), kLastDay);
+  calendar.moveSelection(7);
+  EXPECT_EQ(calendar.selectedDay(), kLastDay);
+  calendar.selectDay(dateToDay(1980, 1, 3));
+  calendar.moveSelection(-7);
+  EXPECT_EQ(calendar.selectedDay(), kFirstDay);
+  calendar.showPreviousMonth();
+  EXPECT_EQ(calendar.month(), kFirstDay);
+  const CalendarView v = calendar.view(Items().c);
+  EXPECT_TRUE(v.cells[1].selected);  // 1 January 1980 was a Tuesday
+}
+
+// A click finds the cell under it: anywhere in a cell, its day number at the top left, and
+// nothing outside the grid.
+TEST(RepetitionsCalendar, PointsFindTheirCell) {
+  const CalendarView v = calendarView(Items().c, kAug1st2004);
+  for (int cell = 0; cell < kCalendarCells; ++cell) {
+    if (v.cells[cell].day == 0) continue;
+    const CalendarText& t = v.cells[cell].dayText;
+    EXPECT_EQ(calendarCellAt(t.x, t.y), cell);
+    EXPECT_EQ(calendarCellAt(t.x + kCalendarColumnWidth - 4, t.y + kCalendarRowHeight - 2), cell);
+  }
+  EXPECT_EQ(calendarCellAt(0, 40), std::nullopt);
+  EXPECT_EQ(calendarCellAt(100, 20), std::nullopt);  // the weekday captions
+  EXPECT_EQ(calendarCellAt(240, 40), std::nullopt);
+  EXPECT_EQ(calendarCellAt(40, 37 + 6 * kCalendarRowHeight), std::nullopt);  // the chart
 }
 
 }  // namespace
