@@ -2,8 +2,10 @@
 // collection written through the store.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "cli_options.h"
@@ -221,6 +223,38 @@ TEST(CliCommands, UndoTakesBackGradesAcrossRunsAndHistoryListsThemNewestFirst) {
   EXPECT_NE(nothing.exitCode, 0);
   EXPECT_NE(nothing.out.find("nothing to undo"), std::string::npos) << nothing.out;
   EXPECT_NE(runCli("undo " + d + "/deck 0").exitCode, 0);
+}
+
+// due lists what calendar counts: today's line holds the item graded weeks ago and overdue
+// since, a later day the one due then; a date outside the day range is a usage error.
+TEST(CliCommands, DueListsTheItemsCalendarCountsOnEachDay) {
+  fakes::TempDir dir;
+  writeFile(dir / "deck.txt", "Q: one\nA: 1\n\nQ: two\nA: 2\n\nQ: three\nA: 3\n");
+  const std::string d = dir.path().string() + "/deck";
+  ASSERT_EQ(runCli("--yes import-qa " + d + ".txt").exitCode, 0);
+  ASSERT_EQ(runCli("grade " + d + " 0 Good --today 2004-08-14").exitCode, 0);    // the 19th
+  ASSERT_EQ(runCli("grade " + d + " 1 Fail --today 2004-08-14").exitCode, 0);    // the 17th
+  ASSERT_EQ(runCli("grade " + d + " 2 Bright --today 2004-07-01").exitCode, 0);  // overdue
+  const RunResult month = runCli("calendar " + d + " --today 2004-08-14");
+  ASSERT_EQ(month.exitCode, 0);
+  std::istringstream lines(month.out);
+  std::string line;
+  int days = 0;
+  while (std::getline(lines, line)) {
+    ++days;
+    const std::string date = line.substr(0, 10);
+    const int count = std::stoi(line.substr(11));
+    const RunResult due = runCli("due " + d + " " + date + " --today 2004-08-14");
+    ASSERT_EQ(due.exitCode, 0);
+    EXPECT_EQ(std::count(due.out.begin(), due.out.end(), '\n'), count) << line;
+  }
+  EXPECT_EQ(days, 31);
+  const RunResult today = runCli("due " + d + " --today 2004-08-14");
+  EXPECT_NE(today.out.find("\tthree\t3\n"), std::string::npos) << today.out;
+  EXPECT_EQ(runCli("due " + d + " 2004-08-19 --today 2004-08-14").out.substr(0, 2), "0\t");
+  EXPECT_EQ(runCli("calendar " + d + " 2159-06").out.size(), 4 * 13u);  // 4 days of 13 bytes
+  EXPECT_EQ(runCli("calendar " + d + " 2159-07").exitCode, 2);
+  EXPECT_EQ(runCli("due " + d + " 2004-02-30").exitCode, 2);
 }
 
 TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {

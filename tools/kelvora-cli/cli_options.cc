@@ -28,6 +28,10 @@ const char kCliUsage[] =
     "  history BASE  the steps undo takes back, the next one first, tab-separated: number,\n"
     "              position, what (grade 0..5, forget, remember, dismiss), then status,\n"
     "              interval and repetitions before and after\n"
+    "  due BASE [YYYY-MM-DD]  the items due that day (today without a date, overdue\n"
+    "              items with today's), one line each as list prints them\n"
+    "  calendar BASE [YYYY-MM]  the month's days (this month without one), each with the\n"
+    "              number of items due: YYYY-MM-DD, a tab and the count\n"
     "  import-xml PATH.xml, import-qa PATH.txt\n"
     "              imports PATH.xml or PATH.txt into a new collection at PATH (asks before\n"
     "              overwriting one unless --yes); the new collection's first opening builds\n"
@@ -69,6 +73,13 @@ std::optional<learning::CalendarDate> parseIsoDate(const std::string& text) {
     return std::nullopt;
   }
   return date;
+}
+
+std::optional<learning::DayNumber> parseIsoMonth(const std::string& text) {
+  if (text.size() != 7) return std::nullopt;
+  const auto first = parseIsoDate(text + "-01");
+  if (!first) return std::nullopt;
+  return learning::dateToDay(*first);
 }
 
 std::optional<learning::LocalTime> parseDateTime(const std::string& text) {

@@ -30,6 +30,9 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv, 
 // such day) is refused.
 std::optional<learning::CalendarDate> parseIsoDate(const std::string& text);
 
+// Reads YYYY-MM: the first day of a month that has day numbers (January 1980 to June 2159).
+std::optional<learning::DayNumber> parseIsoMonth(const std::string& text);
+
 // Reads "YYYY-MM-DD HH:MM" with a date parseIsoDate accepts.
 std::optional<learning::LocalTime> parseDateTime(const std::string& text);
 

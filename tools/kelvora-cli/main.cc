@@ -14,6 +14,7 @@
 #include "item_listing.h"
 #include "learning/clock.h"
 #include "learning/grade_undo.h"
+#include "learning/repetitions_calendar.h"
 #include "platform/posix_file_system.h"
 #include "platform/system_clock.h"
 #include "script_driver.h"
@@ -234,6 +235,44 @@ int history(Context& x, const std::vector<std::string>& a) {
   return x.close();
 }
 
+// The items that fall due on a day, one list line each: those the calendar counts on it,
+// today's with the backlog.
+int due(Context& x, const std::vector<std::string>& a) {
+  std::optional<learning::DayNumber> day;
+  if (a.size() > 1) {
+    const auto date = cli::parseIsoDate(a[1]);
+    if (!date) return usageError("the day is YYYY-MM-DD, 1980-01-01 to 2159-06-04: " + a[1]);
+    day = learning::dateToDay(*date);
+  }
+  if (!x.open(a[0])) return kExitFailed;
+  const learning::DayNumber today = x.collection.today();
+  for (const std::uint16_t p : learning::itemsOfDay(x.collection, day.value_or(today), today)) {
+    std::printf("%s\n", cli::itemLine(x.collection, p).c_str());
+  }
+  return x.close();
+}
+
+// A month of the calendar: each day with a day number, and its count.
+int calendar(Context& x, const std::vector<std::string>& a) {
+  std::optional<learning::DayNumber> month;
+  if (a.size() > 1) {
+    month = cli::parseIsoMonth(a[1]);
+    if (!month) return usageError("the month is YYYY-MM, 1980-01 to 2159-06: " + a[1]);
+  }
+  if (!x.open(a[0])) return kExitFailed;
+  const learning::DayNumber today = x.collection.today();
+  const learning::CalendarView view =
+      learning::calendarView(x.collection, month.value_or(learning::firstOfMonth(today)), today);
+  for (const learning::CalendarCell& cell : view.cells) {
+    const long day = long{view.month} + cell.day - 1;
+    if (cell.day == 0 || day > learning::kLastDay) continue;
+    const std::string date = store::encodeUtf8(
+        learning::isoShortDate(learning::dayToDate(static_cast<learning::DayNumber>(day))));
+    std::printf("%s\t%d\n", date.c_str(), cell.count);
+  }
+  return x.close();
+}
+
 struct Command {
   std::size_t arguments;
   const char* usage;
@@ -251,6 +290,8 @@ const std::map<std::string, Command>& commands() {
       {"grade", {3, "grade BASE POSITION GRADE", grade}},
       {"undo", {1, "undo BASE [N]", undo, 1}},
       {"history", {1, "history BASE", history}},
+      {"due", {1, "due BASE [YYYY-MM-DD]", due, 1}},
+      {"calendar", {1, "calendar BASE [YYYY-MM]", calendar, 1}},
       {"import-xml",
        {1, "import-xml PATH.xml",
         [](Context& x, const auto& a) { return importFile(x, a[0], ExchangeKind::Xml); }}},
