@@ -235,11 +235,7 @@ struct Application::CommandTable {
 
   void miscAndHelpMenusAndControls() {
     on(cmd::Fonts, [](App& a, CommandId, std::uint16_t) { a.fontsCommand(); });
-    on(cmd::Calendar, [](App& a, CommandId, std::uint16_t) {
-      if (!a.m_c.isOpen) return;
-      learning::RepetitionsCalendar calendar(a.m_c.today());
-      a.m_port.runCalendar(calendar, a.m_c);
-    });
+    on(cmd::Calendar, [](App& a, CommandId, std::uint16_t) { a.calendarCommand(); });
     on(cmd::SwapAll, [](App& a, CommandId, std::uint16_t) { a.swapAllItems(); });
     on(cmd::About, [](App& a, CommandId, std::uint16_t) { a.m_port.runAbout(); });
     on(cmd::HelpTopics, [](App& a, CommandId, std::uint16_t) {
@@ -620,6 +616,19 @@ void Application::undoGradeCommand() {
   commitEdits();
   // The item comes back as a question, in learning whatever mode was on.
   if (!m_session.undoLastGrade()) show(false);
+}
+
+void Application::calendarCommand() {
+  if (!m_c.isOpen) return;
+  // The editors' texts are taken over first: a day's list reads items through the loaded one.
+  commitEdits();
+  learning::RepetitionsCalendar calendar(m_c.today());
+  const auto chosen = m_port.runCalendar(calendar, m_c);
+  if (!chosen || *chosen >= m_c.header.itemCount) return;
+  // The item chosen is shown in Edit, as Go to shows the item it finds.
+  m_mode = AppMode::Edit;
+  (void)store::moveTo(m_c, *chosen);
+  show(false);
 }
 
 // ---- files ----

@@ -135,6 +135,7 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void takeOverText(bool question);
   void statusCommand(learning::StatusCommand command);
   void undoGradeCommand();
+  void calendarCommand();
   // Files
   void closeCommand();
   void newCommand();

@@ -44,9 +44,10 @@ class ShellPort : public store::MessagePort, public store::ProgressWindow {
   // The font families the system offers, for the Fonts dialog.
   virtual std::vector<std::u16string> fontFamilies() = 0;
   // The repetitions calendar of the collection, starting at the calendar's month; "<" and ">"
-  // step the calendar.
-  virtual void runCalendar(learning::RepetitionsCalendar& calendar,
-                           const store::Collection& collection) = 0;
+  // step the calendar, and a day opened lists its items (learning::dayList). The position of
+  // the item chosen from a day's list with OK, or nothing.
+  virtual std::optional<std::uint16_t> runCalendar(learning::RepetitionsCalendar& calendar,
+                                                   store::Collection& collection) = 0;
   // The About box (shell::aboutLines()).
   virtual void runAbout() = 0;
   // Gives the main window the keyboard focus. An edit control that had it reports its focus

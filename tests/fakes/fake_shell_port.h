@@ -87,8 +87,15 @@ class FakeShellPort final : public shell::ShellPort {
     return fontsOk;
   }
   std::vector<std::u16string> fontFamilies() override { return {u"DejaVu Sans", u"Tahoma"}; }
-  void runCalendar(learning::RepetitionsCalendar&, const store::Collection&) override {
+  // The calendar's answer: an item chosen from a day's list, or none; or, when set, what
+  // runs in its place (the real window's dialog).
+  std::optional<std::uint16_t> calendarChoice;
+  std::function<std::optional<std::uint16_t>(learning::RepetitionsCalendar&, store::Collection&)>
+      calendar;
+  std::optional<std::uint16_t> runCalendar(learning::RepetitionsCalendar& c,
+                                           store::Collection& collection) override {
     dialogs.emplace_back(u"Calendar");
+    return calendar ? calendar(c, collection) : calendarChoice;
   }
   void runAbout() override { dialogs.emplace_back(u"About"); }
   // What the window does when it takes the focus (an edit control handing over its text).

@@ -109,8 +109,9 @@ class ScriptPort final : public shell::ShellPort {
   std::vector<std::u16string> fontFamilies() override {
     return {u"DejaVu Sans", u"DejaVu Sans Mono", u"DejaVu Serif", u"Liberation Sans", u"Tahoma"};
   }
-  void runCalendar(learning::RepetitionsCalendar& calendar,
-                   const store::Collection& collection) override {
+  // Prints the month's counts; no item is chosen from a day.
+  std::optional<std::uint16_t> runCalendar(learning::RepetitionsCalendar& calendar,
+                                           store::Collection& collection) override {
     line("dialog Calendar");
     const learning::CalendarView view = calendar.view(collection);
     std::string text = "calendar " + escapeText(view.labels.front().text);
@@ -120,6 +121,7 @@ class ScriptPort final : public shell::ShellPort {
       }
     }
     line(text);
+    return std::nullopt;
   }
   void runAbout() override {
     line("dialog " + escapeText(shell::kAboutTitle));

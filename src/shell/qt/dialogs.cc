@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDate>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -17,6 +18,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
@@ -27,12 +30,15 @@
 #include <QStringList>
 #include <QTextBrowser>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "presentation/fonts.h"
 #include "presentation/number_field.h"
@@ -150,20 +156,74 @@ class SizeEdit : public QLineEdit {
 
 // ---- Calendar ----
 
+// The month drawn as the calendar's view gives it. It takes the keyboard focus: the arrow keys
+// move the selected day a day or a week, Page Up and Page Down a month, and Enter (or a click
+// on a day) opens the selected day's list.
 class CalendarArea : public QWidget {
  public:
-  CalendarArea(QWidget* parent, const learning::RepetitionsCalendar& calendar,
-               const store::Collection& collection)
-      : QWidget(parent), m_calendar(calendar), m_collection(collection) {
+  CalendarArea(QWidget* parent, learning::RepetitionsCalendar& calendar,
+               const store::Collection& collection, std::function<void()> openDay)
+      : QWidget(parent),
+        m_calendar(calendar),
+        m_collection(collection),
+        m_openDay(std::move(openDay)) {
     // Drawn at the size of the system font: larger with a larger font or a denser screen.
     m_scale = std::max(1.0, QFontInfo(font()).pixelSize() / 12.0);
     setFixedSize(static_cast<int>(kCalendarWidth * m_scale),
                  static_cast<int>(kCalendarHeight * m_scale));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(toQString(kCalendarTitle));
+    setFocusPolicy(Qt::StrongFocus);
   }
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    switch (event->key()) {
+      case Qt::Key_Left:
+        m_calendar.moveSelection(-1);
+        break;
+      case Qt::Key_Right:
+        m_calendar.moveSelection(1);
+        break;
+      case Qt::Key_Up:
+        m_calendar.moveSelection(-7);
+        break;
+      case Qt::Key_Down:
+        m_calendar.moveSelection(7);
+        break;
+      case Qt::Key_PageUp:
+        m_calendar.showPreviousMonth();
+        break;
+      case Qt::Key_PageDown:
+        m_calendar.showNextMonth();
+        break;
+      case Qt::Key_Home:
+        m_calendar.selectDay(m_calendar.today());
+        break;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        m_openDay();
+        return;
+      default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    update();
+  }
+
+  void mousePressEvent(QMouseEvent* event) override {
+    const QPointF at = event->position() / m_scale;
+    const auto cell = learning::calendarCellAt(static_cast<int>(at.x()), static_cast<int>(at.y()));
+    if (event->button() != Qt::LeftButton || !cell) return;
+    const learning::CalendarView view = m_calendar.view(m_collection);
+    const int day = view.cells[*cell].day;
+    if (day == 0 || long{view.month} + day - 1 > learning::kLastDay) return;
+    m_calendar.selectDay(static_cast<learning::DayNumber>(view.month + day - 1));
+    setFocus(Qt::MouseFocusReason);
+    update();
+    m_openDay();
+  }
+
   void paintEvent(QPaintEvent* /*event*/) override {
     const learning::CalendarView view = m_calendar.view(m_collection);
     QPainter painter(this);
@@ -191,6 +251,19 @@ class CalendarArea : public QWidget {
       }
       drawText(painter, cell.dayText, cell.today);
       if (cell.countText) drawText(painter, *cell.countText, cell.today);
+      if (cell.selected) {
+        // The selected day: framed, in the focus colour while the calendar has the focus.
+        const QRect day(cell.dayText.x - 3, cell.dayText.y - 1, learning::kCalendarColumnWidth - 2,
+                        learning::kCalendarRowHeight - 1);
+        painter.setPen(QPen(
+            hasFocus() ? palette().color(QPalette::Highlight) : palette().color(QPalette::Text), 0,
+            hasFocus() ? Qt::SolidLine : Qt::DotLine));
+        painter.drawRect(day);
+        if (cell.today && hasFocus()) {
+          painter.setPen(QPen(palette().color(QPalette::HighlightedText), 0, Qt::DotLine));
+          painter.drawRect(day.adjusted(1, 1, -1, -1));
+        }
+      }
       if (cell.bar) {
         const learning::CalendarRect& bar = cell.bar->rect;
         if (bar.right > bar.left && bar.bottom > bar.top) {
@@ -239,8 +312,18 @@ class CalendarArea : public QWidget {
     painter.drawText(text.x, text.y + metrics.ascent(), string);
   }
 
-  const learning::RepetitionsCalendar& m_calendar;
+  void focusInEvent(QFocusEvent* event) override {
+    QWidget::focusInEvent(event);
+    update();
+  }
+  void focusOutEvent(QFocusEvent* event) override {
+    QWidget::focusOutEvent(event);
+    update();
+  }
+
+  learning::RepetitionsCalendar& m_calendar;
   const store::Collection& m_collection;
+  std::function<void()> m_openDay;
   double m_scale = 1.0;
 };
 
@@ -474,18 +557,69 @@ bool runFontsDialog(QWidget* parent, presentation::FontsDialog& logic) {
   return FontsWindow(parent, logic).run();
 }
 
-void runCalendarDialog(QWidget* parent, learning::RepetitionsCalendar& calendar,
-                       const store::Collection& collection) {
+std::optional<std::uint16_t> runCalendarDialog(QWidget* parent,
+                                               learning::RepetitionsCalendar& calendar,
+                                               store::Collection& collection) {
   QDialog dialog(parent);
   removeHelpButton(&dialog);
   dialog.setWindowTitle(toQString(kCalendarTitle));
-  auto* area = new CalendarArea(&dialog, calendar, collection);
+
+  // The day's list beside the calendar: one row per item its count shows.
+  auto* caption = new QLabel(&dialog);
+  caption->setObjectName(QStringLiteral("dayCaption"));
+  auto* list = new QTreeWidget(&dialog);
+  list->setObjectName(QStringLiteral("dayList"));
+  list->setRootIsDecorated(false);
+  list->setUniformRowHeights(true);
+  list->setAllColumnsShowFocus(true);
+  list->setHeaderLabels({QStringLiteral("Question"), QStringLiteral("Answer"),
+                         QStringLiteral("Status"), QStringLiteral("Interval")});
+  list->setAccessibleName(QStringLiteral("Items of the day"));
+  caption->setBuddy(list);
+  const int em = list->fontMetrics().averageCharWidth();
+  const int statusWidth =
+      list->fontMetrics().horizontalAdvance(QStringLiteral("Memorized, overdue")) + 2 * em;
+  list->setColumnWidth(0, em * 20);
+  list->setColumnWidth(1, em * 16);
+  list->setColumnWidth(2, statusWidth);
+  list->setMinimumWidth(em * 46 + statusWidth);
+  std::optional<std::uint16_t> chosen;
+
+  auto openDay = [&] {
+    const std::vector<learning::DayListRow> rows = calendar.selectedDayList(collection);
+    const learning::CalendarDate date = learning::dayToDate(calendar.selectedDay());
+    const QString day =
+        QLocale::system().toString(QDate(date.year, date.month, date.day), QLocale::ShortFormat);
+    caption->setText(QStringLiteral("&Due on %1: %2 %3")
+                         .arg(day)
+                         .arg(rows.size())
+                         .arg(rows.size() == 1 ? QStringLiteral("item") : QStringLiteral("items")));
+    list->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows.size()));
+    for (const learning::DayListRow& row : rows) {
+      auto* item = new QTreeWidgetItem({toQString(row.question), toQString(row.answer),
+                                        toQString(row.status), toQString(row.interval)});
+      item->setData(0, Qt::UserRole, row.position);
+      item->setToolTip(0, toQString(row.question));
+      items.append(item);
+    }
+    list->addTopLevelItems(items);
+    if (!items.isEmpty()) list->setCurrentItem(items.front());
+  };
+
+  auto* area = new CalendarArea(&dialog, calendar, collection, [&] {
+    openDay();
+    // The keyboard goes on to the list, where Enter takes the item; Shift+Tab comes back.
+    if (list->topLevelItemCount() > 0) list->setFocus(Qt::OtherFocusReason);
+  });
   auto* previous = new QPushButton(QStringLiteral("<"), &dialog);
   auto* next = new QPushButton(QStringLiteral(">"), &dialog);
   auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
   ok->setDefault(true);
   for (QPushButton* button : {previous, next}) {
     button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::NoFocus);
     button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("MM")) + 16);
   }
   QObject::connect(previous, &QPushButton::clicked, &dialog, [&] {
@@ -496,18 +630,40 @@ void runCalendarDialog(QWidget* parent, learning::RepetitionsCalendar& calendar,
     calendar.showNextMonth();
     area->update();
   });
-  QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+  // OK goes to the item chosen in the list, if the list has one; otherwise it only closes.
+  auto takeChosen = [&] {
+    if (QTreeWidgetItem* item = list->currentItem(); item != nullptr && item->isSelected()) {
+      chosen = static_cast<std::uint16_t>(item->data(0, Qt::UserRole).toUInt());
+    }
+    dialog.accept();
+  };
+  QObject::connect(ok, &QPushButton::clicked, &dialog, takeChosen);
+  QObject::connect(list, &QTreeWidget::itemActivated, &dialog, takeChosen);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(previous);
   buttons->addWidget(next);
   buttons->addStretch();
-  buttons->addWidget(ok);
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(area, 0, Qt::AlignHCenter);
-  layout->addLayout(buttons);
-  layout->setSizeConstraint(QLayout::SetFixedSize);
+  auto* left = new QVBoxLayout;
+  left->addWidget(area, 0, Qt::AlignHCenter);
+  left->addStretch();
+  left->addLayout(buttons);
+  auto* right = new QVBoxLayout;
+  right->addWidget(caption);
+  right->addWidget(list, 1);
+  auto* okRow = new QHBoxLayout;
+  okRow->addStretch();
+  okRow->addWidget(ok);
+  right->addLayout(okRow);
+  auto* layout = new QHBoxLayout(&dialog);
+  layout->addLayout(left);
+  layout->addLayout(right, 1);
+  QWidget::setTabOrder(area, list);
+  QWidget::setTabOrder(list, ok);
+  openDay();  // today's list, the backlog with it
+  area->setFocus(Qt::OtherFocusReason);
   dialog.exec();
+  return chosen;
 }
 
 void runAboutDialog(QWidget* parent) {

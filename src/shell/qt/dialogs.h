@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,9 +32,12 @@ int runGoToDialog(QWidget* parent, int start);
 // the settings to write.
 bool runFontsDialog(QWidget* parent, presentation::FontsDialog& dialog);
 
-// Shows the calendar of collection, a month at a time, until OK or closing.
-void runCalendarDialog(QWidget* parent, learning::RepetitionsCalendar& calendar,
-                       const store::Collection& collection);
+// Shows the calendar of collection, a month at a time, with the list of the day selected
+// (today's when it opens), until OK or closing. The position of the item chosen from the list
+// with OK, a double click or Enter, or nothing.
+std::optional<std::uint16_t> runCalendarDialog(QWidget* parent,
+                                               learning::RepetitionsCalendar& calendar,
+                                               store::Collection& collection);
 
 void runAboutDialog(QWidget* parent);
 

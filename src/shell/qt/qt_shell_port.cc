@@ -151,10 +151,10 @@ std::vector<std::u16string> QtShellPort::fontFamilies() {
   return out;
 }
 
-void QtShellPort::runCalendar(learning::RepetitionsCalendar& calendar,
-                              const store::Collection& collection) {
+std::optional<std::uint16_t> QtShellPort::runCalendar(learning::RepetitionsCalendar& calendar,
+                                                      store::Collection& collection) {
   m_window.showCurrentState();
-  runCalendarDialog(&m_window, calendar, collection);
+  return runCalendarDialog(&m_window, calendar, collection);
 }
 
 void QtShellPort::runAbout() {

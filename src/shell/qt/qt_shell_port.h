@@ -36,8 +36,8 @@ class QtShellPort : public shell::ShellPort {
   int askNumber(int start) override;
   bool runFontsDialog(presentation::FontsDialog& dialog) override;
   std::vector<std::u16string> fontFamilies() override;
-  void runCalendar(learning::RepetitionsCalendar& calendar,
-                   const store::Collection& collection) override;
+  std::optional<std::uint16_t> runCalendar(learning::RepetitionsCalendar& calendar,
+                                           store::Collection& collection) override;
   void runAbout() override;
   void focusMainWindow() override;
   void softKeyboard(bool on) override;

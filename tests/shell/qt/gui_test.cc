@@ -25,6 +25,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -197,6 +198,97 @@ class GuiTest : public QObject {
 
   // A grade given too early is taken back from the keyboard: Ctrl+Z, also after the collection
   // was closed and opened again, and the item is asked again.
+  // Ctrl+W opens the calendar on today's list, the backlog in it; a click on a day lists that
+  // day's items; the arrow keys and Enter do the same from the keyboard, and Enter on a row
+  // shows that item in Edit. Escape leaves everything as it was.
+  void calendarDaysListTheirItemsAndGoToTheOneChosen() {
+    Session s(QSize(800, 560));
+    QtShellPort real(s.window, s.dir.path());
+    s.port.calendar = [&real](learning::RepetitionsCalendar& c, store::Collection& collection) {
+      return real.runCalendar(c, collection);
+    };
+    const store::DayNumber today = s.collection.today();
+    auto& table = s.collection.table;
+    table[1].status = store::code(store::ItemStatus::Memorized);
+    table[1].interval = 3;
+    table[1].lastRepetition = today - 1;  // the 16th
+    table[2].status = store::code(store::ItemStatus::Outstanding);
+    table[2].interval = 2;
+    table[2].lastRepetition = today - 10;  // overdue since the 6th
+    QVERIFY(s.collection.indexChanged());
+    s.collection.recount();
+    s.click("Learn");
+    const shell::AppMode learning = s.app->mode();
+    const std::uint16_t shown = s.collection.currentPosition;
+
+    auto rowsOf = [](QTreeWidget* list) {
+      QStringList rows;
+      for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = list->topLevelItem(i);
+        rows << QStringList{item->text(0), item->text(1), item->text(2), item->text(3)}.join('|');
+      }
+      return rows;
+    };
+    // Whatever a step inside the dialog finds, the dialog is closed at the end of it, so that
+    // a failure reports instead of waiting on a modal window.
+    QStringList opened;
+    QStringList clicked;
+    bool areaFocused = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (dialog == nullptr) return;
+      QApplication::setActiveWindow(dialog);
+      auto* list = dialog->findChild<QTreeWidget*>("dayList");
+      QWidget* area = nullptr;
+      for (QWidget* w : dialog->findChildren<QWidget*>()) {
+        if (w->accessibleName() == "Repetitions calendar") area = w;
+      }
+      if (list != nullptr && area != nullptr) {
+        opened = rowsOf(list);
+        areaFocused = QApplication::focusWidget() == area;
+        // The 16th: August 2004 begins on a Sunday, so the 16th opens the fourth row.
+        const learning::CalendarView view =
+            learning::calendarView(s.collection, learning::firstOfMonth(today), today);
+        const learning::CalendarText& day16 = view.cells[6 + 15].dayText;
+        const double scale = area->width() / 236.0;
+        QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier,
+                          QPoint(static_cast<int>((day16.x + 8) * scale),
+                                 static_cast<int>((day16.y + 5) * scale)));
+        clicked = rowsOf(list);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      }
+      if (dialog->isVisible()) dialog->close();
+    });
+    s.press(Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(s.port.dialogs.back(), std::u16string(u"Calendar"));
+    QVERIFY(areaFocused);
+    QCOMPARE(opened, QStringList{"question 2|answer 2|Memorized, overdue|2 days"});
+    QCOMPARE(clicked, QStringList{"question 1|answer 1|Memorized|3 days"});
+    QCOMPARE(s.app->mode(), learning);
+    QCOMPARE(s.collection.currentPosition, shown);
+
+    // From the keyboard: two days on, Enter lists them and goes to the list, Enter takes one.
+    QApplication::setActiveWindow(&s.window);
+    bool listFocused = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      if (dialog == nullptr) return;
+      QApplication::setActiveWindow(dialog);
+      s.press(Qt::Key_Right);
+      s.press(Qt::Key_Right);
+      s.press(Qt::Key_Return);
+      listFocused = QApplication::focusWidget() == dialog->findChild<QTreeWidget*>("dayList");
+      s.press(Qt::Key_Return);
+      if (dialog->isVisible()) dialog->close();
+    });
+    s.press(Qt::Key_W, Qt::ControlModifier);
+    QVERIFY(listFocused);
+    QCOMPARE(s.app->mode(), shell::AppMode::Edit);
+    QCOMPARE(s.collection.currentPosition, 1);
+    QCOMPARE(qs(s.collection.loaded.question), QString("question 1"));
+    s.checkWidgetsMirrorTheScreen();
+  }
+
   void ctrlZTakesBackTheLastGradeAfterReopening() {
     Session s(QSize(640, 480));
     QAction* undo = s.window.menuAction(shell::cmd::UndoGrade);
