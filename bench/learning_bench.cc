@@ -1,13 +1,14 @@
 // The application at 1000 items and at full size: one learning pass over a collection on disk,
 // every item graded once through the keys, so that a step's cost can be seen not to grow with
-// the collection; the undo of one grade; and a Find that reads and searches every item of a full
-// one.
+// the collection; the undo of one grade; a calendar day's list; and a Find that reads and searches
+// every item of a full one.
 #include <benchmark/benchmark.h>
 
 #include "bench_collection.h"
 #include "fake_shell_port.h"
 #include "fixed_clock.h"
 #include "learning/random.h"
+#include "learning/repetitions_calendar.h"
 #include "platform/system_clock.h"
 #include "shell/application.h"
 #include "store/item_status.h"
@@ -109,6 +110,22 @@ void BM_UndoGrade30000(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_UndoGrade30000)->Unit(benchmark::kMicrosecond);
+
+// Today's list in the calendar of a full collection whose learned half (15000 items) is all
+// overdue: each item found in the table, its record read and its row made.
+void BM_CalendarDayList30000(benchmark::State& state) {
+  bench::Bench b;
+  b.createFilled("deck");
+  std::size_t rows = 0;
+  for (auto _ : state) {
+    const auto list = learning::dayList(b.c, 9000, 9000);
+    rows = list.size();
+    benchmark::DoNotOptimize(list.data());
+  }
+  if (rows < kItems / 2 - 1) state.SkipWithError("the backlog is not listed");
+  state.counters["rows"] = static_cast<double>(rows);
+}
+BENCHMARK(BM_CalendarDayList30000)->Unit(benchmark::kMillisecond);
 
 // Find of a string no item holds: every item of a full collection read and searched.
 void BM_FindAbsent30000(benchmark::State& state) {
