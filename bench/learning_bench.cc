@@ -19,30 +19,40 @@ namespace {
 using namespace kelvora;
 using bench::kItems;
 
+// The application over a collection of the given size on disk, opened through its Open
+// command; the journal synced at most every two seconds, as in the desktop program.
+struct AppOnDisk {
+  explicit AppOnDisk(std::uint16_t items) {
+    c.setSyncClock(platform::monotonicMilliseconds);
+    {
+      bench::Bench b;
+      b.createFilled("deck", items);
+      (void)b.c.closeCollection();
+      std::filesystem::copy_file(b.dir / "deck.kdb", dir / "deck.kdb");
+      std::filesystem::copy_file(b.dir / "deck.kbi", dir / "deck.kbi");
+    }
+    app.start();
+    port.files = {dir / "deck.kdb"};
+    app.onCommand(shell::cmd::Open);
+  }
+
+  fakes::TempDir dir;
+  platform::PosixFileSystem files;
+  fakes::FakeShellPort port;
+  fakes::FixedClock clock{learning::CalendarDate{2004, 8, 14}};
+  store::Collection c{files, port, [this] { return learning::today(clock); }};
+  learning::LinearRandom random;
+  shell::Application app{c, port, random, clock, nullptr, shell::ApplicationConfig{}};
+};
+
 // range(1) 0: every item new, each next one the first new item; 1: every item memorized and
 // due, each next one drawn at random among the due items.
 void BM_LearningPass(benchmark::State& state) {
   const auto items = static_cast<std::uint16_t>(state.range(0));
   const bool due = state.range(1) != 0;
-  fakes::TempDir dir;
-  platform::PosixFileSystem files;
-  fakes::FakeShellPort port;
-  fakes::FixedClock clock{learning::CalendarDate{2004, 8, 14}};
-  store::Collection c{files, port, [&clock] { return learning::today(clock); }};
-  // As in the desktop program: the journal is synced at most every two seconds.
-  c.setSyncClock(platform::monotonicMilliseconds);
-  {
-    bench::Bench b;
-    b.createFilled("deck", items);
-    (void)b.c.closeCollection();
-    std::filesystem::copy_file(b.dir / "deck.kdb", dir / "deck.kdb");
-    std::filesystem::copy_file(b.dir / "deck.kbi", dir / "deck.kbi");
-  }
-  learning::LinearRandom random;
-  shell::Application app{c, port, random, clock, nullptr, shell::ApplicationConfig{}};
-  app.start();
-  port.files = {dir / "deck.kdb"};
-  app.onCommand(shell::cmd::Open);
+  AppOnDisk on(items);
+  store::Collection& c = on.c;
+  shell::Application& app = on.app;
   std::int64_t grades = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -79,24 +89,9 @@ BENCHMARK(BM_LearningPass)
 // grade back, its record, entry and counters written as one journal transaction, and shows the
 // item as a question again.
 void BM_UndoGrade30000(benchmark::State& state) {
-  fakes::TempDir dir;
-  platform::PosixFileSystem files;
-  fakes::FakeShellPort port;
-  fakes::FixedClock clock{learning::CalendarDate{2004, 8, 14}};
-  store::Collection c{files, port, [&clock] { return learning::today(clock); }};
-  c.setSyncClock(platform::monotonicMilliseconds);
-  {
-    bench::Bench b;
-    b.createFilled("deck");
-    (void)b.c.closeCollection();
-    std::filesystem::copy_file(b.dir / "deck.kdb", dir / "deck.kdb");
-    std::filesystem::copy_file(b.dir / "deck.kbi", dir / "deck.kbi");
-  }
-  learning::LinearRandom random;
-  shell::Application app{c, port, random, clock, nullptr, shell::ApplicationConfig{}};
-  app.start();
-  port.files = {dir / "deck.kdb"};
-  app.onCommand(shell::cmd::Open);
+  AppOnDisk on(kItems);
+  store::Collection& c = on.c;
+  shell::Application& app = on.app;
   app.onCommand(shell::cmd::LearnButton);
   for (auto _ : state) {
     state.PauseTiming();
