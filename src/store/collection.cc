@@ -84,52 +84,43 @@ std::optional<std::uint16_t> Collection::nthOfStatus(ItemStatus status, int n) {
   return std::nullopt;
 }
 
-void uncountStatus(CollectionCounters& n, std::uint8_t status) {
-  auto lower = [](std::uint16_t& counter) {
-    if (counter > 0) --counter;
+namespace {
+
+// The counters a status is counted in: Drill and Outstanding items are memorized ones too.
+// Each counter moves by one, held within 0..65535.
+void stepStatusCounters(CollectionCounters& n, std::uint8_t status, bool up) {
+  auto step = [up](std::uint16_t& counter) {
+    if (up && counter < 0xFFFF) ++counter;
+    if (!up && counter > 0) --counter;
   };
   switch (static_cast<ItemStatus>(status)) {
     case ItemStatus::Memorized:
-      lower(n.memorizedCount);
+      step(n.memorizedCount);
       break;
     case ItemStatus::Drill:
-      lower(n.drillCount);
-      lower(n.memorizedCount);
+      step(n.drillCount);
+      step(n.memorizedCount);
       break;
     case ItemStatus::Outstanding:
-      lower(n.outstandingCount);
-      lower(n.memorizedCount);
+      step(n.outstandingCount);
+      step(n.memorizedCount);
       break;
     case ItemStatus::Dismissed:
-      lower(n.dismissedCount);
+      step(n.dismissedCount);
       break;
     default:
       break;
   }
 }
 
+}  // namespace
+
+void uncountStatus(CollectionCounters& n, std::uint8_t status) {
+  stepStatusCounters(n, status, false);
+}
+
 void countStatus(CollectionCounters& n, std::uint8_t status) {
-  auto raise = [](std::uint16_t& counter) {
-    if (counter < 0xFFFF) ++counter;
-  };
-  switch (static_cast<ItemStatus>(status)) {
-    case ItemStatus::Memorized:
-      raise(n.memorizedCount);
-      break;
-    case ItemStatus::Drill:
-      raise(n.drillCount);
-      raise(n.memorizedCount);
-      break;
-    case ItemStatus::Outstanding:
-      raise(n.outstandingCount);
-      raise(n.memorizedCount);
-      break;
-    case ItemStatus::Dismissed:
-      raise(n.dismissedCount);
-      break;
-    default:
-      break;
-  }
+  stepStatusCounters(n, status, true);
 }
 
 void clearTable(std::vector<ItemIndexEntry>& table) {

@@ -96,6 +96,27 @@ TEST(GradeUndo, GradesAndStatusCommandsTakenBackLeaveTheFilesAsTheyWere) {
   EXPECT_EQ(f.index(), index);
 }
 
+// Counters changed since a step (here by a status set without one) no longer equal its
+// after-counters: the item's own share then moves back from its status now to its old one.
+TEST(GradeUndo, CountersChangedSinceAStepGiveBackOnlyTheItemsShare) {
+  Fixture f(3);
+  f.messages.answers = {true, true};
+  f.grade(1, Grade::Good);
+  f.read(1);
+  applyStatusCommand(f.c, StatusCommand::Dismiss, false, f.session);
+  ASSERT_EQ(f.c.table[1].status, code(ItemStatus::Dismissed));
+  f.c.table[2].status = code(ItemStatus::Dismissed);
+  ++f.c.counters.dismissedCount;
+  ASSERT_TRUE(f.c.indexChanged());
+
+  EXPECT_EQ(undoLastStep(f.c), std::optional<std::uint16_t>(1));
+  EXPECT_EQ(f.c.table[1].status, code(ItemStatus::Memorized));
+  store::CollectionCounters expected;
+  expected.memorizedCount = 1;
+  expected.dismissedCount = 1;
+  EXPECT_EQ(f.c.counters, expected);
+}
+
 TEST(GradeUndo, TheLastHundredStepsOutliveReopeningTheOldestGo) {
   Fixture f(105);
   for (std::uint16_t p = 0; p < 105; ++p) {
