@@ -29,24 +29,37 @@ struct ImportText {
   bool isPlain = false;
 };
 
-class ImportSink {
+// Where a reader hands the items it reads, in document order.
+class ItemSink {
+ public:
+  ItemSink() = default;
+  virtual ~ItemSink() = default;
+  ItemSink(const ItemSink&) = delete;
+  ItemSink& operator=(const ItemSink&) = delete;
+
+  // Nothing more may be appended: the reader stops.
+  virtual bool full() const = 0;
+  virtual std::uint16_t itemCount() const = 0;
+  // False when the item could not be kept: the reader gives up.
+  virtual bool append(store::ItemRecordHeader header, ImportText question, ImportText answer) = 0;
+};
+
+class ImportSink final : public ItemSink {
  public:
   // The collection is open for replacing, its table empty. Appends are gathered and reach the
   // new file in large pieces until finish().
   explicit ImportSink(store::Collection& collection);
-  ~ImportSink();
-  ImportSink(const ImportSink&) = delete;
-  ImportSink& operator=(const ImportSink&) = delete;
+  ~ImportSink() override;
 
   // The collection holds MaxItems items: nothing more may be appended.
-  bool full() const;
-  std::uint16_t itemCount() const;
+  bool full() const override;
+  std::uint16_t itemCount() const override;
 
   // Appends one item. Bare line feeds in the texts become CR LF, the form item texts keep
   // their line breaks in, and each text is cut to MaxTextLength - 1 code units. The header's
   // learning fields, ID and status are taken as given; the stored lengths and the slot number
   // (the item's position) are filled in here. False when the record could not be written.
-  bool append(store::ItemRecordHeader header, ImportText question, ImportText answer);
+  bool append(store::ItemRecordHeader header, ImportText question, ImportText answer) override;
 
   // Writes out what is gathered and makes the new file durable; false if any record could not
   // be written (the new file is then removed).

@@ -444,8 +444,9 @@ std::uint16_t readXmlAFactor(std::u16string_view text) {
   return learning::importAFactor(exported);
 }
 
-bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber today,
-                    store::Progress& progress) {
+bool importXmlItems(store::TextReader& in, ItemSink& sink, store::DayNumber today,
+                    store::Progress& progress, bool firstHalf) {
+  const std::uint64_t share = firstHalf ? 2 : 1;
   XmlScanner scanner(in);
   ElementFields f;
   std::u16string question;
@@ -482,7 +483,7 @@ bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber to
         return false;
       }
       showParsing(progress, sink.itemCount());
-      if (progress.stopAt(in.bytesRead(), in.fileLength())) return false;
+      if (progress.stopAt(in.bytesRead(), in.fileLength() * share)) return false;
     }
     if (in.atEnd()) return true;
   }

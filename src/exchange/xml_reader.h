@@ -111,9 +111,11 @@ std::uint16_t readXmlAFactor(std::u16string_view text);
 // Reads the whole document and appends one item per KelvoraElement that has a question or an
 // answer, in document order, until the root end tag, the end of the stream or a full
 // collection. today (taken once by the caller) decides the status of items with learning data.
-// Shows "Parsing XML: n" with the new item count after each item. False only when a record
-// could not be written; the sink's finish() is left to the caller.
-bool importXmlItems(store::TextReader& in, ImportSink& sink, store::DayNumber today,
-                    store::Progress& progress);
+// Shows "Parsing XML: n" with the new item count after each item. False when the sink refused
+// an item (a record could not be written) or the work was stopped; the sink's finish() is left
+// to the caller. With firstHalf the reading is the first half of a longer work, and the
+// progress shown goes up to one half.
+bool importXmlItems(store::TextReader& in, ItemSink& sink, store::DayNumber today,
+                    store::Progress& progress, bool firstHalf = false);
 
 }  // namespace kelvora::exchange

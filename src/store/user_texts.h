@@ -27,6 +27,12 @@ inline constexpr std::u16string_view kImported = u"Your file has been imported i
 inline constexpr std::u16string_view kImportFailed = u"Error while importing database!";
 inline constexpr std::u16string_view kExported = u"Database has been exported into:\r\n";
 inline constexpr std::u16string_view kExportFailed = u"Error while exporting database!";
+// Update from XML; the result is followed by the file's path and the counts.
+inline constexpr std::u16string_view kUpdated = u"The collection has been updated from:\r\n";
+inline constexpr std::u16string_view kUpdateFailed = u"Error while updating database!";
+inline constexpr std::u16string_view kUpdateTooMany =
+    u"Too many items!\nThe new items of this file do not fit beside the collection's.\n"
+    u"Nothing has been changed.";
 inline constexpr std::u16string_view kStoreAsUnicodeQuestion =
     u"Some characters of this file cannot be stored in\nCompressed Unicode.\n"
     u"Store the new collection in Unicode?";

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "exchange/exchange_commands.h"
+#include "exchange/xml_update.h"
 #include "stopping_progress.h"
 #include "store/item_editing.h"
 #include "store/reset_collection.h"
@@ -56,6 +57,8 @@ struct Case {
 const Case kCases[] = {
     {"reset", [](Fixture& f) { (void)store::resetCollection(f.c); }, true},
     {"swap all", [](Fixture& f) { (void)store::swapAllItems(f.c); }, true},
+    // The items of an export have no IDs: every element is added.
+    {"update from XML", [](Fixture& f) { (void)updateWithMessages(f.c, "/src.xml"); }, true},
     {"XML import over the collection",
      [](Fixture& f) { (void)importWithQuestions(f.c, ExchangeKind::Xml, "/src", {}); }, false},
     {"Q&A import over the collection",
