@@ -257,6 +257,34 @@ TEST(CliCommands, DueListsTheItemsCalendarCountsOnEachDay) {
   EXPECT_EQ(runCli("due " + d + " 2004-02-30").exitCode, 2);
 }
 
+TEST(CliCommands, UpdateXmlTakesTheFilesTextsAndKeepsEachItemsProgress) {
+  fakes::TempDir dir;
+  const std::string d = dir.path().string();
+  const auto element = [](const std::string& id, const std::string& question) {
+    return "<KelvoraElement><ID>" + id + "</ID><Content><Question>" + question +
+           "</Question><Answer>a</Answer></Content><LearningData><Repetitions>0</Repetitions>"
+           "<Lapses>0</Lapses><AFactor>2.5</AFactor></LearningData></KelvoraElement>\n";
+  };
+  writeFile(dir / "deck.xml", "<KelvoraCollection>" + element("7", "one") + element("8", "two") +
+                                  "</KelvoraCollection>");
+  ASSERT_EQ(runCli("import-xml " + d + "/deck.xml --today 2004-08-14").exitCode, 0);
+  ASSERT_EQ(runCli("grade " + d + "/deck 0 Good --today 2004-08-14").exitCode, 0);
+  writeFile(dir / "v2.xml", "<KelvoraCollection>" + element("7", "one, mended") +
+                                element("9", "three") + "</KelvoraCollection>");
+  const RunResult updated = runCli("update-xml " + d + "/deck " + d + "/v2.xml --today 2004-08-14");
+  EXPECT_EQ(updated.exitCode, 0) << updated.out;
+  EXPECT_EQ(updated.out, "The collection has been updated from:\n" + d +
+                             "/v2.xml\n\nItems updated: 1\nItems added: 1\nItems left alone: 1\n");
+  EXPECT_EQ(runCli("list " + d + "/deck --today 2004-08-14").out,
+            "0\t2\t5\t8993\t1756\t1\t0\t7\t0\t44\tone, mended\ta\n"
+            "1\t0\t0\t0\t1756\t0\t0\t8\t1\t22\ttwo\ta\n"
+            "2\t0\t0\t0\t1756\t0\t0\t9\t2\t74\tthree\ta\n");
+  const RunResult missing = runCli("update-xml " + d + "/deck " + d + "/none.xml");
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.out.find("Error while updating database!"), std::string::npos) << missing.out;
+  EXPECT_EQ(runCli("update-xml " + d + "/deck").exitCode, 2);
+}
+
 TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {
   fakes::TempDir dir;
   auto script = [&](const std::string& text) {

@@ -10,6 +10,7 @@
 
 #include "cli_options.h"
 #include "exchange/exchange_commands.h"
+#include "exchange/xml_update.h"
 #include "fixed_time_clock.h"
 #include "item_listing.h"
 #include "learning/clock.h"
@@ -185,6 +186,16 @@ int exportFile(Context& x, const std::vector<std::string>& a, exchange::Exchange
   return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
 }
 
+// The open collection takes the texts of an XML file's items by ID and its new items, keeping
+// every item's progress; prints the result message.
+int updateXml(Context& x, const std::vector<std::string>& a) {
+  if (!x.open(a[0])) return kExitFailed;
+  const auto done = exchange::updateWithMessages(x.collection, a[1]);
+  if (done) printLine(*done);
+  const int status = x.close();
+  return done ? status : kExitFailed;
+}
+
 int runScriptFile(Context& x, const std::vector<std::string>& a) {
   cli::ScriptOptions options{x.options.today, x.options.now, x.options.narrow, x.options.unicode};
   if (a[0] == "-") return cli::runScript(std::cin, stdout, options);
@@ -304,6 +315,7 @@ const std::map<std::string, Command>& commands() {
       {"export-qa",
        {2, "export-qa BASE OUT.txt",
         [](Context& x, const auto& a) { return exportFile(x, a, ExchangeKind::QaText); }}},
+      {"update-xml", {2, "update-xml BASE FILE.xml", updateXml}},
       {"script", {1, "script FILE", runScriptFile}},
   };
   return table;
