@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "exchange/exchange_commands.h"
+#include "exchange/xml_update.h"
 #include "store/browsing.h"
 #include "store/collection_opening.h"
 #include "store/item_editing.h"
@@ -237,6 +238,7 @@ struct Application::CommandTable {
     on(cmd::Fonts, [](App& a, CommandId, std::uint16_t) { a.fontsCommand(); });
     on(cmd::Calendar, [](App& a, CommandId, std::uint16_t) { a.calendarCommand(); });
     on(cmd::SwapAll, [](App& a, CommandId, std::uint16_t) { a.swapAllItems(); });
+    on(cmd::UpdateXml, [](App& a, CommandId, std::uint16_t) { a.updateCommand(); });
     on(cmd::About, [](App& a, CommandId, std::uint16_t) { a.m_port.runAbout(); });
     on(cmd::HelpTopics, [](App& a, CommandId, std::uint16_t) {
       a.m_port.launch(a.m_config.helpProgram, a.m_config.helpArgument);
@@ -726,6 +728,18 @@ void Application::importCommand(bool xml) {
     m_suggested = base;  // the next Open offers the new collection
     m_c.messages().showMessage(*done, MessageKind::Information);
   }
+}
+
+void Application::updateCommand() {
+  if (!m_c.isOpen || isLearning(m_mode)) return;
+  commitEdits();
+  auto chosen = m_port.pickOpenFile({u"Update from XML...", kXmlFilter, u"xml", true, false, {}});
+  if (!chosen) return;
+  // The current item is read again afterwards: in Edit it shows its new texts.
+  if (auto done = exchange::updateWithMessages(m_c, *chosen)) {
+    m_c.messages().showMessage(*done, MessageKind::Information);
+  }
+  show(false);
 }
 
 void Application::exportCommand(bool xml) {

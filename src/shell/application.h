@@ -143,6 +143,8 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void openRecent(std::size_t index);
   void importCommand(bool xml);
   void exportCommand(bool xml);
+  // Update from XML: the open collection takes the texts and new items of a chosen XML file.
+  void updateCommand();
   std::filesystem::path deriveTitle(const std::filesystem::path& chosen);
   std::filesystem::path suggestedFile() const;
 

@@ -90,7 +90,7 @@ MenuState computeMenuState(const MenuInput& input) {
 
   b.menu({cmd::Close, cmd::Reset}, open);
   b.both({cmd::Learn, cmd::Edit, cmd::Calendar}, open);
-  b.menu({cmd::SwapAll}, open && !isLearning(input.mode));
+  b.menu({cmd::SwapAll, cmd::UpdateXml}, open && !isLearning(input.mode));
   // The encoding applies to collections created afterwards, so it is chosen with none open.
   b.menu({cmd::Unicode, cmd::CompressedUnicode}, !open);
   b.menu({cmd::Fonts}, working);

@@ -331,6 +331,46 @@ class GuiTest : public QObject {
     QCOMPARE(qs(s.collection.loaded.question), QString("typed line\r\nsecond"));
   }
 
+  // File > Import/Export > Update from XML: text typed a moment before is kept, the file's
+  // items are added, and a later version of the file mends the item on screen in Edit.
+  void updateFromXmlMendsTheItemShownAndKeepsTypedText() {
+    Session s(QSize(640, 480));
+    QAction* update = s.window.menuAction(shell::cmd::UpdateXml);
+    QCOMPARE(update->text(), QString("&Update from XML..."));
+    s.click("Learn");
+    QVERIFY(!update->isEnabled());
+    s.press(Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(s.app->mode(), shell::AppMode::Edit);
+    QVERIFY(update->isEnabled());
+    QPlainTextEdit* answer = s.window.edit(false);
+    answer->setFocus();
+    answer->selectAll();
+    QTest::keyClicks(answer, "typed");
+    const auto write =
+        [&](const char* name, const std::string& question) {
+          std::ofstream(s.dir / name)
+              << "<KelvoraCollection><KelvoraElement><ID>5</ID><Content><Question>" << question
+              << "</Question><Answer>five</Answer></Content></KelvoraElement></KelvoraCollection>";
+        };
+    write("v1.xml", "fiv");
+    s.port.files = {s.dir / "v1.xml"};
+    update->trigger();
+    QCOMPARE(s.port.dialogs.back(), std::u16string(u"Update from XML..."));
+    QCOMPARE(s.port.texts().back(),
+             u"The collection has been updated from:\r\n" + (s.dir / "v1.xml").u16string() +
+                 u"\r\n\r\nItems updated: 0\r\nItems added: 1\r\nItems left alone: 3");
+    QCOMPARE(s.collection.header.itemCount, std::uint16_t{4});
+    s.click("End");
+    QCOMPARE(s.window.edit(true)->toPlainText(), QString("fiv"));
+    write("v2.xml", "five");
+    s.port.files = {s.dir / "v2.xml"};
+    update->trigger();
+    QCOMPARE(s.window.edit(true)->toPlainText(), QString("five"));
+    QCOMPARE(s.app->mode(), shell::AppMode::Edit);
+    s.checkWidgetsMirrorTheScreen();
+    QCOMPARE(s.storedAnswer(0), std::u16string(u"typed"));
+  }
+
   void gradeKeysNeverTypeIntoTheCardWhileLearning() {
     Session s(QSize(640, 480));
     s.click("Learn");
