@@ -3,9 +3,13 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "bench_collection.h"
 #include "exchange/exchange_commands.h"
+#include "exchange/xml_update.h"
 
 namespace {
 
@@ -62,6 +66,76 @@ BENCHMARK(BM_ExportXml30000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportXml30000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportQa30000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportQa30000)->Unit(benchmark::kMillisecond);
+
+// Update from XML of a collection whose 30000 items all have IDs, from a document of all of
+// them: mode 0 imports that document into a new collection (the yardstick), mode 1 updates the
+// collection from its own export (every item matched, none written), mode 2 from an export in
+// which every question has grown by a word (every record rewritten at the end of the file).
+// Each timed run opens the collection, updates it and closes it; its files are put back between
+// runs.
+void BM_UpdateXml30000(benchmark::State& state) {
+  const int mode = static_cast<int>(state.range(0));
+  Bench b;
+  store::createCollection(b.c, b.dir / "deck");
+  b.fill();
+  {
+    store::Collection::Batch batch(b.c);
+    for (std::uint16_t p = 0; p < kItems; ++p) {
+      b.c.currentPosition = p;
+      (void)b.c.readItem(p);
+      b.c.loaded.header.setItemId(p + 1u);
+      (void)b.c.writeItem(p);
+    }
+  }
+  (void)b.c.closeCollection();
+  const std::filesystem::path deck = b.dir / "deck";
+  exchange::exportCollection(b.c, ExchangeKind::Xml, deck, b.dir / "in.xml", kNow);
+  if (mode == 2) {
+    std::stringstream text;
+    text << std::ifstream(b.dir / "in.xml").rdbuf();
+    const std::string original = text.str();
+    const std::string tag = "<Question>";
+    std::string edited;
+    std::size_t from = 0;
+    for (std::size_t at = original.find(tag); at != std::string::npos;
+         at = original.find(tag, at + 1)) {
+      edited.append(original, from, at + tag.size() - from).append("Now: ");
+      from = at + tag.size();
+    }
+    edited.append(original, from);
+    std::ofstream(b.dir / "in.xml", std::ios::binary) << edited;
+  }
+  for (const char* suffix : {".kdb", ".kbi", ".cfg"}) {
+    std::filesystem::copy_file(b.dir / (std::string("deck") + suffix),
+                               b.dir / (std::string("saved") + suffix));
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (const char* suffix : {".kdb", ".kbi", ".cfg"}) {
+      std::filesystem::copy_file(b.dir / (std::string("saved") + suffix),
+                                 b.dir / (std::string("deck") + suffix),
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
+    std::filesystem::remove(b.dir / "in.kdb");
+    std::filesystem::remove(b.dir / "in.kbi");
+    state.ResumeTiming();
+    if (mode == 0) {
+      if (!exchange::importCollection(b.c, ExchangeKind::Xml, b.dir / "in")) {
+        state.SkipWithError("import failed");
+      }
+      continue;
+    }
+    if (!store::openCollection(b.c, deck)) state.SkipWithError("open failed");
+    const exchange::UpdateResult result = exchange::updateFromXml(b.c, b.dir / "in.xml");
+    if (result.outcome != exchange::UpdateOutcome::Updated ||
+        result.updated != (mode == 2 ? kItems : 0)) {
+      state.SkipWithError("update failed");
+    }
+    if (!b.c.closeCollection()) state.SkipWithError("close failed");
+  }
+  state.SetItemsProcessed(state.iterations() * kItems);
+}
+BENCHMARK(BM_UpdateXml30000)->ArgName("mode")->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

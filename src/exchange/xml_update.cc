@@ -68,6 +68,12 @@ class UpdateSink final : public ItemSink {
   // Line breaks as CR LF, cut to the longest text an item keeps, then stored as a record stores
   // it; returns the stored length.
   std::uint16_t keep(const ImportText& text) {
+    if (text.isPlain && text.bytes.find('\n') == std::string_view::npos) {
+      // Plain ASCII without line breaks is stored straight from its bytes.
+      return store::encodeAsciiText(
+          m_bytes, text.bytes.substr(0, std::min(text.bytes.size(), store::MaxTextLength - 1)),
+          m_encoding, &m_report);
+    }
     if (text.isPlain) {
       m_text.assign(text.bytes.begin(), text.bytes.end());
     } else {

@@ -88,8 +88,38 @@ void PendingWrites::clear() {
 }
 
 IoResult PendingWrites::applyTo(BinaryFile& file) const {
-  for (const auto& [offset, bytes] : m_runs) {
-    IoResult r = file.writeAt(offset, bytes);
+  // Runs that lie close together go out as one write, the bytes between them read from the file
+  // first: many small runs (a dead mark on every record of the file, say) would otherwise cost
+  // a call each. The bytes between runs are the file's own, so writing them again changes
+  // nothing, however far such a write gets.
+  constexpr std::uint64_t kMostBetween = 512;
+  constexpr std::uint64_t kMostGathered = std::uint64_t{1} << 20;
+  Bytes gathered;
+  for (auto it = m_runs.begin(); it != m_runs.end();) {
+    const std::uint64_t start = it->first;
+    std::uint64_t end = start + it->second.size();
+    auto next = std::next(it);
+    while (next != m_runs.end() && next->first - end <= kMostBetween &&
+           next->first + next->second.size() - start <= kMostGathered) {
+      end = next->first + next->second.size();
+      ++next;
+    }
+    if (std::next(it) == next) {
+      const IoResult r = file.writeAt(start, it->second);
+      if (!r.ok()) return r.failed() ? r : IoResult::failure(EIO);
+      it = next;
+      continue;
+    }
+    gathered.resize(static_cast<std::size_t>(end - start));
+    const IoResult read = file.readAt(start, gathered);
+    if (read.failed()) return read;
+    // Past the end of the file the bytes between runs are a gap, which reads as zeros.
+    std::fill(gathered.begin() + static_cast<std::ptrdiff_t>(read.count), gathered.end(), 0);
+    for (; it != next; ++it) {
+      std::copy(it->second.begin(), it->second.end(),
+                gathered.begin() + static_cast<std::ptrdiff_t>(it->first - start));
+    }
+    const IoResult r = file.writeAt(start, gathered);
     if (!r.ok()) return r.failed() ? r : IoResult::failure(EIO);
   }
   return IoResult::done(0);

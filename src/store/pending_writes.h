@@ -25,7 +25,8 @@ class PendingWrites {
   std::size_t byteCount() const { return m_bytes; }
   bool empty() const { return m_runs.empty(); }
   void clear();
-  // Writes every run to file; the first failure ends the walk.
+  // Writes every run to file, runs close together in one write with the file's bytes between
+  // them; the first failure ends the walk.
   IoResult applyTo(BinaryFile& file) const;
   // Calls f(offset, bytes) for each run in order.
   template <class F>

@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <random>
 
+#include "memory_file_system.h"
+#include "store/crc32.h"
+
 namespace kelvora::store {
 namespace {
 
@@ -65,6 +68,73 @@ TEST(PendingWrites, AbsorbLetsTheLaterWritesWin) {
   earlier.overlay(0, read);
   EXPECT_EQ(read, (Bytes{1, 1, 2, 2, 2, 2}));
   EXPECT_EQ(earlier.end(), 6u);
+}
+
+// Runs close together go out as one write with the file's bytes between them: whatever the mix
+// of runs, near and far, inside the file and past its end, the file ends up as the array.
+TEST(PendingWrites, AppliedTheFileHoldsItsBytesWithRunsOverThem) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 100; ++round) {
+    fakes::MemoryFileSystem files;
+    Bytes model(2000 + random() % 2000);
+    for (auto& b : model) b = static_cast<std::uint8_t>(random());
+    files.put("/f", model);
+    PendingWrites pending;
+    for (int w = 0; w < 30; ++w) {
+      const std::size_t at = random() % (round % 3 == 0 ? 6000 : 3000);
+      Bytes bytes(1 + random() % (round % 2 ? 4 : 700));
+      for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+      pending.add(at, bytes);
+      if (model.size() < at + bytes.size()) model.resize(at + bytes.size(), 0);
+      std::copy(bytes.begin(), bytes.end(), model.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    store::OpenError error = store::OpenError::None;
+    auto file = files.openExclusive("/f", error);
+    ASSERT_TRUE(file);
+    const long before = files.writeOps;
+    ASSERT_TRUE(pending.applyTo(*file).ok());
+    file.reset();
+    EXPECT_EQ(files.bytes("/f"), model) << round;
+    if (round % 2 == 1) {
+      EXPECT_LT(files.writeOps - before, 15) << "small runs are gathered";
+    }
+  }
+  // The bytes between the runs cannot be read: nothing is written over them.
+  fakes::MemoryFileSystem files;
+  files.put("/f", Bytes(100, 7));
+  PendingWrites pending;
+  pending.add(10, Bytes{1});
+  pending.add(20, Bytes{2});
+  store::OpenError error = store::OpenError::None;
+  auto file = files.openExclusive("/f", error);
+  files.failReadCall = files.readCalls;
+  EXPECT_TRUE(pending.applyTo(*file).failed());
+  file.reset();
+  EXPECT_EQ(files.bytes("/f"), Bytes(100, 7));
+}
+
+// Eight bytes a step give the same sums as one byte a step, for any length and any split.
+TEST(Crc32, MatchesTheBytewiseSumForAnyLengthAndSplit) {
+  const std::string check = "123456789";
+  EXPECT_EQ(crc32(std::span(reinterpret_cast<const std::uint8_t*>(check.data()), check.size())),
+            0xCBF43926u);
+  const auto bytewise = [](std::span<const std::uint8_t> bytes) {
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (const std::uint8_t b : bytes) {
+      c ^= b;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    return ~c;
+  };
+  std::mt19937 random(3);
+  for (std::size_t n = 0; n < 70; ++n) {
+    Bytes bytes(n);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+    const std::size_t split = n == 0 ? 0 : random() % n;
+    const std::span<const std::uint8_t> all(bytes);
+    EXPECT_EQ(crc32(all), bytewise(all)) << n;
+    EXPECT_EQ(crc32(all.subspan(split), crc32(all.first(split))), bytewise(all)) << n;
+  }
 }
 
 }  // namespace
