@@ -1,10 +1,11 @@
-// Saves pictures of the desktop window in every mode, in both arrangements, and of the
-// calendar, Fonts and About dialogs, so that a person can look at them. Runs on any Qt
+// Saves pictures of the desktop window in every mode, in both arrangements, of the calendar,
+// Fonts and About dialogs and of two menus, so that a person can look at them. Runs on any Qt
 // platform; on the offscreen one it needs no display:
 //   QT_QPA_PLATFORM=offscreen kelvora-screenshots COLLECTION.kdb OUTPUT_FOLDER
 #include <QApplication>
 #include <QColor>
 #include <QDir>
+#include <QMenu>
 #include <QPalette>
 #include <QTimer>
 #include <QWidget>
@@ -78,6 +79,15 @@ void shoot(const std::filesystem::path& kdb, const QString& out, QSize size, con
     qt::runFontsDialog(&window, fonts);
     grabNextDialog(out + "/about.png");
     qt::runAboutDialog(&window);
+    // The menus that grew last: File > Import/Export and Item, as they drop down.
+    for (QMenu* menu : window.findChildren<QMenu*>()) {
+      QString title = menu->title().remove('&');
+      if (title != QStringLiteral("Import/Export") && title != QStringLiteral("Item")) continue;
+      menu->popup(window.mapToGlobal(QPoint(20, 40)));
+      QApplication::processEvents();
+      menu->grab().save(out + "/menu-" + title.toLower().replace('/', '-') + ".png");
+      menu->hide();
+    }
   }
   window.close();
   window.setApplication(nullptr);
