@@ -40,15 +40,8 @@ bool fail(store::Collection& c, store::OpenError error) {
 
 }  // namespace
 
-bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesystem::path& base,
-                      bool unicodeOnLoss) {
-  c.progress.openProgress();
-  const std::filesystem::path sourcePath =
-      store::withSuffix(base, kind == ExchangeKind::Xml ? ".xml" : ".txt");
-  store::OpenError error = store::OpenError::None;
-  auto source = c.files().openForReading(sourcePath, &error);
-  if (!source) return fail(c, error);
-  std::optional<store::TextReader> in(std::in_place, std::move(source));
+bool importItems(store::Collection& c, const std::filesystem::path& base, const ItemSource& read,
+                 bool unicodeOnLoss) {
   // The collection at base is held from here on, so no other program has it open while it is
   // replaced, and its files stay exactly as they are until the new texts are complete.
   const bool textsExisted = c.files().exists(store::textsPath(base));
@@ -66,15 +59,12 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
     c.header = store::IndexHeader{};
     store::clearTable(c.table);
     c.loaded.header = store::ItemRecordHeader{};
-    QaCounts counts;
     ImportSink sink(c);
-    ok = kind == ExchangeKind::Xml ? importXmlItems(*in, sink, c.today(), c.progress)
-                                   : importQaItems(*in, sink, counts, c.progress);
-    // A source that could not be read to its end is not imported in part.
-    if (in->failed()) ok = false;
+    const ImportRead r = read(sink, c.settings);
+    ok = r == ImportRead::Whole;
     ok = sink.finish() && ok;
     replaced = sink.replacedUnits();
-    sinkError = sink.error();
+    sinkError = sink.error() != 0 ? sink.error() : (r == ImportRead::SourceFailed ? EIO : 0);
   };
   readSource();
   if (ok && replaced > 0 && unicodeOnLoss &&
@@ -84,15 +74,7 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
     (void)c.files().remove(store::temporaryPathFor(store::textsPath(base)));
     c.settings.utf8 = 1;
     c.settings.settingsChanged = true;
-    in.reset();
-    source = c.files().openForReading(sourcePath, &error);
-    if (source) {
-      in.emplace(std::move(source));
-      readSource();
-    } else {
-      ok = false;
-      sinkError = EIO;
-    }
+    readSource();
   }
   if (ok) {
     const store::IoResult staged = store::stageSettings(c.settings, c.files(), base);
@@ -118,6 +100,35 @@ bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesy
     c.messages().showMessage(store::texts::kReplacedAtImport, store::MessageKind::Information);
   }
   return ok;
+}
+
+bool importCollection(store::Collection& c, ExchangeKind kind, const std::filesystem::path& base,
+                      bool unicodeOnLoss) {
+  c.progress.openProgress();
+  const std::filesystem::path sourcePath =
+      store::withSuffix(base, kind == ExchangeKind::Xml ? ".xml" : ".txt");
+  store::OpenError error = store::OpenError::None;
+  auto source = c.files().openForReading(sourcePath, &error);
+  if (!source) return fail(c, error);
+  std::optional<store::TextReader> in(std::in_place, std::move(source));
+  bool firstReading = true;
+  const auto read = [&](ItemSink& sink, store::Settings&) {
+    if (!firstReading) {
+      // Read again from the start, for the Unicode form.
+      in.reset();
+      source = c.files().openForReading(sourcePath, &error);
+      if (!source) return ImportRead::SourceFailed;
+      in.emplace(std::move(source));
+    }
+    firstReading = false;
+    QaCounts counts;
+    const bool ok = kind == ExchangeKind::Xml ? importXmlItems(*in, sink, c.today(), c.progress)
+                                              : importQaItems(*in, sink, counts, c.progress);
+    // A source that could not be read to its end is not imported in part.
+    if (in->failed()) return ImportRead::SourceFailed;
+    return ok ? ImportRead::Whole : ImportRead::Stopped;
+  };
+  return importItems(c, base, read, unicodeOnLoss);
 }
 
 bool exportCollection(store::Collection& c, ExchangeKind kind, const std::filesystem::path& base,

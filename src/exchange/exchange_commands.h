@@ -3,15 +3,34 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "exchange/import_sink.h"
 #include "exchange/xml_writer.h"
 #include "store/collection.h"
 
 namespace kelvora::exchange {
 
 enum class ExchangeKind { Xml, QaText };
+
+// How a source of items was read: to its end, stopped (the user cancelled, the sink refused an
+// item or the collection filled up), or failed (the source could not be read to its end).
+enum class ImportRead { Whole, Stopped, SourceFailed };
+
+// Hands every item of a source to the sink, in order. It may set the new collection's settings
+// it knows of (the HTML view for a source of HTML texts). Called a second time, from the
+// source's start, when the collection is made a Unicode one (see importItems).
+using ItemSource = std::function<ImportRead(ItemSink& sink, store::Settings& settings)>;
+
+// Reads the items of a source into a new collection at base, in place of any collection there,
+// which stays as it was until the new one is complete. The progress window is the caller's to
+// open; it is closed, and the collection too, before this returns. With unicodeOnLoss, a
+// compressed collection that would lose characters is made a Unicode one by reading the source
+// again. False after a failure, which the user has been told of (a cancel is told nothing).
+bool importItems(store::Collection& collection, const std::filesystem::path& base,
+                 const ItemSource& read, bool unicodeOnLoss);
 
 // Reads base + ".xml" (Xml) or base + ".txt" (QaText) into a new collection at base, whose
 // files the caller has deleted. The new collection has no index file; its first opening

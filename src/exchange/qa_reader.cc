@@ -73,7 +73,7 @@ bool readQaPair(store::TextReader& in, std::u16string& question, std::u16string&
   return readPair(in, line, question, answer, counts, progress);
 }
 
-bool importQaItems(store::TextReader& in, ImportSink& sink, QaCounts& counts,
+bool importQaItems(store::TextReader& in, ItemSink& sink, QaCounts& counts,
                    store::Progress& progress) {
   std::u16string line;
   std::u16string question;

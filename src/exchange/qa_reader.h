@@ -21,7 +21,7 @@ bool readQaPair(store::TextReader& in, std::u16string& question, std::u16string&
 // Appends one new, never learned item per pair until the stream ends, a line that cannot begin
 // a pair is met, or the collection is full. False only when a record could not be written; the
 // sink's finish() is left to the caller.
-bool importQaItems(store::TextReader& in, ImportSink& sink, QaCounts& counts,
+bool importQaItems(store::TextReader& in, ItemSink& sink, QaCounts& counts,
                    store::Progress& progress);
 
 }  // namespace kelvora::exchange
