@@ -4,7 +4,10 @@
 set -euo pipefail
 
 # qt6-base-dev for the desktop program; Qt's CMake package also looks for OpenGL (libgl-dev).
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev "$@")
+# SQLite, libzip and zstd read the other learners' files; the sqlite3 and unzip programs are the
+# yardstick the import benchmark is measured against.
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev
+  pkg-config libsqlite3-dev libzip-dev libzstd-dev sqlite3 unzip "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
