@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
+#include "anki_package_builder.h"
 #include "cli_options.h"
 #include "item_listing.h"
 #include "platform/posix_file_system.h"
@@ -283,6 +285,47 @@ TEST(CliCommands, UpdateXmlTakesTheFilesTextsAndKeepsEachItemsProgress) {
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.out.find("Error while updating database!"), std::string::npos) << missing.out;
   EXPECT_EQ(runCli("update-xml " + d + "/deck").exitCode, 2);
+}
+
+TEST(CliCommands, ImportAnkiMakesANewCollectionAndLeavesThePackageAsItWas) {
+  fakes::TempDir dir;
+  const std::string d = dir.path().string();
+  setenv("TZ", "UTC", 1);  // the local day of a review is the day the test means
+  testing::PackageSpec spec;
+  spec.noteTypes = {
+      {1, false, {"Front", "Back"}, {{"{{Front}}", "{{FrontSide}}<hr id=answer>{{Back}}"}}}};
+  spec.notes = {{1, "a", 1, {"one", "eins"}, ""}, {2, "b", 1, {"two", "zwei"}, ""}};
+  // Card 10 was last reviewed on 4 August 2004 (day 8983) with an interval of 30 days.
+  spec.cards = {{10, 1, 0, 2, 2, 0, 30, 2300, 2}, {11, 2, 0, 0, 0, 1}};
+  spec.reviews = {{(8983 + 3651) * std::int64_t{86400000} + 3600000, 10, 3, 1}};
+  testing::writePackage(spec, dir / "deck.apkg");
+  std::ifstream before(dir / "deck.apkg", std::ios::binary);
+  const std::string packageBytes((std::istreambuf_iterator<char>(before)), {});
+
+  const RunResult imported = runCli("import-anki " + d + "/deck.apkg " + d + "/new");
+  EXPECT_EQ(imported.exitCode, 0) << imported.out;
+  EXPECT_EQ(imported.out,
+            "Your file has been imported into:\n" + d +
+                "/new.kdb\n\nItems added: 2\n\n"
+                "Not kept (a collection cannot hold them):\n  review history entries: 1\n");
+  const std::string list = runCli("list " + d + "/new --today 2004-08-14").out;
+  // Memorized, 30 days from 4 August, factor 2300, one repetition, two lapses.
+  EXPECT_EQ(list.rfind("0\t2\t30\t8983\t2300\t1\t2\t", 0), 0u) << list;
+  EXPECT_NE(list.find("\tone\teins\n"), std::string::npos) << list;
+  EXPECT_NE(list.find("\ttwo\tzwei\n"), std::string::npos) << list;
+
+  const RunResult again = runCli("import-anki " + d + "/deck.apkg " + d + "/new");
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_NE(again.out.find("already holds a collection"), std::string::npos) << again.out;
+  writeFile(dir / "broken.apkg", "not a zip at all");
+  const RunResult broken = runCli("import-anki " + d + "/broken.apkg " + d + "/other");
+  EXPECT_EQ(broken.exitCode, 1);
+  EXPECT_NE(broken.out.find("The file cannot be imported: the file is not a readable package"),
+            std::string::npos)
+      << broken.out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "other.kdb"));
+  std::ifstream after(dir / "deck.apkg", std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), packageBytes);
 }
 
 TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {

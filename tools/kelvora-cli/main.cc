@@ -16,6 +16,8 @@
 #include "learning/clock.h"
 #include "learning/grade_undo.h"
 #include "learning/repetitions_calendar.h"
+#include "peers/peer_import.h"
+#include "platform/peer_libraries.h"
 #include "platform/posix_file_system.h"
 #include "platform/system_clock.h"
 #include "script_driver.h"
@@ -284,6 +286,38 @@ int calendar(Context& x, const std::vector<std::string>& a) {
   return x.close();
 }
 
+// Another learner's file into a new collection at base, every card's progress kept.
+int importAnki(Context& x, const std::vector<std::string>& a) {
+  const std::filesystem::path source = a[0];
+  const std::filesystem::path base = a[1];
+  if (x.collection.collectionExists(base)) {
+    std::fprintf(stderr,
+                 "kelvora-cli: %s already holds a collection; import-anki makes a new one at a "
+                 "BASE that does not exist yet\n",
+                 a[1].c_str());
+    return kExitFailed;
+  }
+  const bool unicodeWhenNeeded = !x.options.compressed && x.collection.settings.utf8 == 0;
+  const peers::PeerImportResult result = peers::importAnkiPackage(
+      x.collection, platform::systemPeerLibraries(), source, base, unicodeWhenNeeded);
+  const std::string text = store::encodeUtf8(peers::peerImportMessage(result, base));
+  if (result.outcome != peers::PeerImportOutcome::Imported) {
+    // A failure to store was shown as it happened; the other reasons are told here.
+    if (result.outcome != peers::PeerImportOutcome::NotStored) {
+      std::fprintf(stderr, "kelvora-cli: %s\n", text.c_str());
+    }
+    return kExitFailed;
+  }
+  if (unicodeWhenNeeded && x.collection.settings.utf8 != 0) {
+    std::fprintf(stderr,
+                 "kelvora-cli: %s holds characters that Compressed Unicode cannot store; the "
+                 "new collection is stored in Unicode (--compressed keeps Compressed Unicode)\n",
+                 a[0].c_str());
+  }
+  printLine(store::decodeTextBytes(text));
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
 struct Command {
   std::size_t arguments;
   const char* usage;
@@ -316,6 +350,7 @@ const std::map<std::string, Command>& commands() {
        {2, "export-qa BASE OUT.txt",
         [](Context& x, const auto& a) { return exportFile(x, a, ExchangeKind::QaText); }}},
       {"update-xml", {2, "update-xml BASE FILE.xml", updateXml}},
+      {"import-anki", {2, "import-anki FILE.apkg BASE", importAnki}},
       {"script", {1, "script FILE", runScriptFile}},
   };
   return table;

@@ -1,0 +1,175 @@
+// The import of a peer's source: read whole, then handed to the import's sink.
+#include "peers/peer_import.h"
+
+#include <vector>
+
+#include "exchange/exchange_commands.h"
+#include "exchange/import_sink.h"
+#include "peers/anki_collection.h"
+#include "peers/anki_package.h"
+#include "peers/anki_template.h"
+#include "store/collection_format.h"
+#include "store/user_texts.h"
+#include "store/utf16_text.h"
+#include "store/utf8.h"
+
+namespace kelvora::peers {
+namespace {
+
+struct SourceItem {
+  std::u16string question;
+  std::u16string answer;
+  store::ItemRecordHeader header;
+};
+
+// Items read whole from a source, kept until they are written.
+struct SourceItems {
+  std::vector<SourceItem> items;
+  bool html = false;
+  std::size_t textsCut = 0;
+
+  void add(std::string_view question, std::string_view answer, const ItemLearning& learning) {
+    SourceItem item{store::decodeTextBytes(question), store::decodeTextBytes(answer),
+                    importedItemHeader(learning)};
+    for (const std::u16string* text : {&item.question, &item.answer}) {
+      if (text->size() > store::MaxTextLength - 1) ++textsCut;
+    }
+    html = html || holdsMarkup(question) || holdsMarkup(answer);
+    items.push_back(std::move(item));
+  }
+};
+
+// Writes the items into a new collection at base.
+PeerImportOutcome storeItems(store::Collection& c, const std::filesystem::path& base,
+                             const SourceItems& source, bool unicodeWhenNeeded) {
+  const auto read = [&](exchange::ItemSink& sink, store::Settings& settings) {
+    if (source.html) settings.html = 1;
+    for (std::size_t i = 0; i < source.items.size(); ++i) {
+      if (c.progress.stopAt(source.items.size() + i, 2 * source.items.size())) {
+        return exchange::ImportRead::Stopped;
+      }
+      const SourceItem& item = source.items[i];
+      if (!sink.append(item.header, std::u16string_view(item.question),
+                       std::u16string_view(item.answer))) {
+        return exchange::ImportRead::Stopped;
+      }
+    }
+    return exchange::ImportRead::Whole;
+  };
+  if (exchange::importItems(c, base, read, unicodeWhenNeeded)) return PeerImportOutcome::Imported;
+  if (c.progress.wasCancelled()) return PeerImportOutcome::Cancelled;
+  c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
+  return PeerImportOutcome::NotStored;
+}
+
+std::u16string count(std::size_t n, std::u16string_view one, std::u16string_view many) {
+  return store::decimalText(static_cast<std::int64_t>(n)) + u" " +
+         std::u16string(n == 1 ? one : many);
+}
+
+}  // namespace
+
+PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& libraries,
+                                   const std::filesystem::path& packagePath,
+                                   const std::filesystem::path& base, bool unicodeWhenNeeded) {
+  PeerImportResult result;
+  c.progress.openProgress();
+  const auto stop = [&](PeerImportOutcome outcome) {
+    result.outcome = outcome;
+    c.progress.closeProgress();
+    return result;
+  };
+  AnkiPackage package;
+  const PackageLimits limits;
+  if (!openAnkiPackage(libraries, packagePath, limits, package, result.error)) {
+    return stop(PeerImportOutcome::Unreadable);
+  }
+  result.mediaRefused = package.refusedMediaNames;
+  result.mediaMissing = package.missingMediaFiles;
+
+  SourceItems source;
+  AnkiReport report;
+  const AnkiRead read = readAnkiCollection(
+      *package.collection, libraries.localDay, c.today(), report, result.error,
+      [&](const AnkiItem& item) {
+        if (c.progress.stopAt(report.cards,
+                              2 * std::max<std::size_t>(report.cardsInCollection, 1))) {
+          return false;
+        }
+        source.add(item.question, item.answer, item.learning);
+        return true;
+      });
+  result.reviewRows = report.reviewRows;
+  result.decks = report.decks;
+  result.notesWithTags = report.notesWithTags;
+  result.notesWithMoreFields = report.notesWithMoreFields;
+  result.renderedFirstFields = report.renderedFirstFields;
+  result.leftOut = report.cardsWithoutNote;
+  result.textsCut = source.textsCut;
+  result.sourceItems = source.items.size();
+  switch (read) {
+    case AnkiRead::Whole:
+      break;
+    case AnkiRead::Stopped:
+      return stop(PeerImportOutcome::Cancelled);
+    case AnkiRead::NewerSchema:
+      result.error = "the package was made by a newer Anki than this program knows (schema " +
+                     std::to_string(report.schema) + ")";
+      return stop(PeerImportOutcome::Unreadable);
+    case AnkiRead::Broken:
+      return stop(PeerImportOutcome::Unreadable);
+  }
+  if (source.items.size() > store::MaxItems) return stop(PeerImportOutcome::TooManyItems);
+  result.outcome = storeItems(c, base, source, unicodeWhenNeeded);
+  if (result.outcome == PeerImportOutcome::Imported) result.added = source.items.size();
+  return result;
+}
+
+std::u16string peerImportMessage(const PeerImportResult& r, const std::filesystem::path& base) {
+  switch (r.outcome) {
+    case PeerImportOutcome::Unreadable:
+      return u"The file cannot be imported: " + store::decodeTextBytes(r.error) + u".";
+    case PeerImportOutcome::TooManyItems:
+      return u"The file holds " + count(r.sourceItems, u"card", u"cards") +
+             u"; a collection holds at most " + store::decimalText(store::MaxItems) +
+             u". Nothing was imported.";
+    case PeerImportOutcome::NotStored:
+      return std::u16string(store::texts::kImportFailed);
+    case PeerImportOutcome::Cancelled:
+      return u"The import was stopped; nothing was imported.";
+    case PeerImportOutcome::Imported:
+      break;
+  }
+  std::u16string text = u"Your file has been imported into:\r\n" +
+                        store::pathText(store::textsPath(base)) + u"\r\n\r\nItems added: " +
+                        store::decimalText(static_cast<std::int64_t>(r.added));
+  if (r.leftOut > 0) {
+    text += u"\r\nCards left out (their note is missing): " +
+            store::decimalText(static_cast<std::int64_t>(r.leftOut));
+  }
+  if (r.renderedFirstFields > 0) {
+    text +=
+        u"\r\nCards shown as their first two fields (their templates could not be "
+        u"rendered): " +
+        store::decimalText(static_cast<std::int64_t>(r.renderedFirstFields));
+  }
+  if (r.textsCut > 0) {
+    text += u"\r\nTexts cut to " + store::decimalText(store::MaxTextLength - 1) + u" characters: " +
+            store::decimalText(static_cast<std::int64_t>(r.textsCut));
+  }
+  std::u16string lost;
+  const auto note = [&](std::size_t n, std::u16string_view what) {
+    if (n == 0) return;
+    lost += u"\r\n  " + std::u16string(what) + store::decimalText(static_cast<std::int64_t>(n));
+  };
+  note(r.reviewRows, u"review history entries: ");
+  note(r.decks > 1 ? r.decks : 0, u"decks: ");
+  note(r.notesWithTags, u"notes with tags: ");
+  note(r.notesWithMoreFields, u"notes with fields past the second: ");
+  note(r.mediaRefused, u"media files refused for their names: ");
+  note(r.mediaMissing, u"media files listed but missing: ");
+  if (!lost.empty()) text += u"\r\n\r\nNot kept (a collection cannot hold them):" + lost;
+  return text;
+}
+
+}  // namespace kelvora::peers

@@ -1,0 +1,54 @@
+// Importing another learner's file into a new collection with every card's progress: the
+// whole source is read into memory first, checked against the collection's limits, and only
+// then written, by way of the import's new texts file, so a source that cannot be read, or
+// holds too much, leaves no collection made or changed.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+#include "peers/peer_ports.h"
+#include "store/collection.h"
+
+namespace kelvora::peers {
+
+enum class PeerImportOutcome {
+  Imported,
+  Unreadable,    // the source is damaged or not of its kind: error says why
+  TooManyItems,  // sourceItems says how many the source holds
+  NotStored,     // the new collection could not be written (the user was told)
+  Cancelled,
+};
+
+struct PeerImportResult {
+  PeerImportOutcome outcome = PeerImportOutcome::Imported;
+  std::string error;            // for Unreadable, in words for the user
+  std::size_t sourceItems = 0;  // items the source would give
+  std::size_t added = 0;
+  std::size_t leftOut = 0;              // cards the source holds that could not become items
+  std::size_t textsCut = 0;             // texts longer than an item holds, cut to fit
+  std::size_t renderedFirstFields = 0;  // cards shown as their first two fields
+  // What the source had that a collection cannot keep.
+  std::size_t reviewRows = 0;
+  std::size_t decks = 0;
+  std::size_t notesWithTags = 0;
+  std::size_t notesWithMoreFields = 0;
+  // Media: copied, refused for their names, or listed and missing.
+  std::size_t mediaFiles = 0;
+  std::size_t mediaRefused = 0;
+  std::size_t mediaMissing = 0;
+};
+
+// Reads the Anki package at packagePath into a new collection at base, whose files the
+// caller has checked or deleted. With unicodeWhenNeeded a compressed collection that would
+// lose characters is stored in Unicode. The collection is HTML when any text holds markup.
+PeerImportResult importAnkiPackage(store::Collection& collection, const PeerLibraries& libraries,
+                                   const std::filesystem::path& packagePath,
+                                   const std::filesystem::path& base, bool unicodeWhenNeeded);
+
+// The result as the user reads it: what was imported into which collection, then what was
+// left out and what could not be kept. For a failure, the reason.
+std::u16string peerImportMessage(const PeerImportResult& result, const std::filesystem::path& base);
+
+}  // namespace kelvora::peers
