@@ -1,14 +1,18 @@
 // The import of a peer's source: read whole, then handed to the import's sink.
 #include "peers/peer_import.h"
 
+#include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "exchange/exchange_commands.h"
 #include "exchange/import_sink.h"
+#include "learning/calendar_date.h"
 #include "peers/anki_collection.h"
 #include "peers/anki_package.h"
 #include "peers/anki_template.h"
 #include "store/collection_format.h"
+#include "store/item_status.h"
 #include "store/user_texts.h"
 #include "store/utf16_text.h"
 #include "store/utf8.h"
@@ -29,12 +33,14 @@ struct SourceItems {
   std::size_t textsCut = 0;
 
   void add(std::string_view question, std::string_view answer, const ItemLearning& learning) {
-    SourceItem item{store::decodeTextBytes(question), store::decodeTextBytes(answer),
-                    importedItemHeader(learning)};
+    html = html || holdsMarkup(question) || holdsMarkup(answer);
+    add(store::decodeTextBytes(question), store::decodeTextBytes(answer), learning);
+  }
+  void add(std::u16string question, std::u16string answer, const ItemLearning& learning) {
+    SourceItem item{std::move(question), std::move(answer), importedItemHeader(learning)};
     for (const std::u16string* text : {&item.question, &item.answer}) {
       if (text->size() > store::MaxTextLength - 1) ++textsCut;
     }
-    html = html || holdsMarkup(question) || holdsMarkup(answer);
     items.push_back(std::move(item));
   }
 };
@@ -60,6 +66,49 @@ PeerImportOutcome storeItems(store::Collection& c, const std::filesystem::path& 
   if (c.progress.wasCancelled()) return PeerImportOutcome::Cancelled;
   c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
   return PeerImportOutcome::NotStored;
+}
+
+// The source's whole bytes through the store's file port, or false with error set.
+bool readWhole(store::FileSystem& files, const std::filesystem::path& path, Bytes& out,
+               std::string& error) {
+  store::OpenError openError = store::OpenError::None;
+  auto file = files.openForReading(path, &openError);
+  if (!file) {
+    error = "the file cannot be opened";
+    return false;
+  }
+  const std::optional<std::uint64_t> size = file->size();
+  if (!size) {
+    error = "the file cannot be read";
+    return false;
+  }
+  if (*size > kMaxPeerFileBytes) {
+    error = "the file is larger than " + std::to_string(kMaxPeerFileBytes >> 20) + " MiB";
+    return false;
+  }
+  out.resize(static_cast<std::size_t>(*size));
+  const store::IoResult r = file->readAt(0, out);
+  if (!r.ok()) {
+    error = "the file cannot be read";
+    return false;
+  }
+  return true;
+}
+
+// After the source is read whole: refused when it does not fit, else stored.
+PeerImportResult finishImport(store::Collection& c, const std::filesystem::path& base,
+                              const SourceItems& source, bool unicodeWhenNeeded,
+                              PeerImportResult result) {
+  result.textsCut = source.textsCut;
+  result.sourceItems = source.items.size();
+  if (source.items.size() > store::MaxItems) {
+    result.outcome = PeerImportOutcome::TooManyItems;
+    c.progress.closeProgress();
+    return result;
+  }
+  result.outcome = storeItems(c, base, source, unicodeWhenNeeded);
+  if (result.outcome == PeerImportOutcome::Imported) result.added = source.items.size();
+  return result;
 }
 
 std::u16string count(std::size_t n, std::u16string_view one, std::u16string_view many) {
@@ -105,8 +154,6 @@ PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& li
   result.notesWithMoreFields = report.notesWithMoreFields;
   result.renderedFirstFields = report.renderedFirstFields;
   result.leftOut = report.cardsWithoutNote;
-  result.textsCut = source.textsCut;
-  result.sourceItems = source.items.size();
   switch (read) {
     case AnkiRead::Whole:
       break;
@@ -119,10 +166,84 @@ PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& li
     case AnkiRead::Broken:
       return stop(PeerImportOutcome::Unreadable);
   }
-  if (source.items.size() > store::MaxItems) return stop(PeerImportOutcome::TooManyItems);
-  result.outcome = storeItems(c, base, source, unicodeWhenNeeded);
-  if (result.outcome == PeerImportOutcome::Imported) result.added = source.items.size();
-  return result;
+  return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+}
+
+PeerImportResult importTextTable(store::Collection& c, const std::filesystem::path& path,
+                                 const std::filesystem::path& base, const TableSettings& settings,
+                                 bool unicodeWhenNeeded) {
+  PeerImportResult result;
+  result.unitOne = u"row";
+  result.unitMany = u"rows";
+  c.progress.openProgress();
+  Bytes bytes;
+  if (!readWhole(c.files(), path, bytes, result.error)) {
+    result.outcome = PeerImportOutcome::Unreadable;
+    c.progress.closeProgress();
+    return result;
+  }
+  TableEncoding encoding = TableEncoding::Utf8;
+  const std::u16string text = decodeTable(bytes, &encoding);
+  SourceItems source;
+  TableReport report;
+  (void)readTable(text, settings, report, [&](std::u16string_view q, std::u16string_view a) {
+    source.add(std::u16string(q), std::u16string(a), ItemLearning{0, 0, 0, store::kNewItemAFactor});
+    return true;
+  });
+  source.html = report.html;
+  result.emptySkipped = report.emptyRowsSkipped;
+  result.rowsWithMoreColumns = report.rowsWithExtraColumns;
+  return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+}
+
+ItemLearning kvtmlLearning(const KvtmlEntry& entry, store::DayNumber today) {
+  static constexpr std::uint16_t kBoxIntervals[] = {1, 2, 4, 7, 14, 30, 60};
+  ItemLearning item{store::code(store::ItemStatus::Pending), 0, 0, store::kNewItemAFactor, 0, 0};
+  if (entry.box >= 1) {
+    const std::uint8_t box = std::min<std::uint8_t>(entry.box, 7);
+    item.status = store::code(store::ItemStatus::Memorized);
+    item.interval = kBoxIntervals[box - 1];
+    item.lastRepetition = today;
+    if (entry.date) {
+      const store::DayNumber day =
+          learning::dateToDay(entry.date->year, entry.date->month, entry.date->day);
+      if (day != 0) item.lastRepetition = day;
+    }
+    item.repetitions = box;
+    item.lapses = static_cast<std::uint8_t>(std::min<std::uint16_t>(entry.errorCount, 255));
+  }
+  if (entry.inactive) item.status = store::code(store::ItemStatus::Dismissed);
+  return item;
+}
+
+PeerImportResult importKvtml(store::Collection& c, const std::filesystem::path& path,
+                             const std::filesystem::path& base, const KvtmlPair& pair,
+                             bool unicodeWhenNeeded) {
+  PeerImportResult result;
+  result.unitOne = u"entry";
+  result.unitMany = u"entries";
+  c.progress.openProgress();
+  Bytes bytes;
+  SourceItems source;
+  KvtmlReport report;
+  const bool read =
+      readWhole(c.files(), path, bytes, result.error) &&
+      readKvtml(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), pair,
+                report, [&](const KvtmlEntry& e) {
+                  source.add(e.question, e.answer, kvtmlLearning(e, c.today()));
+                  return true;
+                });
+  if (!read) {
+    if (result.error.empty()) result.error = store::encodeUtf8(report.error);
+    // The reader's messages are sentences of their own: the result message adds its own.
+    if (!result.error.empty() && result.error.back() == '.') result.error.pop_back();
+    if (!result.error.empty()) result.error[0] = static_cast<char>(std::tolower(result.error[0]));
+    result.outcome = PeerImportOutcome::Unreadable;
+    c.progress.closeProgress();
+    return result;
+  }
+  result.emptySkipped = report.entriesWithoutText;
+  return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
 }
 
 std::u16string peerImportMessage(const PeerImportResult& r, const std::filesystem::path& base) {
@@ -130,7 +251,7 @@ std::u16string peerImportMessage(const PeerImportResult& r, const std::filesyste
     case PeerImportOutcome::Unreadable:
       return u"The file cannot be imported: " + store::decodeTextBytes(r.error) + u".";
     case PeerImportOutcome::TooManyItems:
-      return u"The file holds " + count(r.sourceItems, u"card", u"cards") +
+      return u"The file holds " + count(r.sourceItems, r.unitOne, r.unitMany) +
              u"; a collection holds at most " + store::decimalText(store::MaxItems) +
              u". Nothing was imported.";
     case PeerImportOutcome::NotStored:
@@ -146,6 +267,14 @@ std::u16string peerImportMessage(const PeerImportResult& r, const std::filesyste
   if (r.leftOut > 0) {
     text += u"\r\nCards left out (their note is missing): " +
             store::decimalText(static_cast<std::int64_t>(r.leftOut));
+  }
+  if (r.emptySkipped > 0) {
+    text += u"\r\nEmpty " + std::u16string(r.unitMany) + u" skipped: " +
+            store::decimalText(static_cast<std::int64_t>(r.emptySkipped));
+  }
+  if (r.rowsWithMoreColumns > 0) {
+    text += u"\r\nRows with columns past the two taken: " +
+            store::decimalText(static_cast<std::int64_t>(r.rowsWithMoreColumns));
   }
   if (r.renderedFirstFields > 0) {
     text +=

@@ -7,8 +7,12 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
+#include "peers/anki_mapping.h"
+#include "peers/kvtml_reader.h"
 #include "peers/peer_ports.h"
+#include "peers/text_table_reader.h"
 #include "store/collection.h"
 
 namespace kelvora::peers {
@@ -25,6 +29,9 @@ struct PeerImportResult {
   PeerImportOutcome outcome = PeerImportOutcome::Imported;
   std::string error;            // for Unreadable, in words for the user
   std::size_t sourceItems = 0;  // items the source would give
+  // What the source calls the things that become items, one and many.
+  std::u16string_view unitOne = u"card";
+  std::u16string_view unitMany = u"cards";
   std::size_t added = 0;
   std::size_t leftOut = 0;              // cards the source holds that could not become items
   std::size_t textsCut = 0;             // texts longer than an item holds, cut to fit
@@ -34,6 +41,9 @@ struct PeerImportResult {
   std::size_t decks = 0;
   std::size_t notesWithTags = 0;
   std::size_t notesWithMoreFields = 0;
+  // Rows and entries passed over: empty ones, and columns past those taken.
+  std::size_t emptySkipped = 0;
+  std::size_t rowsWithMoreColumns = 0;
   // Media: copied, refused for their names, or listed and missing.
   std::size_t mediaFiles = 0;
   std::size_t mediaRefused = 0;
@@ -46,6 +56,27 @@ struct PeerImportResult {
 PeerImportResult importAnkiPackage(store::Collection& collection, const PeerLibraries& libraries,
                                    const std::filesystem::path& packagePath,
                                    const std::filesystem::path& base, bool unicodeWhenNeeded);
+
+// The largest text table or KVTML file read: they are read whole into memory.
+inline constexpr std::uint64_t kMaxPeerFileBytes = std::uint64_t{256} << 20;
+
+// Reads a text table (CSV, TSV, other learners' text exports) into a new collection at base:
+// one new item per row, question and answer from the columns settings names. The collection is
+// HTML when the table says so in a "#html:true" line.
+PeerImportResult importTextTable(store::Collection& collection, const std::filesystem::path& path,
+                                 const std::filesystem::path& base, const TableSettings& settings,
+                                 bool unicodeWhenNeeded);
+
+// Reads a KVTML 2 file into a new collection at base: one item per entry, the texts of the
+// pair's two identifiers, with the progress of that direction.
+PeerImportResult importKvtml(store::Collection& collection, const std::filesystem::path& path,
+                             const std::filesystem::path& base, const KvtmlPair& pair,
+                             bool unicodeWhenNeeded);
+
+// The learning data of a KVTML grade: box 0 is new, boxes 1 to 7 learned with intervals of 1,
+// 2, 4, 7, 14, 30 and 60 days from the grade's date (today when it has none), the box as the
+// repetitions and the grade's error count as the lapses; an inactive entry is Dismissed.
+ItemLearning kvtmlLearning(const KvtmlEntry& entry, store::DayNumber today);
 
 // The result as the user reads it: what was imported into which collection, then what was
 // left out and what could not be kept. For a failure, the reason.

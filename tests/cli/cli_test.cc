@@ -328,6 +328,24 @@ TEST(CliCommands, ImportAnkiMakesANewCollectionAndLeavesThePackageAsItWas) {
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), packageBytes);
 }
 
+TEST(CliCommands, ImportCsvTakesTheColumnsAndSeparatorGiven) {
+  fakes::TempDir dir;
+  const std::string d = dir.path().string();
+  writeFile(dir / "t.csv", "n|q|a\n1|one|eins\n2|two|zwei\n");
+  const RunResult imported =
+      runCli("import-csv " + d + "/t.csv " + d + "/t --separator '|' --columns 2,3");
+  EXPECT_EQ(imported.exitCode, 0) << imported.out;
+  const std::string list = runCli("list " + d + "/t").out;
+  EXPECT_NE(list.find("\tq\ta\n"), std::string::npos) << list;
+  EXPECT_NE(list.find("\ttwo\tzwei\n"), std::string::npos) << list;
+  EXPECT_EQ(runCli("import-csv " + d + "/t.csv " + d + "/u --columns 0,1").exitCode, 2);
+  EXPECT_EQ(runCli("import-kvtml " + d + "/t.csv " + d + "/u --pair 1").exitCode, 2);
+  const RunResult notKvtml = runCli("import-kvtml " + d + "/t.csv " + d + "/u");
+  EXPECT_EQ(notKvtml.exitCode, 1);
+  EXPECT_NE(notKvtml.out.find("cannot be imported"), std::string::npos) << notKvtml.out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "u.kdb"));
+}
+
 TEST(CliScript, UnansweredQuestionsAndLeftoverAnswersEndWithStatusThree) {
   fakes::TempDir dir;
   auto script = [&](const std::string& text) {

@@ -45,6 +45,13 @@ const char kCliUsage[] =
     "  import-anki FILE.apkg BASE  makes a new collection at BASE from an Anki package\n"
     "              (.apkg or .colpkg, any of its three collection forms), one item per\n"
     "              card with its progress; prints what was imported and what was not kept\n"
+    "  import-csv FILE BASE [--separator C] [--columns Q,A]\n"
+    "              a new collection at BASE from a text table (CSV, TSV, a text export):\n"
+    "              one new item per row, columns 1 and 2 unless --columns names others\n"
+    "  import-kvtml FILE BASE [--pair I,J]\n"
+    "              a new collection at BASE from a KVTML 2 file: one item per entry, the\n"
+    "              texts of identifiers I and J (the first two unless given) and the\n"
+    "              progress of that direction\n"
     "  script FILE runs the program without a window from FILE (- for standard input):\n"
     "              command N, key NAME, timer, type question|answer TEXT, show, and the\n"
     "              answers yes, no, cancel, file PATH, string TEXT, number N\n"
@@ -121,6 +128,28 @@ std::optional<learning::Grade> parseGrade(const std::string& text) {
   return std::nullopt;
 }
 
+namespace {
+
+// "N,M" of two decimal numbers, each at least least.
+std::optional<std::pair<unsigned, unsigned>> parseNumberPair(const std::string& text,
+                                                             unsigned least) {
+  const std::size_t comma = text.find(',');
+  if (comma == std::string::npos) return std::nullopt;
+  unsigned first = 0;
+  unsigned second = 0;
+  const char* end = text.data() + text.size();
+  auto [p1, e1] = std::from_chars(text.data(), text.data() + comma, first);
+  auto [p2, e2] = std::from_chars(text.data() + comma + 1, end, second);
+  if (e1 != std::errc() || p1 != text.data() + comma || e2 != std::errc() || p2 != end ||
+      comma == 0 || comma + 1 == text.size() || first < least || second < least || first > 1000 ||
+      second > 1000) {
+    return std::nullopt;
+  }
+  return std::pair{first, second};
+}
+
+}  // namespace
+
 std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv,
                                           std::string& error) {
   CliOptions options;
@@ -138,6 +167,28 @@ std::optional<CliOptions> parseCliOptions(const std::vector<std::string>& argv,
       options.yes = true;
     } else if (a == "--narrow") {
       options.narrow = true;
+    } else if (a == "--separator") {
+      const std::string value = i + 1 < argv.size() ? argv[i + 1] : std::string();
+      if (value == "tab" || value == "\\t") {
+        options.separator = '\t';
+      } else if (value.size() == 1 && value[0] > ' ' && value[0] < 0x7F && value[0] != '"') {
+        options.separator = value[0];
+      } else {
+        error = "--separator needs one character (or tab)";
+        return std::nullopt;
+      }
+      ++i;
+    } else if (a == "--columns" || a == "--pair") {
+      const auto numbers = i + 1 < argv.size()
+                               ? parseNumberPair(argv[i + 1], a == "--columns" ? 1 : 0)
+                               : std::nullopt;
+      if (!numbers) {
+        error = a == "--columns" ? "--columns needs two column numbers from 1: Q,A"
+                                 : "--pair needs two identifier numbers: I,J";
+        return std::nullopt;
+      }
+      (a == "--columns" ? options.columns : options.pair) = numbers;
+      ++i;
     } else if (a == "--now") {
       if (i + 1 >= argv.size() || !(options.now = parseDateTime(argv[i + 1]))) {
         error = "--now needs a time \"YYYY-MM-DD HH:MM\"";

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "learning/calendar_date.h"
@@ -21,6 +22,10 @@ struct CliOptions {
   bool compressed = false;                      // --compressed
   bool narrow = false;  // --narrow: the script driver lays out a narrow screen
   bool yes = false;     // --yes: questions are answered Yes
+  // import-csv: the separator (0: detected) and the question and answer columns, from 0.
+  char separator = 0;  // --separator C (one ASCII character, or tab)
+  std::optional<std::pair<unsigned, unsigned>> columns;  // --columns Q,A (counted from 1)
+  std::optional<std::pair<unsigned, unsigned>> pair;     // --pair I,J: import-kvtml's identifiers
 };
 
 // Parses argv (without the program name). On error returns nullopt and sets error.

@@ -286,21 +286,19 @@ int calendar(Context& x, const std::vector<std::string>& a) {
   return x.close();
 }
 
-// Another learner's file into a new collection at base, every card's progress kept.
-int importAnki(Context& x, const std::vector<std::string>& a) {
-  const std::filesystem::path source = a[0];
-  const std::filesystem::path base = a[1];
-  if (x.collection.collectionExists(base)) {
+// Another learner's file into a new collection at base, with the progress the file keeps.
+int importPeer(Context& x, const std::vector<std::string>& a,
+               const std::function<peers::PeerImportResult(bool unicodeWhenNeeded)>& run) {
+  if (x.collection.collectionExists(a[1])) {
     std::fprintf(stderr,
-                 "kelvora-cli: %s already holds a collection; import-anki makes a new one at a "
-                 "BASE that does not exist yet\n",
-                 a[1].c_str());
+                 "kelvora-cli: %s already holds a collection; %s makes a new one at a BASE "
+                 "that does not exist yet\n",
+                 a[1].c_str(), x.options.command.c_str());
     return kExitFailed;
   }
   const bool unicodeWhenNeeded = !x.options.compressed && x.collection.settings.utf8 == 0;
-  const peers::PeerImportResult result = peers::importAnkiPackage(
-      x.collection, platform::systemPeerLibraries(), source, base, unicodeWhenNeeded);
-  const std::string text = store::encodeUtf8(peers::peerImportMessage(result, base));
+  const peers::PeerImportResult result = run(unicodeWhenNeeded);
+  const std::string text = store::encodeUtf8(peers::peerImportMessage(result, a[1]));
   if (result.outcome != peers::PeerImportOutcome::Imported) {
     // A failure to store was shown as it happened; the other reasons are told here.
     if (result.outcome != peers::PeerImportOutcome::NotStored) {
@@ -316,6 +314,36 @@ int importAnki(Context& x, const std::vector<std::string>& a) {
   }
   printLine(store::decodeTextBytes(text));
   return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
+int importAnki(Context& x, const std::vector<std::string>& a) {
+  return importPeer(x, a, [&](bool unicode) {
+    return peers::importAnkiPackage(x.collection, platform::systemPeerLibraries(), a[0], a[1],
+                                    unicode);
+  });
+}
+
+int importCsv(Context& x, const std::vector<std::string>& a) {
+  peers::TableSettings settings;
+  settings.separator = static_cast<char16_t>(x.options.separator);
+  if (x.options.columns) {
+    settings.questionColumn = x.options.columns->first - 1;
+    settings.answerColumn = x.options.columns->second - 1;
+  }
+  return importPeer(x, a, [&](bool unicode) {
+    return peers::importTextTable(x.collection, a[0], a[1], settings, unicode);
+  });
+}
+
+int importKvtml(Context& x, const std::vector<std::string>& a) {
+  peers::KvtmlPair pair;
+  if (x.options.pair) {
+    pair.question = static_cast<int>(x.options.pair->first);
+    pair.answer = static_cast<int>(x.options.pair->second);
+  }
+  return importPeer(x, a, [&](bool unicode) {
+    return peers::importKvtml(x.collection, a[0], a[1], pair, unicode);
+  });
 }
 
 struct Command {
@@ -351,6 +379,8 @@ const std::map<std::string, Command>& commands() {
         [](Context& x, const auto& a) { return exportFile(x, a, ExchangeKind::QaText); }}},
       {"update-xml", {2, "update-xml BASE FILE.xml", updateXml}},
       {"import-anki", {2, "import-anki FILE.apkg BASE", importAnki}},
+      {"import-csv", {2, "import-csv FILE BASE [--separator C] [--columns Q,A]", importCsv}},
+      {"import-kvtml", {2, "import-kvtml FILE BASE [--pair I,J]", importKvtml}},
       {"script", {1, "script FILE", runScriptFile}},
   };
   return table;

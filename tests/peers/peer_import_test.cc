@@ -1,0 +1,163 @@
+// Text tables and KVTML files into new collections: the texts and the progress they carry, the
+// messages the user reads, and a source that cannot be read or holds too much leaving nothing.
+#include "peers/peer_import.h"
+
+#include <gtest/gtest.h>
+
+#include "learning/calendar_date.h"
+#include "store/collection_opening.h"
+#include "store/item_status.h"
+#include "test_collection.h"
+
+namespace kelvora::peers {
+namespace {
+
+using store::code;
+using store::ItemStatus;
+
+store::Bytes bytesOf(std::string_view s) { return store::Bytes(s.begin(), s.end()); }
+
+struct Fixture {
+  testing::TestCollection t;
+
+  std::vector<std::pair<std::u16string, std::u16string>> texts() {
+    std::vector<std::pair<std::u16string, std::u16string>> out;
+    if (!store::openCollection(t.c, "/new")) return out;
+    for (std::uint16_t p = 0; p < t.c.header.itemCount; ++p) {
+      EXPECT_TRUE(t.read(p));
+      out.emplace_back(t.c.loaded.question, t.c.loaded.answer);
+    }
+    return out;
+  }
+};
+
+TEST(TextTableImport, RowsBecomeNewItemsAndTheMessageCountsWhatWasPassedOver) {
+  Fixture f;
+  // Latin-1, as a spreadsheet saves it: a header, a quoted field over two lines, an empty row
+  // and a row with a third column.
+  f.t.files.put("/deck.csv", bytesOf("#separator:;\n#html:true\ncaf\xE9;\"na\xEFve\nline\"\n\n"
+                                     "<b>a</b>;b;extra\n"));
+  const PeerImportResult r = importTextTable(f.t.c, "/deck.csv", "/new", TableSettings{}, true);
+  ASSERT_EQ(r.outcome, PeerImportOutcome::Imported) << r.error;
+  const auto texts = f.texts();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].first, u"caf\u00E9");
+  EXPECT_EQ(texts[0].second, u"na\u00EFve\r\nline");
+  EXPECT_EQ(texts[1].first, u"<b>a</b>");
+  EXPECT_EQ(f.t.c.table[0].status, code(ItemStatus::Pending));
+  EXPECT_EQ(f.t.c.settings.html, 1);
+  EXPECT_EQ(peerImportMessage(r, "/new"),
+            u"Your file has been imported into:\r\n/new.kdb\r\n\r\nItems added: 2\r\n"
+            u"Empty rows skipped: 1\r\nRows with columns past the two taken: 1");
+}
+
+TEST(TextTableImport, ChosenColumnsAndALongTextCutAndCounted) {
+  Fixture f;
+  f.t.files.put("/deck.tsv", bytesOf("id\tq\ta\n1\tone\t" + std::string(12000, 'x') + "\n"));
+  TableSettings settings;
+  settings.questionColumn = 1;
+  settings.answerColumn = 2;
+  const PeerImportResult r = importTextTable(f.t.c, "/deck.tsv", "/new", settings, true);
+  ASSERT_EQ(r.outcome, PeerImportOutcome::Imported);
+  EXPECT_EQ(r.textsCut, 1u);
+  const auto texts = f.texts();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[1].first, u"one");
+  EXPECT_EQ(texts[1].second.size(), store::MaxTextLength - 1);
+  EXPECT_NE(peerImportMessage(r, "/new").find(u"Texts cut to 9999 characters: 1"),
+            std::u16string::npos);
+}
+
+TEST(TextTableImport, ASourceThatCannotBeReadOrHoldsTooMuchLeavesNothing) {
+  {
+    Fixture f;
+    const PeerImportResult r = importTextTable(f.t.c, "/none.csv", "/new", TableSettings{}, true);
+    EXPECT_EQ(r.outcome, PeerImportOutcome::Unreadable);
+    EXPECT_EQ(peerImportMessage(r, "/new"),
+              u"The file cannot be imported: the file cannot be opened.");
+  }
+  {
+    Fixture f;
+    f.t.files.put("/deck.csv", bytesOf("a;b\n"));
+    f.t.files.failReadCall = f.t.files.readCalls;  // the first read of the source
+    const PeerImportResult r = importTextTable(f.t.c, "/deck.csv", "/new", TableSettings{}, true);
+    EXPECT_EQ(r.outcome, PeerImportOutcome::Unreadable);
+    EXPECT_FALSE(f.t.files.exists("/new.kdb"));
+  }
+  {
+    Fixture f;
+    std::string rows;
+    for (int i = 0; i <= store::MaxItems; ++i) rows += "q" + std::to_string(i) + ";a\n";
+    f.t.files.put("/big.csv", bytesOf(rows));
+    const PeerImportResult r = importTextTable(f.t.c, "/big.csv", "/new", TableSettings{}, true);
+    EXPECT_EQ(r.outcome, PeerImportOutcome::TooManyItems);
+    EXPECT_FALSE(f.t.files.exists("/new.kdb"));
+    EXPECT_EQ(peerImportMessage(r, "/new"),
+              u"The file holds 30001 rows; a collection holds at most 30000. Nothing was "
+              u"imported.");
+  }
+}
+
+constexpr char kVocabulary[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<kvtml version="2.0">
+  <identifiers>
+    <identifier id="0"><name>English</name></identifier>
+    <identifier id="1"><name>German</name></identifier>
+  </identifiers>
+  <entries>
+    <entry id="0">
+      <translation id="0"><text>house</text></translation>
+      <translation id="1"><text>Haus</text>
+        <grade fromid="0"><currentgrade>3</currentgrade><count>5</count><errorcount>2</errorcount><date>2004-08-10T12:00:00</date></grade>
+      </translation>
+    </entry>
+    <entry id="1"><translation id="0"><text>tree</text></translation><translation id="1"><text>Baum</text></translation></entry>
+    <entry id="2"><inactive>true</inactive><translation id="0"><text>dog</text></translation><translation id="1"><text>Hund</text></translation></entry>
+  </entries>
+</kvtml>
+)";
+
+TEST(KvtmlImport, EntriesKeepTheProgressOfTheirDirection) {
+  Fixture f;
+  f.t.files.put("/v.kvtml", bytesOf(kVocabulary));
+  const PeerImportResult r = importKvtml(f.t.c, "/v.kvtml", "/new", KvtmlPair{}, true);
+  ASSERT_EQ(r.outcome, PeerImportOutcome::Imported) << r.error;
+  const auto texts = f.texts();
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[0], (std::pair<std::u16string, std::u16string>{u"house", u"Haus"}));
+  ASSERT_TRUE(f.t.read(0));
+  EXPECT_EQ(f.t.c.table[0].interval, 4);  // box 3
+  EXPECT_EQ(f.t.c.table[0].lastRepetition, learning::dateToDay(2004, 8, 10));
+  EXPECT_EQ(f.t.c.loaded.header.repetitions, 3);
+  EXPECT_EQ(f.t.c.loaded.header.lapses, 2);
+  EXPECT_EQ(f.t.c.table[1].status, code(ItemStatus::Pending));
+  EXPECT_EQ(f.t.c.table[2].status, code(ItemStatus::Dismissed));
+
+  Fixture reversed;
+  reversed.t.files.put("/v.kvtml", bytesOf(kVocabulary));
+  ASSERT_EQ(importKvtml(reversed.t.c, "/v.kvtml", "/new", KvtmlPair{1, 0}, true).outcome,
+            PeerImportOutcome::Imported);
+  ASSERT_EQ(reversed.texts().at(0).first, u"Haus");
+  EXPECT_EQ(reversed.t.c.table[0].status, code(ItemStatus::Pending));  // no grade this way
+}
+
+TEST(KvtmlImport, BoxesGiveTheirIntervalsAndABrokenFileSaysWhy) {
+  const std::uint16_t intervals[] = {0, 1, 2, 4, 7, 14, 30, 60, 60};
+  for (std::uint8_t box = 0; box <= 8; ++box) {
+    KvtmlEntry e;
+    e.box = box;
+    const ItemLearning l = kvtmlLearning(e, 9000);
+    EXPECT_EQ(l.interval, intervals[box]) << int(box);
+    EXPECT_EQ(l.lastRepetition, box == 0 ? 0 : 9000) << int(box);  // no date: today
+    EXPECT_EQ(l.status, code(box == 0 ? ItemStatus::Pending : ItemStatus::Memorized));
+  }
+  Fixture f;
+  f.t.files.put("/v.kvtml", bytesOf("<kvtml version=\"2.0\"><identifiers>"));
+  const PeerImportResult r = importKvtml(f.t.c, "/v.kvtml", "/new", KvtmlPair{}, true);
+  EXPECT_EQ(r.outcome, PeerImportOutcome::Unreadable);
+  EXPECT_EQ(peerImportMessage(r, "/new").rfind(u"The file cannot be imported: the file", 0), 0u);
+  EXPECT_TRUE(f.t.files.paths().size() == 1);  // the source alone
+}
+
+}  // namespace
+}  // namespace kelvora::peers
