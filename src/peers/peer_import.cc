@@ -246,6 +246,74 @@ PeerImportResult importKvtml(store::Collection& c, const std::filesystem::path& 
   return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
 }
 
+ItemLearning mnemosyneLearning(const MnemosyneCard& card,
+                               const std::function<store::DayNumber(std::int64_t)>& localDay) {
+  ItemLearning item{store::code(store::ItemStatus::Pending), 0, 0, store::kNewItemAFactor, 0, 0};
+  if (card.grade >= 0) {
+    // Easiness is a factor such as 2.5; a value that is no number takes the lowest factor.
+    const double permille = card.easiness * 1000.0;
+    item.aFactor = kLowestImportedFactor;
+    if (permille >= kHighestImportedFactor) {
+      item.aFactor = kHighestImportedFactor;
+    } else if (permille > kLowestImportedFactor) {
+      item.aFactor = static_cast<std::uint16_t>(permille + 0.5);
+    }
+    item.lapses = static_cast<std::uint8_t>(std::clamp<std::int64_t>(card.lapses, 0, 255));
+    if (card.lastRep >= 0) item.lastRepetition = localDay(card.lastRep);
+  }
+  if (card.grade >= 2) {
+    item.status = store::code(store::ItemStatus::Memorized);
+    const std::int64_t days = card.lastRep >= 0 && card.nextRep > card.lastRep
+                                  ? std::int64_t{localDay(card.nextRep)} - item.lastRepetition
+                                  : 1;
+    item.interval = static_cast<std::uint16_t>(std::clamp<std::int64_t>(days, 1, 0xFFFF));
+    item.repetitions =
+        static_cast<std::uint8_t>(std::clamp<std::int64_t>(card.retRepsSinceLapse + 1, 1, 255));
+  } else if (card.grade >= 0) {
+    item.status = store::code(store::ItemStatus::Drill);
+  }
+  if (!card.active) item.status = store::code(store::ItemStatus::Dismissed);
+  return item;
+}
+
+PeerImportResult importMnemosyne(store::Collection& c, const PeerLibraries& libraries,
+                                 const std::filesystem::path& path,
+                                 const std::filesystem::path& base, bool unicodeWhenNeeded) {
+  PeerImportResult result;
+  c.progress.openProgress();
+  const auto unreadable = [&](std::string why) {
+    result.error = std::move(why);
+    result.outcome = PeerImportOutcome::Unreadable;
+    c.progress.closeProgress();
+    return result;
+  };
+  std::string why;
+  const std::unique_ptr<Database> db = libraries.openDatabaseFile(path, why);
+  if (!db) return unreadable("the file is not a database (" + why + ")");
+  if (!db->hasTable("cards") || !db->hasTable("facts")) {
+    return unreadable("the database is not a Mnemosyne 2 database");
+  }
+  SourceItems source;
+  const bool read = db->query(
+      "SELECT question, answer, grade, easiness, last_rep, next_rep, lapses, "
+      "ret_reps_since_lapse, active FROM cards ORDER BY _id",
+      [&](const DatabaseRow& row) {
+        MnemosyneCard card;
+        card.grade = row.isNull(2) ? -1 : row.integer(2);
+        card.easiness = row.real(3);
+        card.lastRep = row.isNull(4) ? -1 : row.integer(4);
+        card.nextRep = row.isNull(5) ? -1 : row.integer(5);
+        card.lapses = row.integer(6);
+        card.retRepsSinceLapse = row.integer(7);
+        card.active = row.isNull(8) || row.integer(8) != 0;
+        source.add(row.text(0), row.text(1), mnemosyneLearning(card, libraries.localDay));
+        return true;
+      },
+      why);
+  if (!read) return unreadable("the cards cannot be read (" + why + ")");
+  return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+}
+
 std::u16string peerImportMessage(const PeerImportResult& r, const std::filesystem::path& base) {
   switch (r.outcome) {
     case PeerImportOutcome::Unreadable:

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -77,6 +78,29 @@ PeerImportResult importKvtml(store::Collection& collection, const std::filesyste
 // 2, 4, 7, 14, 30 and 60 days from the grade's date (today when it has none), the box as the
 // repetitions and the grade's error count as the lapses; an inactive entry is Dismissed.
 ItemLearning kvtmlLearning(const KvtmlEntry& entry, store::DayNumber today);
+
+// A Mnemosyne 2 card's columns as its database holds them.
+struct MnemosyneCard {
+  std::int64_t grade = -1;  // -1 not yet learned, 0 and 1 failed, 2 to 5 passed
+  double easiness = 2.5;
+  std::int64_t lastRep = -1;  // seconds since 1970, -1 for never
+  std::int64_t nextRep = -1;
+  std::int64_t lapses = 0;
+  std::int64_t retRepsSinceLapse = 0;
+  bool active = true;
+};
+
+// Its learning data: not yet learned is new; failed waits in the drill with its lapses; passed
+// is learned, the interval the days from its last repetition to its next (at least 1), the
+// repetitions one more than its passes since its last lapse; an inactive card is Dismissed.
+ItemLearning mnemosyneLearning(const MnemosyneCard& card,
+                               const std::function<store::DayNumber(std::int64_t)>& localDay);
+
+// Reads a Mnemosyne 2 database (opened read-only) into a new collection at base: one item per
+// card, its question and answer as the database stores them, with its progress.
+PeerImportResult importMnemosyne(store::Collection& collection, const PeerLibraries& libraries,
+                                 const std::filesystem::path& path,
+                                 const std::filesystem::path& base, bool unicodeWhenNeeded);
 
 // The result as the user reads it: what was imported into which collection, then what was
 // left out and what could not be kept. For a failure, the reason.

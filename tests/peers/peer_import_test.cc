@@ -3,10 +3,13 @@
 #include "peers/peer_import.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "learning/calendar_date.h"
+#include "platform/peer_libraries.h"
 #include "store/collection_opening.h"
 #include "store/item_status.h"
+#include "temp_dir.h"
 #include "test_collection.h"
 
 namespace kelvora::peers {
@@ -157,6 +160,77 @@ TEST(KvtmlImport, BoxesGiveTheirIntervalsAndABrokenFileSaysWhy) {
   EXPECT_EQ(r.outcome, PeerImportOutcome::Unreadable);
   EXPECT_EQ(peerImportMessage(r, "/new").rfind(u"The file cannot be imported: the file", 0), 0u);
   EXPECT_TRUE(f.t.files.paths().size() == 1);  // the source alone
+}
+
+// Day 1 is 1 January 1980: local days are UTC ones in these tests.
+store::DayNumber utcDay(std::int64_t unixSeconds) {
+  return static_cast<store::DayNumber>(unixSeconds / 86400 - 3651);
+}
+std::int64_t noonOf(store::DayNumber day) { return (std::int64_t{day} + 3651) * 86400 + 43200; }
+
+TEST(MnemosyneImport, CardsKeepTheirGradesAsProgress) {
+  fakes::TempDir dir;
+  const std::filesystem::path path = dir / "default.db";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  const std::string sql =
+      "CREATE TABLE facts (_id integer primary key, id text);"
+      "CREATE TABLE cards (_id integer primary key, id text, card_type_id text, _fact_id int, "
+      "fact_view_id text, question text, answer text, tags text, grade int, next_rep int, "
+      "last_rep int, easiness real, acq_reps int, ret_reps int, lapses int, "
+      "acq_reps_since_lapse int, ret_reps_since_lapse int, creation_time int, "
+      "modification_time int, extra_data text, scheduler_data int, active int);"
+      "INSERT INTO cards (question, answer, grade, next_rep, last_rep, easiness, lapses, "
+      "ret_reps_since_lapse, active) VALUES "
+      "('new', 'n', -1, -1, -1, 2.5, 0, 0, 1),"
+      "('failed', 'f', 1, " +
+      std::to_string(noonOf(9001)) + ", " + std::to_string(noonOf(9000)) +
+      ", 1.7, 3, 0, 1),"
+      "('<b>known</b>', 'k', 4, " +
+      std::to_string(noonOf(9040)) + ", " + std::to_string(noonOf(9000)) +
+      ", 3.6, 1, 4, 1),"
+      "('resting', 'r', 5, " +
+      std::to_string(noonOf(9010)) + ", " + std::to_string(noonOf(9000)) + ", 2.61, 0, 0, 0);";
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+
+  Fixture f;
+  PeerLibraries libraries = platform::systemPeerLibraries();
+  libraries.localDay = utcDay;
+  const PeerImportResult r = importMnemosyne(f.t.c, libraries, path, "/new", true);
+  ASSERT_EQ(r.outcome, PeerImportOutcome::Imported) << r.error;
+  ASSERT_EQ(f.texts().size(), 4u);
+  struct Expected {
+    ItemStatus status;
+    std::uint16_t interval;
+    store::DayNumber last;
+    std::uint16_t factor;
+    std::uint8_t repetitions;
+    std::uint8_t lapses;
+  };
+  const Expected expected[] = {{ItemStatus::Pending, 0, 0, 2500, 0, 0},
+                               {ItemStatus::Drill, 0, 9000, 1700, 0, 3},
+                               {ItemStatus::Memorized, 40, 9000, 3300, 5, 1},
+                               {ItemStatus::Dismissed, 10, 9000, 2610, 1, 0}};
+  for (std::uint16_t p = 0; p < 4; ++p) {
+    ASSERT_TRUE(f.t.read(p));
+    const Expected& e = expected[p];
+    EXPECT_EQ(f.t.c.table[p].status, code(e.status)) << p;
+    EXPECT_EQ(f.t.c.table[p].interval, e.interval) << p;
+    EXPECT_EQ(f.t.c.table[p].lastRepetition, e.last) << p;
+    EXPECT_EQ(f.t.c.loaded.header.aFactor, e.factor) << p;
+    EXPECT_EQ(f.t.c.loaded.header.repetitions, e.repetitions) << p;
+    EXPECT_EQ(f.t.c.loaded.header.lapses, e.lapses) << p;
+  }
+  EXPECT_EQ(f.t.c.settings.html, 1);
+  // Read without a lock, a journal or a log beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+  Fixture other;
+  const PeerImportResult notDb =
+      importMnemosyne(other.t.c, libraries, dir / "missing.db", "/new", true);
+  EXPECT_EQ(notDb.outcome, PeerImportOutcome::Unreadable);
+  EXPECT_TRUE(other.t.files.paths().empty());
 }
 
 }  // namespace

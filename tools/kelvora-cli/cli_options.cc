@@ -45,6 +45,8 @@ const char kCliUsage[] =
     "  import-anki FILE.apkg BASE  makes a new collection at BASE from an Anki package\n"
     "              (.apkg or .colpkg, any of its three collection forms), one item per\n"
     "              card with its progress; prints what was imported and what was not kept\n"
+    "  import-mnemosyne FILE.db BASE  a new collection at BASE from a Mnemosyne 2\n"
+    "              database (read, never written): one item per card with its progress\n"
     "  import-csv FILE BASE [--separator C] [--columns Q,A]\n"
     "              a new collection at BASE from a text table (CSV, TSV, a text export):\n"
     "              one new item per row, columns 1 and 2 unless --columns names others\n"

@@ -323,6 +323,13 @@ int importAnki(Context& x, const std::vector<std::string>& a) {
   });
 }
 
+int importMnemosyne(Context& x, const std::vector<std::string>& a) {
+  return importPeer(x, a, [&](bool unicode) {
+    return peers::importMnemosyne(x.collection, platform::systemPeerLibraries(), a[0], a[1],
+                                  unicode);
+  });
+}
+
 int importCsv(Context& x, const std::vector<std::string>& a) {
   peers::TableSettings settings;
   settings.separator = static_cast<char16_t>(x.options.separator);
@@ -379,6 +386,7 @@ const std::map<std::string, Command>& commands() {
         [](Context& x, const auto& a) { return exportFile(x, a, ExchangeKind::QaText); }}},
       {"update-xml", {2, "update-xml BASE FILE.xml", updateXml}},
       {"import-anki", {2, "import-anki FILE.apkg BASE", importAnki}},
+      {"import-mnemosyne", {2, "import-mnemosyne FILE.db BASE", importMnemosyne}},
       {"import-csv", {2, "import-csv FILE BASE [--separator C] [--columns Q,A]", importCsv}},
       {"import-kvtml", {2, "import-kvtml FILE BASE [--pair I,J]", importKvtml}},
       {"script", {1, "script FILE", runScriptFile}},
