@@ -53,6 +53,7 @@ bool importItems(store::Collection& c, const std::filesystem::path& base, const 
   c.settings = chosen;
 
   bool ok = false;
+  bool tooMany = false;
   std::size_t replaced = 0;
   int sinkError = 0;
   const auto readSource = [&] {
@@ -62,6 +63,7 @@ bool importItems(store::Collection& c, const std::filesystem::path& base, const 
     ImportSink sink(c);
     const ImportRead r = read(sink, c.settings);
     ok = r == ImportRead::Whole;
+    tooMany = r == ImportRead::TooManyItems;
     ok = sink.finish() && ok;
     replaced = sink.replacedUnits();
     sinkError = sink.error() != 0 ? sink.error() : (r == ImportRead::SourceFailed ? EIO : 0);
@@ -92,7 +94,11 @@ bool importItems(store::Collection& c, const std::filesystem::path& base, const 
     if (!indexExisted) (void)c.files().remove(store::indexPath(base));
     (void)c.files().remove(store::temporaryPathFor(store::textsPath(base)));
     (void)c.files().remove(store::temporaryPathFor(store::settingsPath(base)));
-    fail(c, store::openErrorFor(sinkError));
+    if (tooMany) {
+      finish(c);  // no file failed: the caller says what the source holds
+    } else {
+      fail(c, store::openErrorFor(sinkError));
+    }
   } else {
     finish(c);
   }

@@ -16,8 +16,9 @@ namespace kelvora::exchange {
 enum class ExchangeKind { Xml, QaText };
 
 // How a source of items was read: to its end, stopped (the user cancelled, the sink refused an
-// item or the collection filled up), or failed (the source could not be read to its end).
-enum class ImportRead { Whole, Stopped, SourceFailed };
+// item or the collection filled up), failed (the source could not be read to its end), or
+// refused as holding more items than a collection can (the caller tells the user so).
+enum class ImportRead { Whole, Stopped, SourceFailed, TooManyItems };
 
 // Hands every item of a source to the sink, in order. It may set the new collection's settings
 // it knows of (the HTML view for a source of HTML texts). Called a second time, from the

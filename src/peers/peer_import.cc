@@ -21,13 +21,17 @@ namespace kelvora::peers {
 namespace {
 
 struct SourceItem {
-  std::u16string question;
-  std::u16string answer;
+  std::size_t question = 0;  // where its texts start in SourceItems::units, and their lengths
+  std::size_t questionLength = 0;
+  std::size_t answer = 0;
+  std::size_t answerLength = 0;
   store::ItemRecordHeader header;
 };
 
-// Items read whole from a source, kept until they are written.
+// Items read whole from a source, kept until they are written: their texts one after another
+// in one buffer, so that holding thirty thousand of them takes no allocation each.
 struct SourceItems {
+  std::u16string units;
   std::vector<SourceItem> items;
   bool html = false;
   std::size_t textsCut = 0;
@@ -36,12 +40,21 @@ struct SourceItems {
     html = html || holdsMarkup(question) || holdsMarkup(answer);
     add(store::decodeTextBytes(question), store::decodeTextBytes(answer), learning);
   }
-  void add(std::u16string question, std::u16string answer, const ItemLearning& learning) {
-    SourceItem item{std::move(question), std::move(answer), importedItemHeader(learning)};
-    for (const std::u16string* text : {&item.question, &item.answer}) {
-      if (text->size() > store::MaxTextLength - 1) ++textsCut;
+  void add(std::u16string_view question, std::u16string_view answer, const ItemLearning& learning) {
+    SourceItem item{units.size(), question.size(), units.size() + question.size(), answer.size(),
+                    importedItemHeader(learning)};
+    units.append(question);
+    units.append(answer);
+    for (const std::size_t length : {question.size(), answer.size()}) {
+      if (length > store::MaxTextLength - 1) ++textsCut;
     }
-    items.push_back(std::move(item));
+    items.push_back(item);
+  }
+  std::u16string_view question(const SourceItem& item) const {
+    return std::u16string_view(units).substr(item.question, item.questionLength);
+  }
+  std::u16string_view answer(const SourceItem& item) const {
+    return std::u16string_view(units).substr(item.answer, item.answerLength);
   }
 };
 
@@ -55,8 +68,7 @@ PeerImportOutcome storeItems(store::Collection& c, const std::filesystem::path& 
         return exchange::ImportRead::Stopped;
       }
       const SourceItem& item = source.items[i];
-      if (!sink.append(item.header, std::u16string_view(item.question),
-                       std::u16string_view(item.answer))) {
+      if (!sink.append(item.header, source.question(item), source.answer(item))) {
         return exchange::ImportRead::Stopped;
       }
     }
@@ -176,24 +188,56 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
   result.unitOne = u"row";
   result.unitMany = u"rows";
   c.progress.openProgress();
-  Bytes bytes;
-  if (!readWhole(c.files(), path, bytes, result.error)) {
-    result.outcome = PeerImportOutcome::Unreadable;
-    c.progress.closeProgress();
-    return result;
+  std::u16string text;
+  {
+    Bytes bytes;
+    if (!readWhole(c.files(), path, bytes, result.error)) {
+      result.outcome = PeerImportOutcome::Unreadable;
+      c.progress.closeProgress();
+      return result;
+    }
+    TableEncoding encoding = TableEncoding::Utf8;
+    text = decodeTable(bytes, &encoding);
   }
-  TableEncoding encoding = TableEncoding::Utf8;
-  const std::u16string text = decodeTable(bytes, &encoding);
-  SourceItems source;
-  TableReport report;
-  (void)readTable(text, settings, report, [&](std::u16string_view q, std::u16string_view a) {
-    source.add(std::u16string(q), std::u16string(a), ItemLearning{0, 0, 0, store::kNewItemAFactor});
-    return true;
-  });
-  source.html = report.html;
-  result.emptySkipped = report.emptyRowsSkipped;
-  result.rowsWithMoreColumns = report.rowsWithExtraColumns;
-  return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+  // The table is in memory already: its rows go straight to the new texts file. One that
+  // holds more than a collection does is counted to its end and nothing is kept.
+  const store::ItemRecordHeader header =
+      importedItemHeader(ItemLearning{0, 0, 0, store::kNewItemAFactor});
+  // Rows are about lines: the progress window counts by them.
+  const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n')) + 1;
+  const auto read = [&](exchange::ItemSink& sink, store::Settings& collectionSettings) {
+    TableReport report;
+    std::size_t rows = 0;
+    std::size_t cut = 0;
+    bool appended = true;
+    (void)readTable(text, settings, report, [&](std::u16string_view q, std::u16string_view a) {
+      if (++rows > store::MaxItems || !appended) return true;
+      if (c.progress.stopAt(rows, std::max(lines, rows + 1))) return false;
+      cut += (q.size() > store::MaxTextLength - 1 ? 1 : 0) +
+             (a.size() > store::MaxTextLength - 1 ? 1 : 0);
+      appended = sink.append(header, q, a);
+      return true;
+    });
+    if (report.html) collectionSettings.html = 1;
+    result.emptySkipped = report.emptyRowsSkipped;
+    result.rowsWithMoreColumns = report.rowsWithExtraColumns;
+    result.textsCut = cut;
+    result.sourceItems = rows;
+    if (rows > store::MaxItems) return exchange::ImportRead::TooManyItems;
+    if (c.progress.wasCancelled() || !appended) return exchange::ImportRead::Stopped;
+    return exchange::ImportRead::Whole;
+  };
+  if (exchange::importItems(c, base, read, unicodeWhenNeeded)) {
+    result.added = result.sourceItems;
+  } else if (result.sourceItems > store::MaxItems) {
+    result.outcome = PeerImportOutcome::TooManyItems;
+  } else if (c.progress.wasCancelled()) {
+    result.outcome = PeerImportOutcome::Cancelled;
+  } else {
+    c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
+    result.outcome = PeerImportOutcome::NotStored;
+  }
+  return result;
 }
 
 ItemLearning kvtmlLearning(const KvtmlEntry& entry, store::DayNumber today) {

@@ -98,6 +98,21 @@ TEST(TextTableImport, ASourceThatCannotBeReadOrHoldsTooMuchLeavesNothing) {
     EXPECT_EQ(peerImportMessage(r, "/new"),
               u"The file holds 30001 rows; a collection holds at most 30000. Nothing was "
               u"imported.");
+    EXPECT_TRUE(f.t.messages.shown.empty());  // no file failed
+  }
+  for (long op = 0; op < 6; ++op) {
+    Fixture f;
+    f.t.files.put("/deck.csv", bytesOf("a;b\nc;d\n"));
+    f.t.files.failWriteOp = f.t.files.writeOps + op;
+    const PeerImportResult r = importTextTable(f.t.c, "/deck.csv", "/new", TableSettings{}, true);
+    f.t.files.failWriteOp = -1;
+    if (r.outcome == PeerImportOutcome::Imported) {
+      EXPECT_EQ(f.texts().size(), 2u) << op;
+      continue;
+    }
+    EXPECT_EQ(r.outcome, PeerImportOutcome::NotStored) << op;
+    EXPECT_EQ(f.t.messages.texts().back(), u"Error while importing database!") << op;
+    EXPECT_FALSE(f.t.files.exists("/new.kdb")) << op;
   }
 }
 
