@@ -9,7 +9,8 @@ if ! command -v xmllint >/dev/null; then
 fi
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVORA_BUILD_BENCH=ON \
   -DKELVORA_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench --target store_bench exchange_bench learning_bench window_bench kelvora-cli
+cmake --build build-bench --target store_bench exchange_bench learning_bench window_bench kelvora-cli \
+  make_peer_sources
 build-bench/bench/store_bench "$@"
 build-bench/bench/learning_bench
 keep=$(mktemp -d)
@@ -90,3 +91,31 @@ if cmake --build build --target kelvora example_collection >/dev/null 2>&1 &&
   echo "start-up to a shown window: ${best} ms"
   rm -rf "$work"
 fi
+# The importers of other learners' files: an Anki package of 30000 cards and 300000 reviews
+# beside unzip and sqlite3 reading its collection as the import does, and a 30000-row CSV
+# table beside the Q&A import of the same items.
+cli=build-bench/tools/kelvora-cli/kelvora-cli
+export XDG_CONFIG_HOME="$keep/config"
+build-bench/bench/make_peer_sources "$keep"
+anki_import() {
+  rm -f "$keep/anki.kdb" "$keep/anki.kbi" "$keep/anki.cfg"
+  "$cli" import-anki "$keep/deck.apkg" "$keep/anki"
+}
+anki_yardstick() {
+  unzip -p "$keep/deck.apkg" collection.anki21 >"$keep/x.db"
+  sqlite3 "$keep/x.db" "SELECT c.id, c.ord, c.type, c.queue, c.due, c.ivl, c.factor, c.lapses,
+    n.guid, n.flds FROM cards c JOIN notes n ON n.id = c.nid;
+    SELECT cid, count(*), max(id) FROM revlog GROUP BY cid;"
+}
+csv_import() {
+  rm -f "$keep/csv.kdb" "$keep/csv.kbi" "$keep/csv.cfg"
+  "$cli" import-csv "$keep/deck.csv" "$keep/csv"
+}
+a=$(best_tenths anki_import)
+b=$(best_tenths anki_yardstick)
+echo "import-anki: $(tenths "$a"), $(ratio "$a" "$b") unzip -p + sqlite3"
+csv_import >/dev/null
+"$cli" export-qa "$keep/csv" "$keep/same.txt" >/dev/null
+a=$(best_tenths csv_import)
+b=$(best_tenths "$cli" --yes import-qa "$keep/same.txt")
+echo "import-csv: $(tenths "$a"), $(ratio "$a" "$b") import-qa"
