@@ -2,6 +2,7 @@
 #include "peers/peer_import.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <vector>
 
@@ -140,6 +141,11 @@ PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& li
     c.progress.closeProgress();
     return result;
   };
+  if (!libraries.openArchive || !libraries.openDatabaseImage || !libraries.decompress ||
+      !libraries.localDay) {
+    result.error = "this program was built without the libraries that read packages";
+    return stop(PeerImportOutcome::Unreadable);
+  }
   AnkiPackage package;
   const PackageLimits limits;
   if (!openAnkiPackage(libraries, packagePath, limits, package, result.error)) {
@@ -331,6 +337,9 @@ PeerImportResult importMnemosyne(store::Collection& c, const PeerLibraries& libr
     c.progress.closeProgress();
     return result;
   };
+  if (!libraries.openDatabaseFile || !libraries.localDay) {
+    return unreadable("this program was built without the library that reads databases");
+  }
   std::string why;
   const std::unique_ptr<Database> db = libraries.openDatabaseFile(path, why);
   if (!db) return unreadable("the file is not a database (" + why + ")");
@@ -356,6 +365,47 @@ PeerImportResult importMnemosyne(store::Collection& c, const PeerLibraries& libr
       why);
   if (!read) return unreadable("the cards cannot be read (" + why + ")");
   return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+}
+
+std::optional<PeerKind> detectPeerKind(store::FileSystem& files,
+                                       const std::filesystem::path& path) {
+  store::OpenError error = store::OpenError::None;
+  auto file = files.openForReading(path, &error);
+  if (!file) return std::nullopt;
+  std::array<std::uint8_t, 1024> head{};
+  const store::IoResult r = file->readAt(0, head);
+  if (r.failed()) return std::nullopt;
+  const std::size_t size = std::min<std::uint64_t>(file->size().value_or(0), head.size());
+  const std::string_view text(reinterpret_cast<const char*>(head.data()), size);
+  if (text.substr(0, 4) == std::string_view("PK\x03\x04", 4)) return PeerKind::AnkiPackage;
+  if (text.substr(0, 16) == std::string_view("SQLite format 3\0", 16)) {
+    return PeerKind::MnemosyneDatabase;
+  }
+  if (text.find("<kvtml") != std::string_view::npos) return PeerKind::Kvtml;
+  return PeerKind::TextTable;
+}
+
+PeerImportResult importPeerFile(store::Collection& c, const PeerLibraries& libraries,
+                                const std::filesystem::path& path,
+                                const std::filesystem::path& base, bool unicodeWhenNeeded) {
+  const std::optional<PeerKind> kind = detectPeerKind(c.files(), path);
+  if (!kind) {
+    PeerImportResult result;
+    result.outcome = PeerImportOutcome::Unreadable;
+    result.error = "the file cannot be opened";
+    return result;
+  }
+  switch (*kind) {
+    case PeerKind::AnkiPackage:
+      return importAnkiPackage(c, libraries, path, base, unicodeWhenNeeded);
+    case PeerKind::MnemosyneDatabase:
+      return importMnemosyne(c, libraries, path, base, unicodeWhenNeeded);
+    case PeerKind::Kvtml:
+      return importKvtml(c, path, base, KvtmlPair{}, unicodeWhenNeeded);
+    case PeerKind::TextTable:
+      break;
+  }
+  return importTextTable(c, path, base, TableSettings{}, unicodeWhenNeeded);
 }
 
 std::u16string peerImportMessage(const PeerImportResult& r, const std::filesystem::path& base) {

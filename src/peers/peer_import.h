@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -101,6 +102,19 @@ ItemLearning mnemosyneLearning(const MnemosyneCard& card,
 PeerImportResult importMnemosyne(store::Collection& collection, const PeerLibraries& libraries,
                                  const std::filesystem::path& path,
                                  const std::filesystem::path& base, bool unicodeWhenNeeded);
+
+enum class PeerKind { AnkiPackage, MnemosyneDatabase, Kvtml, TextTable };
+
+// What a file is, from its first bytes: a zip is an Anki package, an SQLite database a
+// Mnemosyne one, an XML document with a <kvtml> root a KVTML file, and anything else a text
+// table. Nothing when the file cannot be read.
+std::optional<PeerKind> detectPeerKind(store::FileSystem& files, const std::filesystem::path& path);
+
+// The file at path, of whichever kind it is, into a new collection at base; a text table with
+// its first two columns and a detected separator, a KVTML file with its first two identifiers.
+PeerImportResult importPeerFile(store::Collection& collection, const PeerLibraries& libraries,
+                                const std::filesystem::path& path,
+                                const std::filesystem::path& base, bool unicodeWhenNeeded);
 
 // The result as the user reads it: what was imported into which collection, then what was
 // left out and what could not be kept. For a failure, the reason.

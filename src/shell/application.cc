@@ -7,6 +7,7 @@
 
 #include "exchange/exchange_commands.h"
 #include "exchange/xml_update.h"
+#include "peers/peer_import.h"
 #include "store/browsing.h"
 #include "store/collection_opening.h"
 #include "store/item_editing.h"
@@ -24,6 +25,14 @@ const std::vector<std::pair<std::u16string, std::u16string>> kDatabaseFilter = {
     {u"Kelvora database files (*.kdb)", u"*.kdb"}, {u"All files (*.*)", u"*.*"}};
 const std::vector<std::pair<std::u16string, std::u16string>> kXmlFilter = {
     {u"XML files (*.xml)", u"*.xml"}, {u"All files (*.*)", u"*.*"}};
+const std::vector<std::pair<std::u16string, std::u16string>> kPeerFilter = {
+    {u"Other learners' files (*.apkg *.colpkg *.db *.csv *.tsv *.txt *.kvtml)",
+     u"*.apkg *.colpkg *.db *.csv *.tsv *.txt *.kvtml"},
+    {u"Anki packages (*.apkg *.colpkg)", u"*.apkg *.colpkg"},
+    {u"Mnemosyne databases (*.db)", u"*.db"},
+    {u"Text tables (*.csv *.tsv *.txt)", u"*.csv *.tsv *.txt"},
+    {u"KVTML files (*.kvtml)", u"*.kvtml"},
+    {u"All files (*.*)", u"*.*"}};
 const std::vector<std::pair<std::u16string, std::u16string>> kQaFilter = {
     {u"Q&A files (*.txt)", u"*.txt"}, {u"All files (*.*)", u"*.*"}};
 
@@ -239,6 +248,7 @@ struct Application::CommandTable {
     on(cmd::Calendar, [](App& a, CommandId, std::uint16_t) { a.calendarCommand(); });
     on(cmd::SwapAll, [](App& a, CommandId, std::uint16_t) { a.swapAllItems(); });
     on(cmd::UpdateXml, [](App& a, CommandId, std::uint16_t) { a.updateCommand(); });
+    on(cmd::ImportPeer, [](App& a, CommandId, std::uint16_t) { a.importPeerCommand(); });
     on(cmd::About, [](App& a, CommandId, std::uint16_t) { a.m_port.runAbout(); });
     on(cmd::HelpTopics, [](App& a, CommandId, std::uint16_t) {
       a.m_port.launch(a.m_config.helpProgram, a.m_config.helpArgument);
@@ -740,6 +750,35 @@ void Application::updateCommand() {
     m_c.messages().showMessage(*done, MessageKind::Information);
   }
   show(false);
+}
+
+void Application::importPeerCommand() {
+  closeCommand();
+  auto source =
+      m_port.pickOpenFile({u"Import from another learner...", kPeerFilter, u"", true, false, {}});
+  if (!source) return;
+  // The new collection is named in a save dialog, which asks before one is replaced.
+  std::filesystem::path proposed = *source;
+  proposed.replace_extension(".kdb");
+  auto target = m_port.pickSaveFile(
+      {u"Save new database as...", kDatabaseFilter, u"kdb", false, true, {}}, proposed);
+  if (!target) return;
+  const std::filesystem::path base = deriveTitle(*target);
+  const peers::PeerImportResult result =
+      peers::importPeerFile(m_c, m_config.peerLibraries, *source, base, m_c.settings.utf8 == 0);
+  switch (result.outcome) {
+    case peers::PeerImportOutcome::Imported:
+      m_suggested = base;  // the next Open offers the new collection
+      m_c.messages().showMessage(peers::peerImportMessage(result, base), MessageKind::Information);
+      break;
+    case peers::PeerImportOutcome::Unreadable:
+    case peers::PeerImportOutcome::TooManyItems:
+      m_c.messages().showMessage(peers::peerImportMessage(result, base), MessageKind::Error);
+      break;
+    case peers::PeerImportOutcome::NotStored:  // told as it happened
+    case peers::PeerImportOutcome::Cancelled:
+      break;
+  }
 }
 
 void Application::exportCommand(bool xml) {

@@ -15,6 +15,7 @@
 #include "learning/learning_session.h"
 #include "learning/random.h"
 #include "learning/status_commands.h"
+#include "peers/peer_ports.h"
 #include "shell/app_mode.h"
 #include "shell/command_ids.h"
 #include "shell/keys.h"
@@ -48,6 +49,9 @@ struct ApplicationConfig {
   // choice for the file).
   std::u16string helpProgram;
   std::u16string helpArgument = u"kelvora-help.html";
+  // The libraries the import from another learner reads packages and databases with; without
+  // them only text tables and KVTML files can be read.
+  peers::PeerLibraries peerLibraries;
 };
 
 class Application final : private store::CollectionEvents, private learning::SessionHost {
@@ -145,6 +149,7 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void exportCommand(bool xml);
   // Update from XML: the open collection takes the texts and new items of a chosen XML file.
   void updateCommand();
+  void importPeerCommand();
   std::filesystem::path deriveTitle(const std::filesystem::path& chosen);
   std::filesystem::path suggestedFile() const;
 

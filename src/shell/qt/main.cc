@@ -14,6 +14,7 @@
 
 #include "learning/random.h"
 #include "platform/documents_folder.h"
+#include "platform/peer_libraries.h"
 #include "platform/posix_file_system.h"
 #include "platform/system_clock.h"
 #include "platform/window_size_file.h"
@@ -118,6 +119,7 @@ shell::ApplicationConfig applicationConfig(const qt::MainWindow& window,
   config.newInSaveDialog = true;
   config.dateFormat = localShortDate;
   config.helpArgument = qt::toU16(helpPage());
+  config.peerLibraries = platform::systemPeerLibraries();
   return config;
 }
 

@@ -33,6 +33,7 @@
 #include "fake_shell_port.h"
 #include "fixed_clock.h"
 #include "learning/random.h"
+#include "platform/peer_libraries.h"
 #include "platform/posix_file_system.h"
 #include "shell/application.h"
 #include "shell/qt/dialogs.h"
@@ -86,6 +87,7 @@ struct Session {
     QVERIFY(collection.closeCollection());
     shell::ApplicationConfig config = window.applicationConfig();
     config.newInSaveDialog = true;  // as the desktop program has it
+    config.peerLibraries = platform::systemPeerLibraries();
     // A long local date, as some languages write it: "28 Sept. 2004".
     config.dateFormat = [](const learning::CalendarDate& d) {
       return store::decimalText(d.day) + u" Sept. " + store::decimalText(d.year);
@@ -369,6 +371,39 @@ class GuiTest : public QObject {
     QCOMPARE(s.app->mode(), shell::AppMode::Edit);
     s.checkWidgetsMirrorTheScreen();
     QCOMPARE(s.storedAnswer(0), std::u16string(u"typed"));
+  }
+
+  void importFromAnotherLearnerMakesTheCollectionTheNextOpenOffers() {
+    Session s(QSize(640, 480));
+    QAction* import = s.window.menuAction(shell::cmd::ImportPeer);
+    QCOMPARE(import->text(), QString("Import from &another learner..."));
+    QVERIFY(import->isEnabled());
+    std::ofstream(s.dir / "words.csv") << "#html:false\nhouse;Haus\n\"tree, big\";Baum\n";
+    s.port.files = {s.dir / "words.csv", s.dir / "words.kdb"};
+    import->trigger();
+    QCOMPARE(s.port.dialogs.at(s.port.dialogs.size() - 2),
+             std::u16string(u"Import from another learner..."));
+    QCOMPARE(s.port.texts().back(), u"Your file has been imported into:\r\n" +
+                                        (s.dir / "words.kdb").u16string() +
+                                        u"\r\n\r\nItems added: 2");
+    QCOMPARE(s.app->mode(), shell::AppMode::Idle);
+    QVERIFY(!s.collection.isOpen);  // the collection open before was closed first
+    // Open offers the new collection: taking it shows its first item in Edit.
+    s.port.files = {s.dir / "words.kdb"};
+    s.press(Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(s.collection.isOpen);
+    QCOMPARE(s.collection.header.itemCount, std::uint16_t{2});
+    s.press(Qt::Key_E, Qt::ControlModifier);
+    s.click("End");
+    QCOMPARE(s.window.edit(true)->toPlainText(), QString("tree, big"));
+    // A file that is no package, database or table: the reason, and nothing made.
+    std::ofstream(s.dir / "broken.apkg") << "PK\x03\x04 cut short";
+    s.port.files = {s.dir / "broken.apkg", s.dir / "broken.kdb"};
+    import->trigger();
+    QVERIFY(s.port.texts().back().rfind(u"The file cannot be imported: the file is not a "
+                                        u"readable package",
+                                        0) == 0);
+    QVERIFY(!std::filesystem::exists(s.dir / "broken.kdb"));
   }
 
   void gradeKeysNeverTypeIntoTheCardWhileLearning() {
