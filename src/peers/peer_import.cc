@@ -12,6 +12,7 @@
 #include "peers/anki_collection.h"
 #include "peers/anki_package.h"
 #include "peers/anki_template.h"
+#include "store/atomic_file.h"
 #include "store/collection_format.h"
 #include "store/item_status.h"
 #include "store/user_texts.h"
@@ -124,6 +125,32 @@ PeerImportResult finishImport(store::Collection& c, const std::filesystem::path&
   return result;
 }
 
+// The package's media files into the collection's media folder.
+void copyMedia(store::Collection& c, const PeerLibraries& libraries, AnkiPackage& package,
+               const PackageLimits& limits, const std::filesystem::path& base,
+               PeerImportResult& result) {
+  if (package.media.empty()) return;
+  const std::filesystem::path folder = mediaFolderOf(base);
+  if (c.files().createFolder(folder).failed()) {
+    result.mediaFailed = package.media.size();
+    return;
+  }
+  Bytes bytes;
+  std::string why;
+  for (const MediaFile& media : package.media) {
+    if (!readMediaFile(libraries, package, media, limits, bytes, why)) {
+      ++result.mediaFailed;
+      continue;
+    }
+    auto out = store::AtomicFile::create(c.files(), folder / media.name);
+    if (!out || !out->file().writeAt(0, bytes).ok() || out->commit().failed()) {
+      ++result.mediaFailed;
+      continue;
+    }
+    ++result.mediaFiles;
+  }
+}
+
 std::u16string count(std::size_t n, std::u16string_view one, std::u16string_view many) {
   return store::decimalText(static_cast<std::int64_t>(n)) + u" " +
          std::u16string(n == 1 ? one : many);
@@ -184,7 +211,15 @@ PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& li
     case AnkiRead::Broken:
       return stop(PeerImportOutcome::Unreadable);
   }
-  return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+  result = finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+  if (result.outcome == PeerImportOutcome::Imported) {
+    copyMedia(c, libraries, package, limits, base, result);
+  }
+  return result;
+}
+
+std::filesystem::path mediaFolderOf(const std::filesystem::path& base) {
+  return store::withSuffix(base, "_media");
 }
 
 PeerImportResult importTextTable(store::Collection& c, const std::filesystem::path& path,
@@ -443,6 +478,14 @@ std::u16string peerImportMessage(const PeerImportResult& r, const std::filesyste
         u"\r\nCards shown as their first two fields (their templates could not be "
         u"rendered): " +
         store::decimalText(static_cast<std::int64_t>(r.renderedFirstFields));
+  }
+  if (r.mediaFiles > 0) {
+    text += u"\r\nMedia files copied into " + store::pathText(mediaFolderOf(base).filename()) +
+            u": " + store::decimalText(static_cast<std::int64_t>(r.mediaFiles));
+  }
+  if (r.mediaFailed > 0) {
+    text += u"\r\nMedia files that could not be copied: " +
+            store::decimalText(static_cast<std::int64_t>(r.mediaFailed));
   }
   if (r.textsCut > 0) {
     text += u"\r\nTexts cut to " + store::decimalText(store::MaxTextLength - 1) + u" characters: " +

@@ -46,15 +46,23 @@ struct PeerImportResult {
   // Rows and entries passed over: empty ones, and columns past those taken.
   std::size_t emptySkipped = 0;
   std::size_t rowsWithMoreColumns = 0;
-  // Media: copied, refused for their names, or listed and missing.
+  // Media: copied, not copied (unreadable or not written), refused for their names, or listed
+  // and missing.
   std::size_t mediaFiles = 0;
+  std::size_t mediaFailed = 0;
   std::size_t mediaRefused = 0;
   std::size_t mediaMissing = 0;
 };
 
+// The folder beside a collection that holds its media files: BASE_media.
+std::filesystem::path mediaFolderOf(const std::filesystem::path& base);
+
 // Reads the Anki package at packagePath into a new collection at base, whose files the
-// caller has checked or deleted. With unicodeWhenNeeded a compressed collection that would
-// lose characters is stored in Unicode. The collection is HTML when any text holds markup.
+// caller has checked or deleted. Once the collection is stored, the package's media files are
+// copied into its media folder, each replacing a file of its name through a temporary; a file
+// that cannot be copied is counted and leaves the collection as it is. With unicodeWhenNeeded a
+// compressed collection that would lose characters is stored in Unicode. The collection is HTML
+// when any text holds markup.
 PeerImportResult importAnkiPackage(store::Collection& collection, const PeerLibraries& libraries,
                                    const std::filesystem::path& packagePath,
                                    const std::filesystem::path& base, bool unicodeWhenNeeded);

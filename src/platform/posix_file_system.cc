@@ -197,6 +197,17 @@ store::IoResult PosixFileSystem::rename(const std::filesystem::path& from,
   return IoResult::failure(errno);
 }
 
+store::IoResult PosixFileSystem::createFolder(const std::filesystem::path& folder) {
+  if (::mkdir(folder.c_str(), 0777) == 0) return IoResult::done(0);
+  const int error = errno;
+  struct stat st {};
+  if (error == EEXIST) {
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? IoResult::done(0)
+                                                                   : IoResult::failure(ENOTDIR);
+  }
+  return IoResult::failure(error);
+}
+
 store::IoResult PosixFileSystem::syncFolder(const std::filesystem::path& folder) {
   int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return IoResult::failure(errno);

@@ -19,6 +19,7 @@ class PosixFileSystem final : public store::FileSystem {
                          const std::filesystem::path& to) override;
   store::IoResult syncFolder(const std::filesystem::path& folder) override;
   bool exists(const std::filesystem::path& path) override;
+  store::IoResult createFolder(const std::filesystem::path& folder) override;
 };
 
 }  // namespace kelvora::platform

@@ -91,6 +91,9 @@ class FileSystem {
   virtual IoResult syncFolder(const std::filesystem::path& folder) = 0;
   // A file (or anything else) exists at path.
   virtual bool exists(const std::filesystem::path& path) = 0;
+  // Makes the folder, whose parent exists. Ok when it is a folder afterwards, also when it was
+  // one before.
+  virtual IoResult createFolder(const std::filesystem::path& folder) = 0;
 };
 
 // A path with a suffix added to its file name (base + ".kdb"); dots already in base stay.

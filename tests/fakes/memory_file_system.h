@@ -152,6 +152,14 @@ class MemoryFileSystem final : public store::FileSystem {
     return store::IoResult::done(0);
   }
 
+  // Folders are names only: files need none to be made in them.
+  store::IoResult createFolder(const std::filesystem::path& folder) override {
+    if (writeFails()) return store::IoResult::failure(writeError);
+    folders.insert(folder.string());
+    return store::IoResult::done(0);
+  }
+  std::set<std::string> folders;
+
   store::IoResult syncFolder(const std::filesystem::path&) override {
     if (writeFails()) return store::IoResult::failure(writeError);
     return store::IoResult::done(0);

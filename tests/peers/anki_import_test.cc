@@ -324,6 +324,47 @@ TEST(AnkiImport, AFailedWriteLeavesNoCollection) {
   }
 }
 
+TEST(AnkiImport, MediaFilesAreCopiedBesideTheCollectionAndAFailedOneIsCounted) {
+  for (const PackageForm form : {PackageForm::Anki21, PackageForm::Anki21b}) {
+    Fixture f;
+    PackageSpec s = deck(form, form == PackageForm::Anki21b ? 18 : 11);
+    s.media = {{"a.png", "png bytes"}, {"../evil.png", "x"}, {"caf\xC3\xA9.mp3", "mp3"}};
+    const PeerImportResult r = f.import(s);
+    ASSERT_EQ(r.outcome, PeerImportOutcome::Imported) << r.error;
+    EXPECT_EQ(r.mediaFiles, 2u);
+    EXPECT_EQ(r.mediaRefused, 1u);
+    EXPECT_EQ(f.t.files.bytes("/new_media/a.png"),
+              store::Bytes({'p', 'n', 'g', ' ', 'b', 'y', 't', 'e', 's'}));
+    EXPECT_EQ(f.t.files.bytes("/new_media/caf\xC3\xA9.mp3"), store::Bytes({'m', 'p', '3'}));
+    EXPECT_FALSE(f.t.files.exists("/evil.png"));
+    const std::u16string message = peerImportMessage(r, "/new");
+    EXPECT_NE(message.find(u"Media files copied into new_media: 2"), std::u16string::npos);
+    EXPECT_NE(message.find(u"media files refused for their names: 1"), std::u16string::npos);
+  }
+  // A write fails once the collection is stored: that medium is counted, the items stay.
+  PackageSpec s = deck(PackageForm::Anki21, 11);
+  s.media = {{"a.png", "png"}, {"b.png", "png"}};
+  Fixture full;
+  testing::writePackage(s, full.dir / "deck.apkg");
+  {
+    // The same import without media counts the collection's own writes.
+    Fixture probe;
+    testing::writePackage(deck(PackageForm::Anki21, 11), probe.dir / "deck.apkg");
+    ASSERT_EQ(
+        importAnkiPackage(probe.t.c, libraries(), probe.dir / "deck.apkg", "/new", true).outcome,
+        PeerImportOutcome::Imported);
+    full.t.files.failWriteOp = probe.t.files.writeOps + 1;  // the first medium's, after the folder
+  }
+  const PeerImportResult partly =
+      importAnkiPackage(full.t.c, libraries(), full.dir / "deck.apkg", "/new", true);
+  ASSERT_EQ(partly.outcome, PeerImportOutcome::Imported);
+  EXPECT_EQ(partly.mediaFiles, 1u);
+  EXPECT_EQ(partly.mediaFailed, 1u);
+  EXPECT_NE(peerImportMessage(partly, "/new").find(u"Media files that could not be copied: 1"),
+            std::u16string::npos);
+  EXPECT_EQ(full.items().size(), 7u);
+}
+
 TEST(AnkiPackage, MediaNamesThatCouldLeaveTheFolderAreRefused) {
   for (const char* bad :
        {"", ".", "..", ".hidden", "a/b.png", "..\\x.png", "tab\there", "nul\x01", "/etc/passwd"}) {

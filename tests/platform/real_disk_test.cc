@@ -58,6 +58,10 @@ class KillingFileSystem final : public store::FileSystem {
     return m_posix.syncFolder(folder);
   }
   bool exists(const std::filesystem::path& path) override { return m_posix.exists(path); }
+  store::IoResult createFolder(const std::filesystem::path& folder) override {
+    step();
+    return m_posix.createFolder(folder);
+  }
 
   long steps() const { return m_steps; }
 

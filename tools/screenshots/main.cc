@@ -42,7 +42,7 @@ void shoot(const std::filesystem::path& kdb, const QString& out, QSize size, con
   fakes::FakeShellPort port;
   store::Collection collection(files, port, [&clock] { return learning::today(clock); });
   learning::LinearRandom random;
-  qt::MainWindow window(size, [&] { return kdb.parent_path(); });
+  qt::MainWindow window(size, [&] { return std::filesystem::path(kdb).replace_extension(); });
   port.onFocus = [&window] { window.focusWorkArea(); };
   window.setExampleCollection(QStringLiteral("/usr/share/kelvora/examples/capitals.xml"));
   shell::Application app(collection, port, random, clock, nullptr, window.applicationConfig());

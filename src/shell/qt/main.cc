@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
   const store::Collection* opened = nullptr;
   qt::MainWindow window(firstWindowSize(configDir), [&opened]() -> std::filesystem::path {
     if (opened == nullptr || !opened->isOpen) return {};
-    return opened->basePath.parent_path();
+    return opened->basePath;
   });
   const std::filesystem::path documents = documentsFolder();
   qt::QtShellPort port(window, documents);

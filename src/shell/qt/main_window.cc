@@ -128,8 +128,8 @@ std::optional<Key> keyOf(const QKeyEvent& e) {
 
 }  // namespace
 
-MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()> collectionFolder)
-    : m_collectionFolder(std::move(collectionFolder)) {
+MainWindow::MainWindow(QSize initialSize, std::function<std::filesystem::path()> collectionBase)
+    : m_collectionBase(std::move(collectionBase)) {
   setWindowTitle(QStringLiteral("Kelvora"));
   setWindowIcon(QIcon(QPixmap(kelvora_xpm)));
   m_area = new QWidget(this);
@@ -375,7 +375,7 @@ void MainWindow::buildChildren() {
     const bool question = side == 0;
     auto* edit = new PaneEdit(m_area);
     edit->setObjectName(question ? QStringLiteral("questionEdit") : QStringLiteral("answerEdit"));
-    auto* browser = new PaneBrowser(m_area, m_collectionFolder);
+    auto* browser = new PaneBrowser(m_area, m_collectionBase);
     browser->setObjectName(question ? QStringLiteral("questionView")
                                     : QStringLiteral("answerView"));
     // Keys belong to the window while an HTML pane is shown, as in learning by keyboard.

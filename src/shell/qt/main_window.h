@@ -37,8 +37,9 @@ class MainWindow final : public QMainWindow {
  public:
   // The window's shape chooses the arrangement, at the size it opens with (menu bar included)
   // and again whenever it is resized: narrow when the area under the menu bar is tall rather
-  // than wide. collectionFolder gives the open collection's folder for the HTML panes' images.
-  MainWindow(QSize initialSize, std::function<std::filesystem::path()> collectionFolder);
+  // than wide. collectionBase gives the open collection's base path (empty when none is open):
+  // the HTML panes read images from its folder and its media folder.
+  MainWindow(QSize initialSize, std::function<std::filesystem::path()> collectionBase);
   ~MainWindow() override;
 
   bool narrowScreen() const { return m_narrow; }
@@ -121,7 +122,7 @@ class MainWindow final : public QMainWindow {
   static const char* const* toolbarImage(std::string_view icon);
 
   shell::Application* m_app = nullptr;
-  std::function<std::filesystem::path()> m_collectionFolder;
+  std::function<std::filesystem::path()> m_collectionBase;
   QString m_examplePath;
   bool m_narrow = false;
   int m_depth = 0;               // entry points running; render only at 0

@@ -75,8 +75,8 @@ void PaneEdit::focusOutEvent(QFocusEvent* event) {
   if (event->reason() != Qt::PopupFocusReason) emit focusLost();
 }
 
-PaneBrowser::PaneBrowser(QWidget* parent, std::function<std::filesystem::path()> folder)
-    : QTextBrowser(parent), m_folder(std::move(folder)) {
+PaneBrowser::PaneBrowser(QWidget* parent, std::function<std::filesystem::path()> base)
+    : QTextBrowser(parent), m_base(std::move(base)) {
   setOpenLinks(false);
   setOpenExternalLinks(false);
 }
@@ -85,8 +85,8 @@ QVariant PaneBrowser::loadResource(int type, const QUrl& name) {
   if (type != QTextDocument::ImageResource && type != QTextDocument::StyleSheetResource) {
     return {};
   }
-  const std::filesystem::path folder = m_folder ? m_folder() : std::filesystem::path();
-  if (folder.empty()) return {};
+  const std::filesystem::path base = m_base ? m_base() : std::filesystem::path();
+  if (base.empty()) return {};
   QString local;
   if (name.scheme().isEmpty()) {
     local = name.path();
@@ -96,14 +96,21 @@ QVariant PaneBrowser::loadResource(int type, const QUrl& name) {
     return {};  // never the network
   }
   if (local.isEmpty()) return {};
-  const QDir root(pathToQString(folder));
-  const QString rootPath = root.canonicalPath();
-  const QFileInfo info(root, local);
-  const QString target = info.canonicalFilePath();
-  if (rootPath.isEmpty() || target.isEmpty() || !info.isFile() ||
-      !target.startsWith(rootPath + QLatin1Char('/')) || info.size() > kMaxResourceBytes) {
-    return {};
+  QString target;
+  std::filesystem::path media = base;
+  media += "_media";
+  for (const std::filesystem::path& folder : {base.parent_path(), media}) {
+    const QDir root(pathToQString(folder.empty() ? std::filesystem::path(".") : folder));
+    const QString rootPath = root.canonicalPath();
+    const QFileInfo info(root, local);
+    const QString found = info.canonicalFilePath();
+    if (!rootPath.isEmpty() && !found.isEmpty() && info.isFile() &&
+        found.startsWith(rootPath + QLatin1Char('/')) && info.size() <= kMaxResourceBytes) {
+      target = found;
+      break;
+    }
   }
+  if (target.isEmpty()) return {};
   QFile file(target);
   if (!file.open(QIODevice::ReadOnly)) return {};
   const QByteArray bytes = file.readAll();

@@ -41,14 +41,15 @@ class PaneBrowser final : public QTextBrowser {
   Q_OBJECT
 
  public:
-  // folder gives the open collection's folder (empty when none is open); images and style
-  // sheets are read from there or below it, and from nowhere else.
-  PaneBrowser(QWidget* parent, std::function<std::filesystem::path()> folder);
+  // base gives the open collection's base path (empty when none is open); images and style
+  // sheets are read from its folder or below it, or else from its media folder (BASE_media, where
+  // an import puts another learner's media files), and from nowhere else.
+  PaneBrowser(QWidget* parent, std::function<std::filesystem::path()> base);
 
   QVariant loadResource(int type, const QUrl& name) override;
 
  private:
-  std::function<std::filesystem::path()> m_folder;
+  std::function<std::filesystem::path()> m_base;
 };
 
 }  // namespace kelvora::qt

@@ -76,7 +76,8 @@ struct Session {
   std::unique_ptr<shell::Application> app;
 
   // openDeck false: the program as it first starts, with no collection open and none recent.
-  explicit Session(QSize size, bool openDeck = true) : window(size, [this] { return dir.path(); }) {
+  explicit Session(QSize size, bool openDeck = true)
+      : window(size, [this] { return dir / "deck"; }) {
     store::createCollection(collection, dir / "deck");
     for (char16_t p = u'0'; p < u'3'; ++p) {
       QVERIFY(store::addItem(collection) == store::AddOutcome::Added);
@@ -404,6 +405,35 @@ class GuiTest : public QObject {
                                         u"readable package",
                                         0) == 0);
     QVERIFY(!std::filesystem::exists(s.dir / "broken.kdb"));
+  }
+
+  void htmlPanesReadImagesFromTheCollectionsFolderAndMediaFolderOnly() {
+    fakes::TempDir dir;
+    std::filesystem::create_directories(dir / "deck_media");
+    std::filesystem::create_directories(dir / "sub");
+    std::ofstream(dir / "beside.png") << "beside";
+    std::ofstream(dir / "deck_media" / "imported.png") << "imported";
+    std::ofstream(dir / "sub" / "deeper.png") << "deeper";
+    fakes::TempDir elsewhere;
+    std::ofstream(elsewhere / "secret.png") << "secret";
+    std::filesystem::path base = dir / "deck";
+    PaneBrowser browser(nullptr, [&] { return base; });
+    const auto load = [&](const QString& name) {
+      return browser.loadResource(QTextDocument::ImageResource, QUrl(name)).toByteArray();
+    };
+    QCOMPARE(load("beside.png"), QByteArray("beside"));
+    QCOMPARE(load("imported.png"), QByteArray("imported"));  // Anki's <img src="imported.png">
+    QCOMPARE(load("sub/deeper.png"), QByteArray("deeper"));
+    QCOMPARE(load("deck_media/imported.png"), QByteArray("imported"));
+    for (const QString& refused :
+         {QString("../") + elsewhere.path().filename().c_str() + "/secret.png",
+          QString::fromStdString((elsewhere / "secret.png").string()),
+          QString("file://") + QString::fromStdString((elsewhere / "secret.png").string()),
+          QString("http://example.com/x.png"), QString("missing.png")}) {
+      QVERIFY2(load(refused).isEmpty(), qPrintable(refused));
+    }
+    base.clear();  // no collection open: nothing is read
+    QVERIFY(load("beside.png").isEmpty());
   }
 
   void gradeKeysNeverTypeIntoTheCardWhileLearning() {
