@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <vector>
 
 #include "exchange/exchange_commands.h"
@@ -341,7 +342,7 @@ ItemLearning mnemosyneLearning(const MnemosyneCard& card,
     if (permille >= kHighestImportedFactor) {
       item.aFactor = kHighestImportedFactor;
     } else if (permille > kLowestImportedFactor) {
-      item.aFactor = static_cast<std::uint16_t>(permille + 0.5);
+      item.aFactor = static_cast<std::uint16_t>(std::lround(permille));
     }
     item.lapses = static_cast<std::uint8_t>(std::clamp<std::int64_t>(card.lapses, 0, 255));
     if (card.lastRep >= 0) item.lastRepetition = localDay(card.lastRep);
