@@ -25,7 +25,9 @@ int main(int argc, char** argv) {
   constexpr int kNotes = 15000;
   for (int n = 0; n < kNotes; ++n) {
     const std::int64_t note = 1500000000000 + n;
-    spec.notes.push_back({note, "guid" + std::to_string(n), 1,
+    spec.notes.push_back({note,
+                          "guid" + std::to_string(n),
+                          1,
                           {"question number " + std::to_string(n) + " of the deck",
                            "answer number " + std::to_string(n)},
                           n % 3 == 0 ? "tag" : ""});
@@ -36,8 +38,8 @@ int main(int argc, char** argv) {
                             learned ? 2000 + n % 300 : n, learned ? 1 + n % 400 : 0,
                             learned ? 2500 : 0, n % 5});
       for (int r = 0; r < 10; ++r) {
-        spec.reviews.push_back({(1500000000 + std::int64_t{r} * 864000 + n) * 1000 + ord, card,
-                                r == 4 ? 1 : 3, 1});
+        spec.reviews.push_back(
+            {(1500000000 + std::int64_t{r} * 864000 + n) * 1000 + ord, card, r == 4 ? 1 : 3, 1});
       }
     }
   }

@@ -7,6 +7,7 @@
 
 #include "learning/calendar_date.h"
 #include "platform/peer_libraries.h"
+#include "stopping_progress.h"
 #include "store/collection_opening.h"
 #include "store/item_status.h"
 #include "temp_dir.h"
@@ -114,6 +115,28 @@ TEST(TextTableImport, ASourceThatCannotBeReadOrHoldsTooMuchLeavesNothing) {
     EXPECT_EQ(f.t.messages.texts().back(), u"Error while importing database!") << op;
     EXPECT_FALSE(f.t.files.exists("/new.kdb")) << op;
   }
+}
+
+// Cancel at any look while a table is read or stored: nothing is made, nothing is told.
+TEST(TextTableImport, CancelAtAnyPointLeavesNoCollection) {
+  std::string rows;
+  for (int i = 0; i < 3000; ++i) rows += "q" + std::to_string(i) + ";a\n";
+  int cancelled = 0;
+  for (int stop = 1;; stop += 97) {
+    Fixture f;
+    fakes::StoppingProgress window;
+    window.stopAt = stop;
+    f.t.c.progress.setWindow(&window);
+    f.t.files.put("/deck.csv", bytesOf(rows));
+    const PeerImportResult r = importTextTable(f.t.c, "/deck.csv", "/new", TableSettings{}, true);
+    if (r.outcome == PeerImportOutcome::Imported) break;  // stop came after the last look
+    ++cancelled;
+    EXPECT_EQ(r.outcome, PeerImportOutcome::Cancelled) << stop;
+    EXPECT_FALSE(f.t.files.exists("/new.kdb")) << stop;
+    EXPECT_TRUE(f.t.messages.shown.empty()) << stop;
+    EXPECT_TRUE(f.texts().empty());
+  }
+  EXPECT_GT(cancelled, 20);  // reading and storing both look at Cancel as they go
 }
 
 constexpr char kVocabulary[] = R"(<?xml version="1.0" encoding="UTF-8"?>
