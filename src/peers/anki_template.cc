@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "store/utf8.h"
+
 namespace kelvora::peers {
 namespace {
 
@@ -54,24 +56,6 @@ void trimInPlace(std::string& s) {
   if (kept.size() == s.size()) return;
   const auto offset = static_cast<std::size_t>(kept.data() - s.data());
   s = s.substr(offset, kept.size());
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // ---- HTML ----
@@ -154,7 +138,7 @@ std::size_t decodeReference(std::string_view html, std::size_t pos, std::string&
     }
     if (i == first || i >= html.size() || html[i] != ';') return 0;
     const bool valid = value != 0 && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
-    appendUtf8(out, valid ? static_cast<std::uint32_t>(value) : 0xFFFD);
+    store::appendUtf8(out, valid ? static_cast<std::uint32_t>(value) : 0xFFFD);
     return i + 1 - pos;
   }
   struct Named {

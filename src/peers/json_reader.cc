@@ -4,6 +4,8 @@
 
 #include <charconv>
 
+#include "store/utf8.h"
+
 namespace kelvora::peers {
 namespace {
 
@@ -100,24 +102,6 @@ class Parser {
     return true;
   }
 
-  static void putUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-
   bool string(std::string& out) {
     ++m_at;  // the opening quote
     out.clear();
@@ -160,12 +144,12 @@ class Parser {
             m_at += 2;
             std::uint32_t low = 0;
             if (hex4(low) && low >= 0xDC00 && low < 0xE000) {
-              putUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+              store::appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
               break;
             }
             m_at = back;
           }
-          putUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+          store::appendUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
           break;
         }
         default:

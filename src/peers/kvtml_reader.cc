@@ -7,6 +7,8 @@
 #include <limits>
 #include <unordered_set>
 
+#include "store/utf8.h"
+
 namespace kelvora::peers {
 namespace {
 
@@ -49,24 +51,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     return lower(x) == lower(y);
   });
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 // UTF-8 to UTF-16. Each ill-formed sequence (its longest well-formed start, or one stray byte)
@@ -167,7 +151,7 @@ std::size_t expandReference(std::string& out, std::string_view s) {
       if (value == 0 || value >= 0x110000 || (value >= 0xD800 && value <= 0xDFFF)) {
         out.append(kReplacementUtf8);
       } else {
-        appendUtf8(out, value);
+        store::appendUtf8(out, value);
       }
       return semicolon + 1;
     }
