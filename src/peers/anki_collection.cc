@@ -159,7 +159,8 @@ bool noteTypesFromTables(Database& db, std::unordered_map<std::int64_t, NoteType
 }
 
 // Review log rows are walked in their table's order, which is the order of their IDs, the
-// moments they were made: a lapse starts the count of passes again.
+// moments they were made: a lapse starts the count of passes again. reviews holds an entry for
+// each card that becomes an item; the rows of other cards are passed over.
 bool summarizeReviews(Database& db, std::unordered_map<std::int64_t, ReviewSummary>& reviews,
                       std::size_t& rows, std::string& error) {
   return db.query(
@@ -170,7 +171,9 @@ bool summarizeReviews(Database& db, std::unordered_map<std::int64_t, ReviewSumma
         const std::int64_t kind = row.integer(3);
         // Ease 0 marks a change made by hand (a reschedule), not a review.
         if (ease < 1) return true;
-        ReviewSummary& summary = reviews[row.integer(0)];
+        const auto card = reviews.find(row.integer(0));
+        if (card == reviews.end()) return true;
+        ReviewSummary& summary = card->second;
         summary.newestMs = std::max(summary.newestMs, row.integer(1));
         // Reviews proper (1) and reviews in a filtered deck (3) count; learning steps do not.
         if (kind == 1 || kind == 3) {
@@ -199,8 +202,8 @@ std::vector<std::string_view> splitFields(std::string_view fields) {
 
 AnkiRead readAnkiCollection(Database& db,
                             const std::function<store::DayNumber(std::int64_t)>& localDay,
-                            store::DayNumber today, AnkiReport& report, std::string& error,
-                            const std::function<bool(const AnkiItem&)>& item) {
+                            store::DayNumber today, std::size_t maxCards, AnkiReport& report,
+                            std::string& error, const std::function<bool(const AnkiItem&)>& item) {
   std::int64_t creationSeconds = 0;
   std::string models;
   bool haveCol = false;
@@ -233,14 +236,32 @@ AnkiRead readAnkiCollection(Database& db,
   }
   if (report.schema > kNewestAnkiSchema) return AnkiRead::NewerSchema;
 
+  // Cards and notes are held in memory while the items are made: how many there are is known,
+  // and checked, before any is loaded.
+  std::int64_t allCards = 0;
+  std::int64_t withNotes = 0;
+  if (!db.query(
+          "SELECT count(*), (SELECT count(*) FROM cards WHERE nid IN (SELECT id FROM notes)) "
+          "FROM cards",
+          [&](const DatabaseRow& row) {
+            allCards = row.integer(0);
+            withNotes = row.integer(1);
+            return false;
+          },
+          error)) {
+    error = "the cards cannot be read: " + error;
+    return AnkiRead::Broken;
+  }
+  if (withNotes > static_cast<std::int64_t>(maxCards)) {
+    report.cardsInCollection = static_cast<std::size_t>(withNotes);
+    return AnkiRead::TooManyCards;
+  }
+  report.cardsWithoutNote =
+      static_cast<std::size_t>(std::max<std::int64_t>(0, allCards - withNotes));
+
   std::unordered_map<std::int64_t, NoteType> types;
   const bool tables = db.hasTable("notetypes");
   if (tables ? !noteTypesFromTables(db, types, error) : !noteTypesFromJson(models, types, error)) {
-    return AnkiRead::Broken;
-  }
-  std::unordered_map<std::int64_t, ReviewSummary> reviews;
-  if (db.hasTable("revlog") && !summarizeReviews(db, reviews, report.reviewRows, error)) {
-    error = "the review log cannot be read: " + error;
     return AnkiRead::Broken;
   }
   std::string deckError;
@@ -256,7 +277,7 @@ AnkiRead readAnkiCollection(Database& db,
 
   std::unordered_map<std::int64_t, Note> notes;
   if (!db.query(
-          "SELECT id, guid, mid, flds, tags FROM notes",
+          "SELECT id, guid, mid, flds, tags FROM notes WHERE id IN (SELECT nid FROM cards)",
           [&](const DatabaseRow& row) {
             Note& note = notes[row.integer(0)];
             note.guid.assign(row.text(1));
@@ -281,7 +302,7 @@ AnkiRead readAnkiCollection(Database& db,
   std::vector<Card> cards;
   if (!db.query(
           "SELECT id, nid, ord, type, queue, due, ivl, factor, lapses, odue, odid "
-          "FROM cards",
+          "FROM cards WHERE nid IN (SELECT id FROM notes)",
           [&](const DatabaseRow& row) {
             Card card;
             card.id = row.integer(0);
@@ -300,6 +321,13 @@ AnkiRead readAnkiCollection(Database& db,
           },
           error)) {
     error = "the cards cannot be read: " + error;
+    return AnkiRead::Broken;
+  }
+  std::unordered_map<std::int64_t, ReviewSummary> reviews;
+  reviews.reserve(cards.size());
+  for (const Card& card : cards) reviews.emplace(card.id, ReviewSummary{});
+  if (db.hasTable("revlog") && !summarizeReviews(db, reviews, report.reviewRows, error)) {
+    error = "the review log cannot be read: " + error;
     return AnkiRead::Broken;
   }
   // Studied cards by note and template; new ones after them, in the new queue's order.
@@ -322,7 +350,7 @@ AnkiRead readAnkiCollection(Database& db,
       ++report.cardsWithoutNote;
       continue;
     }
-    if (const auto r = reviews.find(card.id); r != reviews.end()) {
+    if (const auto r = reviews.find(card.id); r != reviews.end() && r->second.newestMs >= 0) {
       card.state.newestReviewDay = localDay(r->second.newestMs / 1000);
       card.state.passesSinceLapse = r->second.passes;
     }

@@ -40,18 +40,20 @@ struct AnkiReport {
 };
 
 enum class AnkiRead {
-  Whole,        // every card handed over
-  Stopped,      // item() asked to stop
-  Broken,       // the database is not an Anki collection or could not be read; error says why
-  NewerSchema,  // made by a newer Anki than is known: report.schema says which
+  Whole,         // every card handed over
+  Stopped,       // item() asked to stop
+  Broken,        // the database is not an Anki collection or could not be read; error says why
+  NewerSchema,   // made by a newer Anki than is known: report.schema says which
+  TooManyCards,  // more cards with notes than maxCards: report.cardsInCollection says how many
 };
 
 // Reads the collection in db and hands over its cards in the order they become items: cards
 // that have been studied first, by note and template, then new cards in the order of the new
-// queue. today and localDay give the day numbers of the learning data.
+// queue. today and localDay give the day numbers of the learning data. A collection of more
+// than maxCards cards with notes is refused before its cards, notes or review log are loaded.
 AnkiRead readAnkiCollection(Database& db,
                             const std::function<store::DayNumber(std::int64_t)>& localDay,
-                            store::DayNumber today, AnkiReport& report, std::string& error,
-                            const std::function<bool(const AnkiItem&)>& item);
+                            store::DayNumber today, std::size_t maxCards, AnkiReport& report,
+                            std::string& error, const std::function<bool(const AnkiItem&)>& item);
 
 }  // namespace kelvora::peers

@@ -33,24 +33,36 @@ struct SourceItem {
 
 // Items read whole from a source, kept until they are written: their texts one after another
 // in one buffer, so that holding thirty thousand of them takes no allocation each.
+//   Past MaxItems items are only counted, and each text is kept to the longest an item holds
+// (the sink would cut it there anyway), so a hostile source cannot fill the memory.
 struct SourceItems {
   std::u16string units;
   std::vector<SourceItem> items;
+  std::size_t beyondLimit = 0;  // items past MaxItems, counted and not kept
   bool html = false;
   std::size_t textsCut = 0;
+
+  std::size_t count() const { return items.size() + beyondLimit; }
 
   void add(std::string_view question, std::string_view answer, const ItemLearning& learning) {
     html = html || holdsMarkup(question) || holdsMarkup(answer);
     add(store::decodeTextBytes(question), store::decodeTextBytes(answer), learning);
   }
   void add(std::u16string_view question, std::u16string_view answer, const ItemLearning& learning) {
+    if (items.size() >= store::MaxItems) {
+      ++beyondLimit;
+      return;
+    }
+    for (std::u16string_view* text : {&question, &answer}) {
+      if (text->size() > store::MaxTextLength - 1) {
+        ++textsCut;
+        *text = text->substr(0, store::MaxTextLength - 1);
+      }
+    }
     SourceItem item{units.size(), question.size(), units.size() + question.size(), answer.size(),
                     importedItemHeader(learning)};
     units.append(question);
     units.append(answer);
-    for (const std::size_t length : {question.size(), answer.size()}) {
-      if (length > store::MaxTextLength - 1) ++textsCut;
-    }
     items.push_back(item);
   }
   std::u16string_view question(const SourceItem& item) const {
@@ -115,8 +127,8 @@ PeerImportResult finishImport(store::Collection& c, const std::filesystem::path&
                               const SourceItems& source, bool unicodeWhenNeeded,
                               PeerImportResult result) {
   result.textsCut = source.textsCut;
-  result.sourceItems = source.items.size();
-  if (source.items.size() > store::MaxItems) {
+  result.sourceItems = source.count();
+  if (source.count() > store::MaxItems) {
     result.outcome = PeerImportOutcome::TooManyItems;
     c.progress.closeProgress();
     return result;
@@ -185,7 +197,7 @@ PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& li
   SourceItems source;
   AnkiReport report;
   const AnkiRead read = readAnkiCollection(
-      *package.collection, libraries.localDay, c.today(), report, result.error,
+      *package.collection, libraries.localDay, c.today(), store::MaxItems, report, result.error,
       [&](const AnkiItem& item) {
         if (c.progress.stopAt(report.cards,
                               2 * std::max<std::size_t>(report.cardsInCollection, 1))) {
@@ -205,6 +217,9 @@ PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& li
       break;
     case AnkiRead::Stopped:
       return stop(PeerImportOutcome::Cancelled);
+    case AnkiRead::TooManyCards:
+      result.sourceItems = report.cardsInCollection;
+      return stop(PeerImportOutcome::TooManyItems);
     case AnkiRead::NewerSchema:
       result.error = "the package was made by a newer Anki than this program knows (schema " +
                      std::to_string(report.schema) + ")";

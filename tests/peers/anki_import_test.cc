@@ -220,6 +220,21 @@ TEST(AnkiImport, PlainTextsMakeAPlainCollectionAndWideOnesAUnicodeOne) {
   EXPECT_EQ(f.t.c.settings.utf8, 1);
 }
 
+TEST(AnkiImport, ALongFieldIsCutToWhatAnItemHoldsAndCounted) {
+  Fixture f;
+  PackageSpec s = deck(PackageForm::Anki21, 11);
+  s.notes = {{10, "g", 1, {std::string(20000, 'q'), "short"}, ""}};
+  s.cards = {{100, 10, 0},
+             {101, 10, 1}};  // the long field is the question of one, the answer of the other
+  const PeerImportResult r = f.import(s);
+  ASSERT_EQ(r.outcome, PeerImportOutcome::Imported);
+  EXPECT_EQ(r.textsCut, 2u);
+  const std::vector<Imported> items = f.items();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].question, std::u16string(store::MaxTextLength - 1, u'q'));
+  EXPECT_EQ(items[1].answer, std::u16string(store::MaxTextLength - 1, u'q'));
+}
+
 // Whatever is wrong with a package, it is said, and no collection is made.
 TEST(AnkiImport, ABadPackageMakesNoCollection) {
   struct Case {
