@@ -15,35 +15,35 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  PackageSpec spec;
-  spec.creationSeconds = 1500000000;
-  spec.noteTypes = {{1,
-                     false,
-                     {"Front", "Back"},
-                     {{"{{Front}}", "{{FrontSide}}<hr id=answer>{{Back}}"},
-                      {"{{Back}}", "{{FrontSide}}<hr id=answer>{{Front}}"}}}};
+  PackageContents contents;
+  contents.creationSeconds = 1500000000;
+  contents.noteTypes = {{1,
+                         false,
+                         {"Front", "Back"},
+                         {{"{{Front}}", "{{FrontSide}}<hr id=answer>{{Back}}"},
+                          {"{{Back}}", "{{FrontSide}}<hr id=answer>{{Front}}"}}}};
   constexpr int kNotes = 15000;
   for (int n = 0; n < kNotes; ++n) {
     const std::int64_t note = 1500000000000 + n;
-    spec.notes.push_back({note,
-                          "guid" + std::to_string(n),
-                          1,
-                          {"question number " + std::to_string(n) + " of the deck",
-                           "answer number " + std::to_string(n)},
-                          n % 3 == 0 ? "tag" : ""});
+    contents.notes.push_back({note,
+                              "guid" + std::to_string(n),
+                              1,
+                              {"question number " + std::to_string(n) + " of the deck",
+                               "answer number " + std::to_string(n)},
+                              n % 3 == 0 ? "tag" : ""});
     for (int ord = 0; ord < 2; ++ord) {
       const std::int64_t card = note * 2 + ord;
       const bool learned = n % 4 != 3;
-      spec.cards.push_back({card, note, ord, learned ? 2 : 0, learned ? 2 : 0,
-                            learned ? 2000 + n % 300 : n, learned ? 1 + n % 400 : 0,
-                            learned ? 2500 : 0, n % 5});
+      contents.cards.push_back({card, note, ord, learned ? 2 : 0, learned ? 2 : 0,
+                                learned ? 2000 + n % 300 : n, learned ? 1 + n % 400 : 0,
+                                learned ? 2500 : 0, n % 5});
       for (int r = 0; r < 10; ++r) {
-        spec.reviews.push_back(
+        contents.reviews.push_back(
             {(1500000000 + std::int64_t{r} * 864000 + n) * 1000 + ord, card, r == 4 ? 1 : 3, 1});
       }
     }
   }
-  writePackage(spec, folder + "/deck.apkg");
+  writePackage(contents, folder + "/deck.apkg");
   std::ofstream csv(folder + "/deck.csv", std::ios::binary);
   for (int i = 0; i < 30000; ++i) {
     csv << "question number " << i << " of the table;answer number " << i << "\n";

@@ -291,14 +291,14 @@ TEST(CliCommands, ImportAnkiMakesANewCollectionAndLeavesThePackageAsItWas) {
   fakes::TempDir dir;
   const std::string d = dir.path().string();
   setenv("TZ", "UTC", 1);  // the local day of a review is the day the test means
-  testing::PackageSpec spec;
-  spec.noteTypes = {
+  testing::PackageContents contents;
+  contents.noteTypes = {
       {1, false, {"Front", "Back"}, {{"{{Front}}", "{{FrontSide}}<hr id=answer>{{Back}}"}}}};
-  spec.notes = {{1, "a", 1, {"one", "eins"}, ""}, {2, "b", 1, {"two", "zwei"}, ""}};
+  contents.notes = {{1, "a", 1, {"one", "eins"}, ""}, {2, "b", 1, {"two", "zwei"}, ""}};
   // Card 10 was last reviewed on 4 August 2004 (day 8983) with an interval of 30 days.
-  spec.cards = {{10, 1, 0, 2, 2, 0, 30, 2300, 2}, {11, 2, 0, 0, 0, 1}};
-  spec.reviews = {{(8983 + 3651) * std::int64_t{86400000} + 3600000, 10, 3, 1}};
-  testing::writePackage(spec, dir / "deck.apkg");
+  contents.cards = {{10, 1, 0, 2, 2, 0, 30, 2300, 2}, {11, 2, 0, 0, 0, 1}};
+  contents.reviews = {{(8983 + 3651) * std::int64_t{86400000} + 3600000, 10, 3, 1}};
+  testing::writePackage(contents, dir / "deck.apkg");
   std::ifstream before(dir / "deck.apkg", std::ios::binary);
   const std::string packageBytes((std::istreambuf_iterator<char>(before)), {});
 

@@ -21,9 +21,9 @@ namespace {
 
 using store::code;
 using store::ItemStatus;
-using testing::CardSpec;
+using testing::CardRow;
+using testing::PackageContents;
 using testing::PackageForm;
-using testing::PackageSpec;
 
 // Day 1 is 1 January 1980, 3652 days after 1 January 1970: local days are UTC ones here.
 store::DayNumber utcDay(std::int64_t unixSeconds) {
@@ -40,20 +40,20 @@ PeerLibraries libraries() {
   return l;
 }
 
-const testing::NoteTypeSpec kBasicAndReversed{
+const testing::NoteTypeRow kBasicAndReversed{
     1,
     false,
     {"Front", "Back"},
     {{"{{Front}}", "{{FrontSide}}\n\n<hr id=answer>\n\n{{Back}}"},
      {"{{Back}}", "{{FrontSide}}<hr id=\"answer\">{{Front}}"}}};
-const testing::NoteTypeSpec kCloze{
+const testing::NoteTypeRow kCloze{
     2, true, {"Text", "Extra"}, {{"{{cloze:Text}}", "{{cloze:Text}}<br>{{Extra}}"}}};
 
 // A deck of every kind of card: a review card learned for 400 days with a lapse in its log, a
 // relearning card, a suspended review card, learning and new cards, a cloze note with two
 // deletions, and a card whose note is gone.
-PackageSpec deck(PackageForm form, std::int64_t schema) {
-  PackageSpec s;
+PackageContents deck(PackageForm form, std::int64_t schema) {
+  PackageContents s;
   s.form = form;
   s.schema = schema;
   s.creationSeconds = secondsOfDay(kCreated) + 4 * 3600;
@@ -97,8 +97,8 @@ struct Fixture {
   fakes::TempDir dir;
   testing::TestCollection t;
 
-  PeerImportResult import(const PackageSpec& spec, bool unicode = true) {
-    testing::writePackage(spec, dir / "deck.apkg");
+  PeerImportResult import(const PackageContents& contents, bool unicode = true) {
+    testing::writePackage(contents, dir / "deck.apkg");
     return importAnkiPackage(t.c, libraries(), dir / "deck.apkg", "/new", unicode);
   }
 
@@ -162,7 +162,7 @@ TEST(AnkiImport, EveryCardBecomesAnItemWithItsProgress) {
 
 TEST(AnkiImport, ALongLearnedCardGradedGoodGoesFurtherStill) {
   Fixture f;
-  PackageSpec s = deck(PackageForm::Anki21, 11);
+  PackageContents s = deck(PackageForm::Anki21, 11);
   s.cards = {{100, 10, 0, 2, 2, kToday - kCreated, 400, 2500, 0}};  // due today
   s.reviews = {{secondsOfDay(kToday - 400) * 1000, 100, 3, 1}};
   ASSERT_EQ(f.import(s).outcome, PeerImportOutcome::Imported);
@@ -190,7 +190,7 @@ TEST(AnkiImport, EveryFormOfPackageGivesTheSameItems) {
         Case{PackageForm::Anki21b, 18, true, true}, Case{PackageForm::Anki21b, 18, true, false},
         Case{PackageForm::Anki21, 18, false, false}}) {
     Fixture f;
-    PackageSpec s = deck(c.form, c.schema);
+    PackageContents s = deck(c.form, c.schema);
     s.placeholder = c.placeholder;
     s.meta = c.meta;
     const PeerImportResult r = f.import(s);
@@ -208,7 +208,7 @@ TEST(AnkiImport, EveryFormOfPackageGivesTheSameItems) {
 
 TEST(AnkiImport, PlainTextsMakeAPlainCollectionAndWideOnesAUnicodeOne) {
   Fixture f;
-  PackageSpec s = deck(PackageForm::Anki21, 11);
+  PackageContents s = deck(PackageForm::Anki21, 11);
   // U+AC00 is past what Compressed Unicode stores.
   s.notes = {{10, "g", 1, {"\xEA\xB0\x80 \xE4\xBD\xA0", "hello"}, ""}};
   s.cards = {{100, 10}};
@@ -222,7 +222,7 @@ TEST(AnkiImport, PlainTextsMakeAPlainCollectionAndWideOnesAUnicodeOne) {
 
 TEST(AnkiImport, ALongFieldIsCutToWhatAnItemHoldsAndCounted) {
   Fixture f;
-  PackageSpec s = deck(PackageForm::Anki21, 11);
+  PackageContents s = deck(PackageForm::Anki21, 11);
   s.notes = {{10, "g", 1, {std::string(20000, 'q'), "short"}, ""}};
   s.cards = {{100, 10, 0},
              {101, 10, 1}};  // the long field is the question of one, the answer of the other
@@ -246,7 +246,7 @@ TEST(AnkiImport, ABadPackageMakesNoCollection) {
     std::ofstream(p, std::ios::binary) << bytes;
   };
   const auto good = [](PackageForm form, std::int64_t schema) {
-    PackageSpec s = deck(form, schema);
+    PackageContents s = deck(form, schema);
     return testing::buildCollection(s, "/tmp/kelvora-anki-scratch");
   };
   const std::vector<Case> cases = {
@@ -279,20 +279,20 @@ TEST(AnkiImport, ABadPackageMakesNoCollection) {
        "cannot be decompressed"},
       {"newer schema",
        [&](const auto& p) {
-         PackageSpec s = deck(PackageForm::Anki21, 19);
+         PackageContents s = deck(PackageForm::Anki21, 19);
          testing::writePackage(s, p);
        },
        "newer Anki"},
       {"newer package version",
        [&](const auto& p) {
-         PackageSpec s = deck(PackageForm::Anki21b, 18);
+         PackageContents s = deck(PackageForm::Anki21b, 18);
          s.metaVersion = 4;
          testing::writePackage(s, p);
        },
        "newer Anki"},
       {"SQLite but no collection",
        [&](const auto& p) {
-         PackageSpec s;
+         PackageContents s;
          testing::FileBytes bytes = good(PackageForm::Anki21, 11);
          // The same database with its cards table gone.
          testing::writeZip(p, {{"collection.anki21", testing::dropTable(bytes, "cards")}});
@@ -313,7 +313,7 @@ TEST(AnkiImport, ABadPackageMakesNoCollection) {
 
 TEST(AnkiImport, MoreCardsThanACollectionHoldsStopsBeforeWriting) {
   Fixture f;
-  PackageSpec s = deck(PackageForm::Anki21, 11);
+  PackageContents s = deck(PackageForm::Anki21, 11);
   s.cards.clear();
   for (std::int64_t i = 0; i <= store::MaxItems; ++i) s.cards.push_back({1000 + i, 12, 0, 0, 0, i});
   const PeerImportResult r = f.import(s);
@@ -342,7 +342,7 @@ TEST(AnkiImport, AFailedWriteLeavesNoCollection) {
 TEST(AnkiImport, MediaFilesAreCopiedBesideTheCollectionAndAFailedOneIsCounted) {
   for (const PackageForm form : {PackageForm::Anki21, PackageForm::Anki21b}) {
     Fixture f;
-    PackageSpec s = deck(form, form == PackageForm::Anki21b ? 18 : 11);
+    PackageContents s = deck(form, form == PackageForm::Anki21b ? 18 : 11);
     s.media = {{"a.png", "png bytes"}, {"../evil.png", "x"}, {"caf\xC3\xA9.mp3", "mp3"}};
     const PeerImportResult r = f.import(s);
     ASSERT_EQ(r.outcome, PeerImportOutcome::Imported) << r.error;
@@ -357,7 +357,7 @@ TEST(AnkiImport, MediaFilesAreCopiedBesideTheCollectionAndAFailedOneIsCounted) {
     EXPECT_NE(message.find(u"media files refused for their names: 1"), std::u16string::npos);
   }
   // A write fails once the collection is stored: that medium is counted, the items stay.
-  PackageSpec s = deck(PackageForm::Anki21, 11);
+  PackageContents s = deck(PackageForm::Anki21, 11);
   s.media = {{"a.png", "png"}, {"b.png", "png"}};
   Fixture full;
   testing::writePackage(s, full.dir / "deck.apkg");
@@ -392,7 +392,7 @@ TEST(AnkiPackage, MediaNamesThatCouldLeaveTheFolderAreRefused) {
   EXPECT_TRUE(isSafeMediaName(std::string(255, 'a')));
   for (const PackageForm form : {PackageForm::Anki21, PackageForm::Anki21b}) {
     Fixture f;
-    PackageSpec s = deck(form, form == PackageForm::Anki21b ? 18 : 11);
+    PackageContents s = deck(form, form == PackageForm::Anki21b ? 18 : 11);
     s.media = {{"ok.png", "png"}, {"../evil.png", "x"}, {".bashrc", "x"}, {"b.mp3", "mp3"}};
     testing::writePackage(s, f.dir / "m.apkg");
     AnkiPackage package;

@@ -65,9 +65,9 @@ std::string jsonString(const std::string& s) {
   return out + "\"";
 }
 
-std::string modelsJson(const PackageSpec& spec) {
+std::string modelsJson(const PackageContents& contents) {
   std::string out = "{";
-  for (const NoteTypeSpec& t : spec.noteTypes) {
+  for (const NoteTypeRow& t : contents.noteTypes) {
     if (out.size() > 1) out += ",";
     out += "\"" + std::to_string(t.id) + "\":{\"id\":" + std::to_string(t.id) +
            ",\"name\":\"Type\",\"type\":" + (t.cloze ? "1" : "0") + ",\"flds\":[";
@@ -120,7 +120,7 @@ void putBytesField(FileBytes& out, std::uint32_t number, std::string_view bytes)
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-FileBytes buildCollection(const PackageSpec& spec, const std::filesystem::path& scratch) {
+FileBytes buildCollection(const PackageContents& contents, const std::filesystem::path& scratch) {
   std::filesystem::remove(scratch);
   sqlite3* db = nullptr;
   if (sqlite3_open(scratch.c_str(), &db) != SQLITE_OK) throw std::runtime_error("sqlite open");
@@ -144,9 +144,9 @@ FileBytes buildCollection(const PackageSpec& spec, const std::filesystem::path& 
        "not null, time integer not null, type integer not null);"
        "CREATE TABLE graves (usn integer not null, oid integer not null, type integer not "
        "null);");
-  const bool tables = spec.schema >= 15;
+  const bool tables = contents.schema >= 15;
   Bound(db, "INSERT INTO col VALUES (1, ?, 0, 0, ?, 0, 0, 0, '{}', ?, '{}', '{}', '{}')")(
-      spec.creationSeconds)(spec.schema)(tables ? std::string("{}") : modelsJson(spec))
+      contents.creationSeconds)(contents.schema)(tables ? std::string("{}") : modelsJson(contents))
       .run();
   if (tables) {
     exec(db,
@@ -160,7 +160,7 @@ FileBytes buildCollection(const PackageSpec& spec, const std::filesystem::path& 
          "CREATE TABLE decks (id integer primary key not null, name text not null, mtime_secs "
          "integer not null, usn integer not null, common blob not null, kind blob not null);"
          "INSERT INTO decks VALUES (1, 'Default', 0, 0, x'', x'');");
-    for (const NoteTypeSpec& t : spec.noteTypes) {
+    for (const NoteTypeRow& t : contents.noteTypes) {
       FileBytes config;
       putBytesField(config, 3, ".card {}");  // the style sheet, read by nobody here
       if (t.cloze) putVarintField(config, 1, 1);
@@ -183,7 +183,7 @@ FileBytes buildCollection(const PackageSpec& spec, const std::filesystem::path& 
   exec(db, "BEGIN");
   {
     Bound note(db, "INSERT INTO notes VALUES (?, ?, ?, 0, 0, ?, ?, '', 0, 0, '')");
-    for (const NoteSpec& n : spec.notes) {
+    for (const NoteRow& n : contents.notes) {
       std::string joined;
       for (std::size_t i = 0; i < n.fields.size(); ++i) {
         if (i > 0) joined.push_back('\x1f');
@@ -193,13 +193,13 @@ FileBytes buildCollection(const PackageSpec& spec, const std::filesystem::path& 
     }
     Bound card(db,
                "INSERT INTO cards VALUES (?, ?, 1, ?, 0, 0, ?, ?, ?, ?, ?, 0, ?, 0, ?, ?, 0, '')");
-    for (const CardSpec& c : spec.cards) {
+    for (const CardRow& c : contents.cards) {
       card(c.id)(c.note)(c.ordinal)(c.type)(c.queue)(c.due)(c.ivl)(c.factor)(c.lapses)(c.odue)(
           c.odid)
           .run();
     }
     Bound review(db, "INSERT INTO revlog VALUES (?, ?, 0, ?, 0, 0, 0, 0, ?)");
-    for (const ReviewSpec& r : spec.reviews) review(r.id)(r.card)(r.ease)(r.type).run();
+    for (const ReviewRow& r : contents.reviews) review(r.id)(r.card)(r.ease)(r.type).run();
   }
   exec(db, "COMMIT");
   sqlite3_close(db);
@@ -246,28 +246,28 @@ void writeZip(const std::filesystem::path& path,
   if (zip_close(archive) != 0) throw std::runtime_error("zip_close");
 }
 
-void writePackage(const PackageSpec& spec, const std::filesystem::path& path) {
+void writePackage(const PackageContents& contents, const std::filesystem::path& path) {
   std::vector<std::pair<std::string, FileBytes>> entries;
-  const FileBytes collection = buildCollection(spec, path.string() + ".scratch");
-  if (spec.form != PackageForm::Anki2 && spec.placeholder) {
-    PackageSpec old;
+  const FileBytes collection = buildCollection(contents, path.string() + ".scratch");
+  if (contents.form != PackageForm::Anki2 && contents.placeholder) {
+    PackageContents old;
     old.noteTypes = {{1, false, {"Front", "Back"}, {{"{{Front}}", "{{Back}}"}}}};
     old.notes = {{1, "update", 1, {"Please update to the latest Anki version.", ""}, ""}};
     old.cards = {{1, 1}};
     entries.emplace_back("collection.anki2", buildCollection(old, path.string() + ".scratch"));
   }
-  const bool latest = spec.form == PackageForm::Anki21b;
-  if (spec.form == PackageForm::Anki2) entries.emplace_back("collection.anki2", collection);
-  if (spec.form == PackageForm::Anki21) entries.emplace_back("collection.anki21", collection);
+  const bool latest = contents.form == PackageForm::Anki21b;
+  if (contents.form == PackageForm::Anki2) entries.emplace_back("collection.anki2", collection);
+  if (contents.form == PackageForm::Anki21) entries.emplace_back("collection.anki21", collection);
   if (latest) entries.emplace_back("collection.anki21b", zstdFrame(collection));
-  if (latest && spec.meta) {
+  if (latest && contents.meta) {
     FileBytes meta;
-    putVarintField(meta, 1, static_cast<std::uint64_t>(spec.metaVersion));
+    putVarintField(meta, 1, static_cast<std::uint64_t>(contents.metaVersion));
     entries.emplace_back("meta", meta);
   }
   if (latest) {
     FileBytes list;
-    for (const auto& [name, bytes] : spec.media) {
+    for (const auto& [name, bytes] : contents.media) {
       FileBytes entry;
       putBytesField(entry, 1, name);
       putVarintField(entry, 2, bytes.size());
@@ -277,14 +277,14 @@ void writePackage(const PackageSpec& spec, const std::filesystem::path& path) {
     entries.emplace_back("media", zstdFrame(list));
   } else {
     std::string list = "{";
-    for (std::size_t i = 0; i < spec.media.size(); ++i) {
+    for (std::size_t i = 0; i < contents.media.size(); ++i) {
       list += (i ? "," : "") + std::string("\"") + std::to_string(i) +
-              "\":" + jsonString(spec.media[i].first);
+              "\":" + jsonString(contents.media[i].first);
     }
     entries.emplace_back("media", bytesOf(list + "}"));
   }
-  for (std::size_t i = 0; i < spec.media.size(); ++i) {
-    const FileBytes bytes = bytesOf(spec.media[i].second);
+  for (std::size_t i = 0; i < contents.media.size(); ++i) {
+    const FileBytes bytes = bytesOf(contents.media[i].second);
     entries.emplace_back(std::to_string(i), latest ? zstdFrame(bytes) : bytes);
   }
   writeZip(path, entries);

@@ -12,14 +12,14 @@
 
 namespace kelvora::testing {
 
-struct NoteTypeSpec {
+struct NoteTypeRow {
   std::int64_t id = 1;
   bool cloze = false;
   std::vector<std::string> fields;
   std::vector<std::pair<std::string, std::string>> templates;  // question and answer formats
 };
 
-struct NoteSpec {
+struct NoteRow {
   std::int64_t id = 0;
   std::string guid;
   std::int64_t noteType = 1;
@@ -27,7 +27,7 @@ struct NoteSpec {
   std::string tags;
 };
 
-struct CardSpec {
+struct CardRow {
   std::int64_t id = 0;
   std::int64_t note = 0;
   std::int64_t ordinal = 0;
@@ -41,7 +41,7 @@ struct CardSpec {
   std::int64_t odid = 0;
 };
 
-struct ReviewSpec {
+struct ReviewRow {
   std::int64_t id = 0;  // milliseconds since 1970
   std::int64_t card = 0;
   std::int64_t ease = 3;
@@ -50,24 +50,24 @@ struct ReviewSpec {
 
 enum class PackageForm { Anki2, Anki21, Anki21b };
 
-struct PackageSpec {
+struct PackageContents {
   PackageForm form = PackageForm::Anki21;
   std::int64_t schema = 11;  // 18 keeps note types in tables
   std::int64_t creationSeconds = 0;
   bool placeholder = true;  // beside a newer collection, the old one asking to update
   bool meta = true;         // the newest form's version entry
   std::int64_t metaVersion = 3;
-  std::vector<NoteTypeSpec> noteTypes;
-  std::vector<NoteSpec> notes;
-  std::vector<CardSpec> cards;
-  std::vector<ReviewSpec> reviews;
+  std::vector<NoteTypeRow> noteTypes;
+  std::vector<NoteRow> notes;
+  std::vector<CardRow> cards;
+  std::vector<ReviewRow> reviews;
   std::vector<std::pair<std::string, std::string>> media;  // name, bytes
 };
 
 using FileBytes = std::vector<std::uint8_t>;
 
 // The collection database's bytes.
-FileBytes buildCollection(const PackageSpec& spec, const std::filesystem::path& scratch);
+FileBytes buildCollection(const PackageContents& contents, const std::filesystem::path& scratch);
 // The database's bytes with one table dropped.
 FileBytes dropTable(const FileBytes& database, const std::string& table);
 // A zstd frame of the bytes.
@@ -76,7 +76,7 @@ FileBytes zstdFrame(const FileBytes& bytes);
 void writeZip(const std::filesystem::path& path,
               const std::vector<std::pair<std::string, FileBytes>>& entries);
 // The whole package written at path.
-void writePackage(const PackageSpec& spec, const std::filesystem::path& path);
+void writePackage(const PackageContents& contents, const std::filesystem::path& path);
 
 // Protobuf pieces: a varint field and a length-delimited one.
 void putVarintField(FileBytes& out, std::uint32_t number, std::uint64_t value);
