@@ -264,15 +264,16 @@ AnkiRead readAnkiCollection(Database& db,
   if (tables ? !noteTypesFromTables(db, types, error) : !noteTypesFromJson(models, types, error)) {
     return AnkiRead::Broken;
   }
-  std::string deckError;
-  if (db.hasTable("decks")) {
-    (void)db.query(
-        "SELECT count(*) FROM decks",
-        [&](const DatabaseRow& row) {
-          report.decks = static_cast<std::size_t>(std::max<std::int64_t>(0, row.integer(0)));
-          return false;
-        },
-        deckError);
+  if (db.hasTable("decks") &&
+      !db.query(
+          "SELECT count(*) FROM decks",
+          [&](const DatabaseRow& row) {
+            report.decks = static_cast<std::size_t>(std::max<std::int64_t>(0, row.integer(0)));
+            return false;
+          },
+          error)) {
+    error = "the decks cannot be read: " + error;
+    return AnkiRead::Broken;
   }
 
   std::unordered_map<std::int64_t, Note> notes;

@@ -73,6 +73,21 @@ struct SourceItems {
   }
 };
 
+// What an import that ran comes to: stored, stopped by the user, or not stored, which is said.
+PeerImportOutcome importOutcome(store::Collection& c, bool imported) {
+  if (imported) return PeerImportOutcome::Imported;
+  if (c.progress.wasCancelled()) return PeerImportOutcome::Cancelled;
+  c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
+  return PeerImportOutcome::NotStored;
+}
+
+// The end of an import that stopped before writing anything: the progress window goes.
+PeerImportResult refused(store::Collection& c, PeerImportResult result, PeerImportOutcome outcome) {
+  result.outcome = outcome;
+  c.progress.closeProgress();
+  return result;
+}
+
 // Writes the items into a new collection at base.
 PeerImportOutcome storeItems(store::Collection& c, const std::filesystem::path& base,
                              const SourceItems& source, bool unicodeWhenNeeded) {
@@ -89,10 +104,7 @@ PeerImportOutcome storeItems(store::Collection& c, const std::filesystem::path& 
     }
     return exchange::ImportRead::Whole;
   };
-  if (exchange::importItems(c, base, read, unicodeWhenNeeded)) return PeerImportOutcome::Imported;
-  if (c.progress.wasCancelled()) return PeerImportOutcome::Cancelled;
-  c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
-  return PeerImportOutcome::NotStored;
+  return importOutcome(c, exchange::importItems(c, base, read, unicodeWhenNeeded));
 }
 
 // The source's whole bytes through the store's file port, or false with error set.
@@ -129,9 +141,7 @@ PeerImportResult finishImport(store::Collection& c, const std::filesystem::path&
   result.textsCut = source.textsCut;
   result.sourceItems = source.count();
   if (source.count() > store::MaxItems) {
-    result.outcome = PeerImportOutcome::TooManyItems;
-    c.progress.closeProgress();
-    return result;
+    return refused(c, std::move(result), PeerImportOutcome::TooManyItems);
   }
   result.outcome = storeItems(c, base, source, unicodeWhenNeeded);
   if (result.outcome == PeerImportOutcome::Imported) result.added = source.items.size();
@@ -177,9 +187,7 @@ PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& li
   PeerImportResult result;
   c.progress.openProgress();
   const auto stop = [&](PeerImportOutcome outcome) {
-    result.outcome = outcome;
-    c.progress.closeProgress();
-    return result;
+    return refused(c, std::move(result), outcome);
   };
   if (!libraries.openArchive || !libraries.openDatabaseImage || !libraries.decompress ||
       !libraries.localDay) {
@@ -249,9 +257,7 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
   {
     Bytes bytes;
     if (!readWhole(c.files(), path, bytes, result.error)) {
-      result.outcome = PeerImportOutcome::Unreadable;
-      c.progress.closeProgress();
-      return result;
+      return refused(c, std::move(result), PeerImportOutcome::Unreadable);
     }
     TableEncoding encoding = TableEncoding::Utf8;
     text = decodeTable(bytes, &encoding);
@@ -284,16 +290,12 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
     if (c.progress.wasCancelled() || !appended) return exchange::ImportRead::Stopped;
     return exchange::ImportRead::Whole;
   };
-  if (exchange::importItems(c, base, read, unicodeWhenNeeded)) {
-    result.added = result.sourceItems;
-  } else if (result.sourceItems > store::MaxItems) {
-    result.outcome = PeerImportOutcome::TooManyItems;
-  } else if (c.progress.wasCancelled()) {
-    result.outcome = PeerImportOutcome::Cancelled;
-  } else {
-    c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
-    result.outcome = PeerImportOutcome::NotStored;
-  }
+  const bool imported = exchange::importItems(c, base, read, unicodeWhenNeeded);
+  // An oversized table was refused without a word: the result says it.
+  result.outcome = !imported && result.sourceItems > store::MaxItems
+                       ? PeerImportOutcome::TooManyItems
+                       : importOutcome(c, imported);
+  if (imported) result.added = result.sourceItems;
   return result;
 }
 
@@ -339,9 +341,7 @@ PeerImportResult importKvtml(store::Collection& c, const std::filesystem::path& 
     // The reader's messages are sentences of their own: the result message adds its own.
     if (!result.error.empty() && result.error.back() == '.') result.error.pop_back();
     if (!result.error.empty()) result.error[0] = static_cast<char>(std::tolower(result.error[0]));
-    result.outcome = PeerImportOutcome::Unreadable;
-    c.progress.closeProgress();
-    return result;
+    return refused(c, std::move(result), PeerImportOutcome::Unreadable);
   }
   result.emptySkipped = report.entriesWithoutText;
   return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
@@ -384,9 +384,7 @@ PeerImportResult importMnemosyne(store::Collection& c, const PeerLibraries& libr
   c.progress.openProgress();
   const auto unreadable = [&](std::string why) {
     result.error = std::move(why);
-    result.outcome = PeerImportOutcome::Unreadable;
-    c.progress.closeProgress();
-    return result;
+    return refused(c, std::move(result), PeerImportOutcome::Unreadable);
   };
   if (!libraries.openDatabaseFile || !libraries.localDay) {
     return unreadable("this program was built without the library that reads databases");

@@ -59,7 +59,11 @@ class ZipArchive final : public peers::Archive {
       if (n == 0) break;
       got += static_cast<std::uint64_t>(n);
     }
-    zip_fclose(file);
+    // Closing reports what went wrong while the entry was read (a bad CRC among others).
+    if (zip_fclose(file) != 0 && ok) {
+      error = "entry " + m_entries[index].name + " cannot be read";
+      ok = false;
+    }
     if (ok && got != declared) {
       error = "entry " + m_entries[index].name + " does not hold the size it declares";
       ok = false;

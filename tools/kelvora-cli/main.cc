@@ -153,6 +153,14 @@ int grade(Context& x, const std::vector<std::string>& a) {
   return line ? status : kExitFailed;
 }
 
+// Says that an import made a Unicode collection because its source needed one.
+void noteUnicodeChosen(const std::string& source) {
+  std::fprintf(stderr,
+               "kelvora-cli: %s holds characters that Compressed Unicode cannot store; the "
+               "new collection is stored in Unicode (--compressed keeps Compressed Unicode)\n",
+               source.c_str());
+}
+
 // The Import command without its dialogs: the new collection is made beside the source file.
 int importFile(Context& x, const std::string& source, exchange::ExchangeKind kind) {
   std::filesystem::path base = source;
@@ -165,12 +173,7 @@ int importFile(Context& x, const std::string& source, exchange::ExchangeKind kin
       exchange::importWithQuestions(x.collection, kind, base,
                                     unicodeWhenNeeded ? exchange::WideCharacters::UnicodeWhenNeeded
                                                       : exchange::WideCharacters::KeepForm);
-  if (done && unicodeWhenNeeded && x.collection.settings.utf8 != 0) {
-    std::fprintf(stderr,
-                 "kelvora-cli: %s holds characters that Compressed Unicode cannot store; the "
-                 "new collection is stored in Unicode (--compressed keeps Compressed Unicode)\n",
-                 source.c_str());
-  }
+  if (done && unicodeWhenNeeded && x.collection.settings.utf8 != 0) noteUnicodeChosen(source);
   if (!done) return kExitFailed;
   printLine(*done);
   return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
@@ -298,21 +301,16 @@ int importPeer(Context& x, const std::vector<std::string>& a,
   }
   const bool unicodeWhenNeeded = !x.options.compressed && x.collection.settings.utf8 == 0;
   const peers::PeerImportResult result = run(unicodeWhenNeeded);
-  const std::string text = store::encodeUtf8(peers::peerImportMessage(result, a[1]));
+  const std::u16string text = peers::peerImportMessage(result, a[1]);
   if (result.outcome != peers::PeerImportOutcome::Imported) {
     // A failure to store was shown as it happened; the other reasons are told here.
     if (result.outcome != peers::PeerImportOutcome::NotStored) {
-      std::fprintf(stderr, "kelvora-cli: %s\n", text.c_str());
+      std::fprintf(stderr, "kelvora-cli: %s\n", store::encodeUtf8(text).c_str());
     }
     return kExitFailed;
   }
-  if (unicodeWhenNeeded && x.collection.settings.utf8 != 0) {
-    std::fprintf(stderr,
-                 "kelvora-cli: %s holds characters that Compressed Unicode cannot store; the "
-                 "new collection is stored in Unicode (--compressed keeps Compressed Unicode)\n",
-                 a[0].c_str());
-  }
-  printLine(store::decodeTextBytes(text));
+  if (unicodeWhenNeeded && x.collection.settings.utf8 != 0) noteUnicodeChosen(a[0]);
+  printLine(text);
   return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
 }
 
