@@ -11,7 +11,7 @@ CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebIn
   -DKELVORA_BUILD_GUI=OFF >/dev/null
 cmake --build build-fuzz
 for name in collection settings text_stream recent_file xml_import qa_import recovery undo_file \
-    anki_template text_table kvtml anki_package; do
+    anki_template text_table kvtml links_file anki_package; do
   # Inputs stay small where each one opens whole collections: one index and a small texts
   # file, one page of Q&A, a handful of changes.
   case "$name" in

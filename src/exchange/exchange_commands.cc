@@ -94,6 +94,7 @@ bool importItems(store::Collection& c, const std::filesystem::path& base, const 
     if (!indexExisted) (void)c.files().remove(store::indexPath(base));
     (void)c.files().remove(store::temporaryPathFor(store::textsPath(base)));
     (void)c.files().remove(store::temporaryPathFor(store::settingsPath(base)));
+    (void)c.files().remove(store::temporaryPathFor(store::linksPath(base)));
     if (tooMany) {
       finish(c);  // no file failed: the caller says what the source holds
     } else {

@@ -624,7 +624,7 @@ RenderedCard renderCard(std::string_view questionFormat, std::string_view answer
   return card;
 }
 
-std::string htmlToText(std::string_view html) {
+std::string htmlToText(std::string_view html, bool breaksAsLines) {
   std::string out;
   out.reserve(html.size());
   MarkupScanner scanner(html);
@@ -639,6 +639,14 @@ std::string htmlToText(std::string_view html) {
         if (!isClosingTag(tag) && lower(tag[1]) == 's') {
           const std::string name = tagName(tag);
           if (name == "style" || name == "script") pos = rawTextEnd(html, pos, name);
+        }
+        if (breaksAsLines) {
+          const std::string name = tagName(tag);
+          const bool closing = isClosingTag(tag);
+          if ((!closing && name == "br") ||
+              (closing && (name == "div" || name == "p" || name == "li" || name == "tr"))) {
+            out.push_back('\n');
+          }
         }
         continue;
       }

@@ -13,6 +13,9 @@
 #include "peers/anki_collection.h"
 #include "peers/anki_package.h"
 #include "peers/anki_template.h"
+#include "peers/links_file.h"
+#include "peers/peer_merge.h"
+#include "peers/source_items.h"
 #include "store/atomic_file.h"
 #include "store/collection_format.h"
 #include "store/item_status.h"
@@ -22,56 +25,6 @@
 
 namespace kelvora::peers {
 namespace {
-
-struct SourceItem {
-  std::size_t question = 0;  // where its texts start in SourceItems::units, and their lengths
-  std::size_t questionLength = 0;
-  std::size_t answer = 0;
-  std::size_t answerLength = 0;
-  store::ItemRecordHeader header;
-};
-
-// Items read whole from a source, kept until they are written: their texts one after another
-// in one buffer, so that holding thirty thousand of them takes no allocation each.
-//   Past MaxItems items are only counted, and each text is kept to the longest an item holds
-// (the sink would cut it there anyway), so a hostile source cannot fill the memory.
-struct SourceItems {
-  std::u16string units;
-  std::vector<SourceItem> items;
-  std::size_t beyondLimit = 0;  // items past MaxItems, counted and not kept
-  bool html = false;
-  std::size_t textsCut = 0;
-
-  std::size_t count() const { return items.size() + beyondLimit; }
-
-  void add(std::string_view question, std::string_view answer, const ItemLearning& learning) {
-    html = html || holdsMarkup(question) || holdsMarkup(answer);
-    add(store::decodeTextBytes(question), store::decodeTextBytes(answer), learning);
-  }
-  void add(std::u16string_view question, std::u16string_view answer, const ItemLearning& learning) {
-    if (items.size() >= store::MaxItems) {
-      ++beyondLimit;
-      return;
-    }
-    for (std::u16string_view* text : {&question, &answer}) {
-      if (text->size() > store::MaxTextLength - 1) {
-        ++textsCut;
-        *text = text->substr(0, store::MaxTextLength - 1);
-      }
-    }
-    SourceItem item{units.size(), question.size(), units.size() + question.size(), answer.size(),
-                    importedItemHeader(learning)};
-    units.append(question);
-    units.append(answer);
-    items.push_back(item);
-  }
-  std::u16string_view question(const SourceItem& item) const {
-    return std::u16string_view(units).substr(item.question, item.questionLength);
-  }
-  std::u16string_view answer(const SourceItem& item) const {
-    return std::u16string_view(units).substr(item.answer, item.answerLength);
-  }
-};
 
 // What an import that ran comes to: stored, stopped by the user, or not stored, which is said.
 PeerImportOutcome importOutcome(store::Collection& c, bool imported) {
@@ -102,7 +55,8 @@ PeerImportOutcome storeItems(store::Collection& c, const std::filesystem::path& 
         return exchange::ImportRead::Stopped;
       }
     }
-    return exchange::ImportRead::Whole;
+    return stageNewLinks(c, source.keys) ? exchange::ImportRead::Whole
+                                         : exchange::ImportRead::SourceFailed;
   };
   return importOutcome(c, exchange::importItems(c, base, read, unicodeWhenNeeded));
 }
@@ -134,7 +88,13 @@ bool readWhole(store::FileSystem& files, const std::filesystem::path& path, Byte
   return true;
 }
 
-// After the source is read whole: refused when it does not fit, else stored.
+// Whether the import goes into the collection open at base rather than a new one.
+bool mergingInto(const store::Collection& c, const std::filesystem::path& base) {
+  return c.isOpen && c.basePath == base;
+}
+
+// After the source is read whole: refused when it does not fit, else stored, in a new
+// collection or merged into the open one.
 PeerImportResult finishImport(store::Collection& c, const std::filesystem::path& base,
                               const SourceItems& source, bool unicodeWhenNeeded,
                               PeerImportResult result) {
@@ -142,6 +102,13 @@ PeerImportResult finishImport(store::Collection& c, const std::filesystem::path&
   result.sourceItems = source.count();
   if (source.count() > store::MaxItems) {
     return refused(c, std::move(result), PeerImportOutcome::TooManyItems);
+  }
+  if (mergingInto(c, base)) {
+    const PeerImportOutcome outcome = mergeSourceItems(c, source, result);
+    if (outcome == PeerImportOutcome::NotStored) {
+      c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
+    }
+    return refused(c, std::move(result), outcome);
   }
   result.outcome = storeItems(c, base, source, unicodeWhenNeeded);
   if (result.outcome == PeerImportOutcome::Imported) result.added = source.items.size();
@@ -211,7 +178,8 @@ PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& li
                               2 * std::max<std::size_t>(report.cardsInCollection, 1))) {
           return false;
         }
-        source.add(item.question, item.answer, item.learning);
+        source.add(item.question, item.answer, item.learning,
+                   ankiKey(item.noteGuid, item.templateOrdinal));
         return true;
       });
   result.reviewRows = report.reviewRows;
@@ -262,14 +230,29 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
     TableEncoding encoding = TableEncoding::Utf8;
     text = decodeTable(bytes, &encoding);
   }
+  const ItemLearning fresh{0, 0, 0, store::kNewItemAFactor};
+  if (mergingInto(c, base)) {
+    // Into an existing collection the rows are gathered first, as the other sources are.
+    SourceItems source;
+    TableReport report;
+    (void)readTable(text, settings, report, [&](std::u16string_view q, std::u16string_view a) {
+      source.add(q, a, fresh, tableKey(q));
+      return true;
+    });
+    source.html = report.html;
+    result.emptySkipped = report.emptyRowsSkipped;
+    result.rowsWithMoreColumns = report.rowsWithExtraColumns;
+    return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+  }
   // The table is in memory already: its rows go straight to the new texts file. One that
   // holds more than a collection does is counted to its end and nothing is kept.
-  const store::ItemRecordHeader header =
-      importedItemHeader(ItemLearning{0, 0, 0, store::kNewItemAFactor});
+  const store::ItemRecordHeader header = importedItemHeader(fresh);
+  std::vector<std::string> keys;
   // Rows are about lines: the progress window counts by them.
   const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n')) + 1;
   const auto read = [&](exchange::ItemSink& sink, store::Settings& collectionSettings) {
     TableReport report;
+    keys.clear();  // the table may be read a second time, into Unicode
     std::size_t rows = 0;
     std::size_t cut = 0;
     bool appended = true;
@@ -279,6 +262,7 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
       cut += (q.size() > store::MaxTextLength - 1 ? 1 : 0) +
              (a.size() > store::MaxTextLength - 1 ? 1 : 0);
       appended = sink.append(header, q, a);
+      keys.push_back(tableKey(q));
       return true;
     });
     if (report.html) collectionSettings.html = 1;
@@ -288,7 +272,8 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
     result.sourceItems = rows;
     if (rows > store::MaxItems) return exchange::ImportRead::TooManyItems;
     if (c.progress.wasCancelled() || !appended) return exchange::ImportRead::Stopped;
-    return exchange::ImportRead::Whole;
+    return stageNewLinks(c, keys) ? exchange::ImportRead::Whole
+                                  : exchange::ImportRead::SourceFailed;
   };
   const bool imported = exchange::importItems(c, base, read, unicodeWhenNeeded);
   // An oversized table was refused without a word: the result says it.
@@ -329,11 +314,19 @@ PeerImportResult importKvtml(store::Collection& c, const std::filesystem::path& 
   Bytes bytes;
   SourceItems source;
   KvtmlReport report;
+  // The pair as the file numbers its identifiers, the first two when none was named.
+  const auto identifier = [&report](int chosen, std::size_t nth) {
+    if (chosen >= 0 || report.identifiers.size() <= nth) return chosen;
+    return report.identifiers[nth].first;
+  };
+  const std::string fileName = store::encodeUtf8(store::pathText(path.filename()));
   const bool read =
       readWhole(c.files(), path, bytes, result.error) &&
       readKvtml(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), pair,
                 report, [&](const KvtmlEntry& e) {
-                  source.add(e.question, e.answer, kvtmlLearning(e, c.today()));
+                  source.add(e.question, e.answer, kvtmlLearning(e, c.today()),
+                             kvtmlKey(fileName, e.id, identifier(pair.question, 0),
+                                      identifier(pair.answer, 1)));
                   return true;
                 });
   if (!read) {
@@ -398,7 +391,7 @@ PeerImportResult importMnemosyne(store::Collection& c, const PeerLibraries& libr
   SourceItems source;
   const bool read = db->query(
       "SELECT question, answer, grade, easiness, last_rep, next_rep, lapses, "
-      "ret_reps_since_lapse, active FROM cards ORDER BY _id",
+      "ret_reps_since_lapse, active, id, _id FROM cards ORDER BY _id",
       [&](const DatabaseRow& row) {
         MnemosyneCard card;
         card.grade = row.isNull(2) ? -1 : row.integer(2);
@@ -408,7 +401,11 @@ PeerImportResult importMnemosyne(store::Collection& c, const PeerLibraries& libr
         card.lapses = row.integer(6);
         card.retRepsSinceLapse = row.integer(7);
         card.active = row.isNull(8) || row.integer(8) != 0;
-        source.add(row.text(0), row.text(1), mnemosyneLearning(card, libraries.localDay));
+        // A card without its id is named by its row.
+        const std::string id =
+            row.text(9).empty() ? "#" + std::to_string(row.integer(10)) : std::string(row.text(9));
+        source.add(row.text(0), row.text(1), mnemosyneLearning(card, libraries.localDay),
+                   mnemosyneKey(id));
         return true;
       },
       why);
@@ -462,6 +459,14 @@ std::u16string peerImportMessage(const PeerImportResult& r, const std::filesyste
     case PeerImportOutcome::Unreadable:
       return u"The file cannot be imported: " + store::decodeTextBytes(r.error) + u".";
     case PeerImportOutcome::TooManyItems:
+      if (r.merged) {
+        return u"The file's " +
+               count(r.sourceItems, u"new " + std::u16string(r.unitOne),
+                     u"new " + std::u16string(r.unitMany)) +
+               u" do not fit beside the " + count(r.collectionItems, u"item", u"items") +
+               u" of the collection; a collection holds at most " +
+               store::decimalText(store::MaxItems) + u". Nothing was imported.";
+      }
       return u"The file holds " + count(r.sourceItems, r.unitOne, r.unitMany) +
              u"; a collection holds at most " + store::decimalText(store::MaxItems) +
              u". Nothing was imported.";
@@ -472,9 +477,16 @@ std::u16string peerImportMessage(const PeerImportResult& r, const std::filesyste
     case PeerImportOutcome::Imported:
       break;
   }
-  std::u16string text = u"Your file has been imported into:\r\n" +
+  std::u16string text = std::u16string(r.merged ? u"Your file has been merged into:\r\n"
+                                                : u"Your file has been imported into:\r\n") +
                         store::pathText(store::textsPath(base)) + u"\r\n\r\nItems added: " +
                         store::decimalText(static_cast<std::int64_t>(r.added));
+  if (r.merged) {
+    text += u"\r\nItems updated: " + store::decimalText(static_cast<std::int64_t>(r.updated)) +
+            u"\r\nItems unchanged: " + store::decimalText(static_cast<std::int64_t>(r.unchanged)) +
+            u"\r\nItems not in the file, kept as they are: " +
+            store::decimalText(static_cast<std::int64_t>(r.notInSource));
+  }
   if (r.leftOut > 0) {
     text += u"\r\nCards left out (their note is missing): " +
             store::decimalText(static_cast<std::int64_t>(r.leftOut));

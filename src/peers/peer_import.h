@@ -52,6 +52,16 @@ struct PeerImportResult {
   std::size_t mediaFailed = 0;
   std::size_t mediaRefused = 0;
   std::size_t mediaMissing = 0;
+  // Into the collection open at base: the items that took the source's new texts, those that
+  // had them already, and the collection's items the source does not hold, which stay as they
+  // are. For TooManyItems, collectionItems is how many it holds already and sourceItems how many
+  // the source would add.
+  bool merged = false;
+  std::size_t updated = 0;
+  std::size_t unchanged = 0;
+  std::size_t notInSource = 0;
+  std::size_t collectionItems = 0;
+  std::size_t replacedUnits = 0;  // characters the collection's text form stored as "?"
 };
 
 // The folder beside a collection that holds its media files: BASE_media.

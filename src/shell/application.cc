@@ -757,18 +757,43 @@ void Application::importPeerCommand() {
   auto source =
       m_port.pickOpenFile({u"Import from another learner...", kPeerFilter, u"", true, false, {}});
   if (!source) return;
-  // The new collection is named in a save dialog, which asks before one is replaced.
+  // The collection is named in a save dialog. One that exists already is merged into, or
+  // replaced after a second question whose Enter keeps it.
   std::filesystem::path proposed = *source;
   proposed.replace_extension(".kdb");
   auto target = m_port.pickSaveFile(
-      {u"Save new database as...", kDatabaseFilter, u"kdb", false, true, {}}, proposed);
+      {u"Save new database as...", kDatabaseFilter, u"kdb", false, false, {}}, proposed);
   if (!target) return;
   const std::filesystem::path base = deriveTitle(*target);
+  const std::u16string shown = store::pathText(store::textsPath(base));
+  bool merging = false;
+  if (m_c.collectionExists(base)) {
+    merging = m_c.messages().askYesNo(
+        shown +
+            u" holds a collection already.\r\n\r\nMerge the file into it? Its items from "
+            u"the file take the file's texts and keep their progress, and the file's new "
+            u"cards are added.",
+        store::DefaultAnswer::Yes);
+    if (!merging &&
+        !m_c.messages().askYesNo(u"Replace the collection " + shown +
+                                     u" with the file's items? Everything it holds now is lost.",
+                                 store::DefaultAnswer::No)) {
+      return;
+    }
+  }
+  if (merging && !store::openCollection(m_c, base)) return;  // the reason was shown
   const peers::PeerImportResult result =
       peers::importPeerFile(m_c, m_config.peerLibraries, *source, base, m_c.settings.utf8 == 0);
+  if (merging) {
+    if (result.replacedUnits > 0) {
+      m_c.messages().showMessage(store::texts::kReplacedWhileTyping, MessageKind::Information);
+    }
+    firstItem();
+    enterIdle();
+  }
   switch (result.outcome) {
     case peers::PeerImportOutcome::Imported:
-      m_suggested = base;  // the next Open offers the new collection
+      if (!merging) m_suggested = base;  // the next Open offers the new collection
       m_c.messages().showMessage(peers::peerImportMessage(result, base), MessageKind::Information);
       break;
     case peers::PeerImportOutcome::Unreadable:

@@ -133,6 +133,12 @@ class Collection {
   // after the user was told, with the old collection untouched, when the change could not
   // even be journaled; once journaled it is done, finished at the next opening if need be.
   bool installImportedTexts();
+  // The links file the caller wrote and synced at temporaryPathFor(linksPath(basePath)) takes
+  // the place of BASE.links in the same change as the next one committed, or with the next
+  // install. Until then it is only staged: a change rolled back or abandoned drops it, and the
+  // caller removes the temporary. An install without links staged removes BASE.links, whose
+  // keys were of the items replaced.
+  void stageLinks() { m_linksStaged = true; }
   bool loadIndex();
   bool hasIndexFile() const { return m_indexFile != nullptr; }
   RecordFile* textsFile() { return m_textsFile.get(); }
@@ -194,7 +200,10 @@ class Collection {
   enum class Recovery { Clean, Installed, Failed };
   // Finishes, with both files held, whatever the journal of the collection holds.
   Recovery recover(BinaryFile& texts);
-  IoResult installTemporaries();
+  IoResult installTemporaries(bool links);
+  // The staged links file in place of the links file, once the change that staged it is in
+  // the journal; a temporary already renamed is not there any more.
+  IoResult installLinks();
   bool commitChange();
   void addIndexChange(JournalPayload& payload);
   void rollBack();
@@ -235,6 +244,8 @@ class Collection {
   bool m_loadedUnsound = false;
   std::vector<bool> m_reportedUnreadable;
   bool m_checkpointReported = false;
+  bool m_linksStaged = false;   // the next commit or install takes the staged links file
+  bool m_linksPending = false;  // the journal has it; the next checkpoint puts it in place
   // The statuses of the table as committed; built again from the table when stale.
   StatusIndex m_statusIndex;
   bool m_statusIndexStale = true;
@@ -253,5 +264,7 @@ void countStatus(CollectionCounters& counters, std::uint8_t status);
 // The collection files of a base path (the settings file's is in settings.h).
 std::filesystem::path textsPath(const std::filesystem::path& base);
 std::filesystem::path indexPath(const std::filesystem::path& base);
+// Where each imported item came from in its source, kept beside the collection: BASE.links.
+std::filesystem::path linksPath(const std::filesystem::path& base);
 
 }  // namespace kelvora::store

@@ -17,6 +17,9 @@ std::filesystem::path textsPath(const std::filesystem::path& base) {
 std::filesystem::path indexPath(const std::filesystem::path& base) {
   return withSuffix(base, ".kbi");
 }
+std::filesystem::path linksPath(const std::filesystem::path& base) {
+  return withSuffix(base, ".links");
+}
 
 void Collection::closeFiles() {
   m_undo.close();
@@ -28,6 +31,9 @@ void Collection::closeFiles() {
   m_textsFile.reset();
   m_indexTransaction.clear();
   m_indexCommitted.clear();
+  // A links file the journal holds is put in place by the next opening.
+  m_linksStaged = false;
+  m_linksPending = false;
 }
 
 bool Collection::lockFiles(const std::filesystem::path& base) {

@@ -23,9 +23,10 @@ Bytes encodeEntries(const std::vector<ItemIndexEntry>& table, std::size_t first,
 // Applies every whole transaction again, in order: each is a set of plain writes, so applying
 // one that had already reached the files changes nothing. Writes gather per file and go out as
 // joined runs; a truncation first sends out what gathered before it. install tells whether a
-// transaction asked for the imported texts file to be installed.
+// transaction asked for the imported texts file to be installed, links whether one asked for
+// the staged links file.
 IoResult replayTransactions(const JournalContents& contents, BinaryFile& texts, BinaryFile& index,
-                            bool& install) {
+                            bool& install, bool& links) {
   std::vector<JournalOperation> operations;
   PendingWrites gathered[2];
   auto fileFor = [&](JournalTarget t) -> BinaryFile& {
@@ -42,8 +43,10 @@ IoResult replayTransactions(const JournalContents& contents, BinaryFile& texts, 
         r = pending.applyTo(fileFor(op.target));
         pending.clear();
         if (!r.failed()) r = fileFor(op.target).truncate(op.offset);
-      } else {
+      } else if (op.op == JournalOp::Install) {
         install = true;
+      } else {
+        links = true;
       }
       if (r.failed()) return r;
     }
@@ -153,6 +156,10 @@ bool Collection::commitChange() {
     payload.write(JournalTarget::Texts, static_cast<std::uint32_t>(offset), b);
   });
   addIndexChange(payload);
+  const bool links = m_linksStaged;
+  m_linksStaged = false;
+  // Links alone change nothing the collection holds: they go with a change or not at all.
+  if (links && !payload.empty()) payload.links();
   if (payload.empty()) {
     m_dirtyEntries.clear();
     m_allDirty = false;
@@ -168,6 +175,7 @@ bool Collection::commitChange() {
     return false;
   }
   // The journal has the change: it is as good as in the files.
+  if (links) m_linksPending = true;
   m_textsFile->commitTransaction();
   m_indexCommitted.absorb(m_indexTransaction);
   copyChangedEntries(table, m_committedTable);
@@ -188,6 +196,7 @@ bool Collection::commitChange() {
 }
 
 void Collection::rollBack() {
+  m_linksStaged = false;
   if (m_textsFile) m_textsFile->dropTransaction();
   m_indexTransaction.clear();
   copyChangedEntries(m_committedTable, table);
@@ -227,6 +236,9 @@ bool Collection::checkpoint() {
   }
   if (!r.failed()) r = m_textsFile->file().sync();
   if (!r.failed()) r = m_indexFile->sync();
+  // The links go in place before the journal that holds them starts over.
+  if (!r.failed() && m_linksPending) r = installLinks();
+  if (!r.failed()) m_linksPending = false;
   if (!r.failed()) r = m_journal->reset();
   if (r.failed()) {
     // Nothing is lost: the journal keeps every change, reads still see them, and the next
@@ -243,8 +255,10 @@ bool Collection::checkpoint() {
 Collection::Recovery Collection::recover(BinaryFile& texts) {
   const std::filesystem::path path = journalPath(basePath);
   if (!m_files.exists(path)) {
-    // A texts file an import wrote but never got to install is of no use.
+    // A texts file an import wrote but never got to install is of no use, nor are links staged
+    // for a change that never reached the journal.
     (void)m_files.remove(temporaryPathFor(textsPath(basePath)));
+    (void)m_files.remove(temporaryPathFor(linksPath(basePath)));
     return Recovery::Clean;
   }
   OpenError error = OpenError::None;
@@ -259,10 +273,12 @@ Collection::Recovery Collection::recover(BinaryFile& texts) {
     return Recovery::Failed;
   }
   bool install = false;
-  IoResult r = replayTransactions(contents, texts, *m_indexFile, install);
+  bool links = false;
+  IoResult r = replayTransactions(contents, texts, *m_indexFile, install, links);
   if (!r.failed()) r = texts.sync();
   if (!r.failed()) r = m_indexFile->sync();
-  if (!r.failed() && install) r = installTemporaries();
+  if (!r.failed() && install) r = installTemporaries(links);
+  if (!r.failed() && !install && links) r = installLinks();
   if (!r.failed()) {
     (void)file->close();
     r = m_files.remove(path);
@@ -274,6 +290,7 @@ Collection::Recovery Collection::recover(BinaryFile& texts) {
     return Recovery::Failed;
   }
   if (!install) (void)m_files.remove(temporaryPathFor(textsPath(basePath)));
+  if (!links) (void)m_files.remove(temporaryPathFor(linksPath(basePath)));
   return install ? Recovery::Installed : Recovery::Clean;
 }
 
@@ -319,12 +336,14 @@ bool Collection::clearCollectionFiles() {
 // The import's new texts file, and its settings file when it staged one, take the places of the
 // old ones, and the old index goes: its first opening builds the new one. A temporary already
 // renamed by an earlier attempt is not there any more, which is fine.
-IoResult Collection::installTemporaries() {
+IoResult Collection::installTemporaries(bool links) {
   IoResult r = IoResult::done(0);
   for (const std::filesystem::path& target : {textsPath(basePath), settingsPath(basePath)}) {
     const std::filesystem::path temporary = temporaryPathFor(target);
     if (!r.failed() && m_files.exists(temporary)) r = m_files.rename(temporary, target);
   }
+  // The links of the items replaced would match the new ones wrongly.
+  if (!r.failed()) r = links ? installLinks() : m_files.remove(linksPath(basePath));
   if (!r.failed()) r = m_files.remove(indexPath(basePath));
   // The undo steps were of the items replaced.
   if (!r.failed()) r = m_files.remove(undoPath(basePath));
@@ -332,10 +351,21 @@ IoResult Collection::installTemporaries() {
   return r;
 }
 
+IoResult Collection::installLinks() {
+  const std::filesystem::path temporary = temporaryPathFor(linksPath(basePath));
+  if (!m_files.exists(temporary)) return IoResult::done(0);
+  IoResult r = m_files.rename(temporary, linksPath(basePath));
+  if (!r.failed()) r = m_files.syncFolder(folderOf(basePath));
+  return r;
+}
+
 bool Collection::installImportedTexts() {
   if (!m_textsFile || !m_indexFile) return false;
+  const bool links = m_linksStaged;
+  m_linksStaged = false;
   JournalPayload payload;
   payload.install();
+  if (links) payload.links();
   IoResult r = IoResult::done(0);
   if (!m_journal) m_journal = Journal::start(m_files, journalPath(basePath), r);
   if (m_journal) r = m_journal->append(payload.bytes());
@@ -351,7 +381,7 @@ bool Collection::installImportedTexts() {
   }
   // From here the import is done: the journal on the disk says so, and whatever of the steps
   // below does not happen now, the next opening does.
-  r = installTemporaries();
+  r = installTemporaries(links);
   if (!r.failed()) {
     (void)m_journal->close();
     m_journal.reset();

@@ -62,6 +62,8 @@ void JournalPayload::truncate(JournalTarget target, std::uint32_t size) {
 
 void JournalPayload::install() { put8(m_bytes, static_cast<std::uint8_t>(JournalOp::Install)); }
 
+void JournalPayload::links() { put8(m_bytes, static_cast<std::uint8_t>(JournalOp::Links)); }
+
 bool decodeJournalPayload(std::span<const std::uint8_t> payload,
                           std::vector<JournalOperation>& operations) {
   operations.clear();
@@ -75,8 +77,9 @@ bool decodeJournalPayload(std::span<const std::uint8_t> payload,
     ByteReader r(payload.subspan(pos));
     JournalOperation op;
     const std::uint8_t code = r.get8();
-    if (code == static_cast<std::uint8_t>(JournalOp::Install)) {
-      op.op = JournalOp::Install;
+    if (code == static_cast<std::uint8_t>(JournalOp::Install) ||
+        code == static_cast<std::uint8_t>(JournalOp::Links)) {
+      op.op = static_cast<JournalOp>(code);
     } else if (code == static_cast<std::uint8_t>(JournalOp::Write) ||
                code == static_cast<std::uint8_t>(JournalOp::Truncate)) {
       op.op = static_cast<JournalOp>(code);

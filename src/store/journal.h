@@ -24,6 +24,7 @@ class JournalPayload {
   void write(JournalTarget target, std::uint32_t offset, std::span<const std::uint8_t> bytes);
   void truncate(JournalTarget target, std::uint32_t size);
   void install();
+  void links();
   const Bytes& bytes() const { return m_bytes; }
   bool empty() const { return m_bytes.empty(); }
   void clear() { m_bytes.clear(); }

@@ -32,7 +32,9 @@ enum class JournalOp : std::uint8_t {
   Write = 1,     // u8 file, u32 offset, u32 length, that many bytes
   Truncate = 2,  // u8 file, u32 size
   Install = 3,   // the texts file written by an import (BASE.kdb.tmp) replaces BASE.kdb, and
-                 // BASE.kbi is removed
+                 // BASE.kbi is removed; without a links operation beside it, BASE.links goes too
+  Links = 4,     // the links file staged beside the collection (BASE.links.tmp) replaces
+                 // BASE.links
 };
 
 enum class JournalTarget : std::uint8_t {

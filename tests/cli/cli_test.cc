@@ -314,9 +314,22 @@ TEST(CliCommands, ImportAnkiMakesANewCollectionAndLeavesThePackageAsItWas) {
   EXPECT_NE(list.find("\tone\teins\n"), std::string::npos) << list;
   EXPECT_NE(list.find("\ttwo\tzwei\n"), std::string::npos) << list;
 
+  // Into the collection it made, the same package changes nothing; a mended note updates its item.
   const RunResult again = runCli("import-anki " + d + "/deck.apkg " + d + "/new");
-  EXPECT_EQ(again.exitCode, 1);
-  EXPECT_NE(again.out.find("already holds a collection"), std::string::npos) << again.out;
+  EXPECT_EQ(again.exitCode, 0) << again.out;
+  EXPECT_NE(again.out.find("merged into:\n" + d +
+                           "/new.kdb\n\nItems added: 0\nItems updated: 0\n"
+                           "Items unchanged: 2\n"),
+            std::string::npos)
+      << again.out;
+  contents.notes[0].fields[1] = "eins, mended";
+  testing::writePackage(contents, dir / "mended.apkg");
+  const RunResult mended = runCli("import-anki " + d + "/mended.apkg " + d + "/new");
+  EXPECT_NE(mended.out.find("Items updated: 1\n"), std::string::npos) << mended.out;
+  const std::string merged = runCli("list " + d + "/new --today 2004-08-14").out;
+  // Its progress is kept; the merge ran today, long after it fell due, so it is Outstanding.
+  EXPECT_EQ(merged.rfind("0\t3\t30\t8983\t2300", 0), 0u) << merged;
+  EXPECT_NE(merged.find("\tone\teins, mended\n"), std::string::npos) << merged;
   writeFile(dir / "broken.apkg", "not a zip at all");
   const RunResult broken = runCli("import-anki " + d + "/broken.apkg " + d + "/other");
   EXPECT_EQ(broken.exitCode, 1);

@@ -289,19 +289,16 @@ int calendar(Context& x, const std::vector<std::string>& a) {
   return x.close();
 }
 
-// Another learner's file into a new collection at base, with the progress the file keeps.
+// Another learner's file into a new collection at base, with the progress the file keeps, or
+// merged into the collection there: its items from the file take the file's new texts.
 int importPeer(Context& x, const std::vector<std::string>& a,
                const std::function<peers::PeerImportResult(bool unicodeWhenNeeded)>& run) {
-  if (x.collection.collectionExists(a[1])) {
-    std::fprintf(stderr,
-                 "kelvora-cli: %s already holds a collection; %s makes a new one at a BASE "
-                 "that does not exist yet\n",
-                 a[1].c_str(), x.options.command.c_str());
-    return kExitFailed;
-  }
+  const bool merging = x.collection.collectionExists(a[1]);
+  if (merging && !x.open(a[1])) return kExitFailed;
   const bool unicodeWhenNeeded = !x.options.compressed && x.collection.settings.utf8 == 0;
   const peers::PeerImportResult result = run(unicodeWhenNeeded);
   const std::u16string text = peers::peerImportMessage(result, a[1]);
+  const int closed = merging ? x.close() : kExitOk;
   if (result.outcome != peers::PeerImportOutcome::Imported) {
     // A failure to store was shown as it happened; the other reasons are told here.
     if (result.outcome != peers::PeerImportOutcome::NotStored) {
@@ -309,9 +306,14 @@ int importPeer(Context& x, const std::vector<std::string>& a,
     }
     return kExitFailed;
   }
-  if (unicodeWhenNeeded && x.collection.settings.utf8 != 0) noteUnicodeChosen(a[0]);
+  if (!merging && unicodeWhenNeeded && x.collection.settings.utf8 != 0) noteUnicodeChosen(a[0]);
+  if (result.replacedUnits > 0) {
+    std::fprintf(stderr, "kelvora-cli: %s\n",
+                 store::encodeUtf8(store::texts::kReplacedWhileTyping).c_str());
+  }
   printLine(text);
-  return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+  if (std::fflush(stdout) != 0) return kExitFailed;
+  return closed;
 }
 
 int importAnki(Context& x, const std::vector<std::string>& a) {

@@ -397,6 +397,26 @@ class GuiTest : public QObject {
     s.press(Qt::Key_E, Qt::ControlModifier);
     s.click("End");
     QCOMPARE(s.window.edit(true)->toPlainText(), QString("tree, big"));
+    // The mended table into the same collection: Yes merges, and the window shows it open.
+    std::ofstream(s.dir / "words.csv") << "house;das Haus\n\"tree, big\";Baum\nsky;Himmel\n";
+    s.port.files = {s.dir / "words.csv", s.dir / "words.kdb"};
+    s.port.answers = {true};
+    import->trigger();
+    QCOMPARE(s.port.texts().back(), u"Your file has been merged into:\r\n" +
+                                        (s.dir / "words.kdb").u16string() +
+                                        u"\r\n\r\nItems added: 1\r\nItems updated: 1\r\n"
+                                        u"Items unchanged: 1\r\nItems not in the file, kept as "
+                                        u"they are: 0");
+    QVERIFY(s.collection.isOpen);
+    QCOMPARE(s.collection.header.itemCount, std::uint16_t{3});
+    // No and then No again (Enter's answer to the second): the collection stays as it is.
+    s.port.files = {s.dir / "words.csv", s.dir / "words.kdb"};
+    s.port.answers = {false, false};
+    import->trigger();
+    QVERIFY(s.port.asked.back().rfind(u"Replace the collection ", 0) == 0);
+    QCOMPARE(s.port.defaults.back(), store::DefaultAnswer::No);
+    QVERIFY(store::openCollection(s.collection, s.dir / "words"));
+    QCOMPARE(s.collection.header.itemCount, std::uint16_t{3});
     // A file that is no package, database or table: the reason, and nothing made.
     std::ofstream(s.dir / "broken.apkg") << "PK\x03\x04 cut short";
     s.port.files = {s.dir / "broken.apkg", s.dir / "broken.kdb"};
