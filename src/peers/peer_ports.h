@@ -1,6 +1,7 @@
-// The libraries the importers of other learners' files call, as ports: a zip archive opened for
-// reading, an SQLite database opened read-only, and zstd decompression. The adapters over the
-// Debian libraries live in src/platform; the importers themselves stay standard C++.
+// The libraries the importers and exporters of other learners' files call, as ports: a zip
+// archive read or written, an SQLite database read or made in memory, zstd decompression, a
+// folder's listing and the local calendar. The adapters over the Debian libraries live in
+// src/platform; the importers and exporters themselves stay standard C++.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +64,48 @@ class Database {
   virtual bool hasTable(std::string_view name) = 0;
 };
 
+// A prepared statement of a database being made, run once for each row. Values are bound by
+// position, the first being 1; a bind that fails is reported by the step that follows.
+class NewStatement {
+ public:
+  NewStatement() = default;
+  virtual ~NewStatement() = default;
+  NewStatement(const NewStatement&) = delete;
+  NewStatement& operator=(const NewStatement&) = delete;
+
+  virtual void bind(int position, std::int64_t value) = 0;
+  virtual void bind(int position, std::string_view text) = 0;  // copied
+  // Runs the statement with the values bound, then readies it for the next row (the bound
+  // values cleared). False, with error set, when a bind or the statement failed.
+  virtual bool step(std::string& error) = 0;
+};
+
+// A database made from nothing in memory, to be written out whole as a file's bytes.
+class NewDatabase {
+ public:
+  NewDatabase() = default;
+  virtual ~NewDatabase() = default;
+  NewDatabase(const NewDatabase&) = delete;
+  NewDatabase& operator=(const NewDatabase&) = delete;
+
+  // Runs statements that take no values, one or more separated by semicolons.
+  virtual bool execute(std::string_view sql, std::string& error) = 0;
+  // One statement with ? for its values, or nullptr with error set. The statement must be
+  // destroyed before the database.
+  virtual std::unique_ptr<NewStatement> prepare(std::string_view sql, std::string& error) = 0;
+  // The whole database as the bytes of its file, as they stand now.
+  virtual bool image(Bytes& out, std::string& error) = 0;
+};
+
+// One entry of a zip archive being written: its bytes, or the file on disk that holds them when
+// file is not empty (read as the archive is written).
+struct ArchiveSource {
+  std::string name;  // as stored, UTF-8
+  Bytes bytes;
+  std::filesystem::path file;
+  bool compress = true;  // deflated; else stored as they are (pictures and sound already are)
+};
+
 struct PeerLibraries {
   // The archive at path, or nullptr with error set.
   std::function<std::unique_ptr<Archive>(const std::filesystem::path& path, std::string& error)>
@@ -81,6 +124,22 @@ struct PeerLibraries {
   // The local calendar day of a moment, in seconds since 1 January 1970 UTC, as a day number
   // of the learning data (0 when it lies outside their range).
   std::function<std::uint16_t(std::int64_t unixSeconds)> localDay;
+  // A new, empty database in memory, or nullptr with error set.
+  std::function<std::unique_ptr<NewDatabase>(std::string& error)> createDatabase;
+  // Writes a zip archive of the entries, in their order, at path (replacing a file there) and
+  // returns once it is on the disk. False, with error set, when an entry's file cannot be read
+  // or the archive cannot be written; what is left at path is then not to be used.
+  std::function<bool(const std::filesystem::path& path, const std::vector<ArchiveSource>& entries,
+                     std::string& error)>
+      writeArchive;
+  // The names of the plain files in a folder, sorted by their bytes: no folders, no names that
+  // start with a dot. A missing folder has none; false, with error set, when it cannot be read.
+  std::function<bool(const std::filesystem::path& folder, std::vector<std::string>& names,
+                     std::string& error)>
+      listFolder;
+  // The moment local midnight starts a day number of the learning data, in seconds since
+  // 1 January 1970 UTC: localDay(dayStart(day)) is day.
+  std::function<std::int64_t(std::uint16_t day)> dayStart;
 };
 
 }  // namespace kelvora::peers
