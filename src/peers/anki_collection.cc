@@ -302,7 +302,7 @@ AnkiRead readAnkiCollection(Database& db,
 
   std::vector<Card> cards;
   if (!db.query(
-          "SELECT id, nid, ord, type, queue, due, ivl, factor, lapses, odue, odid "
+          "SELECT id, nid, ord, type, queue, due, ivl, factor, lapses, odue, odid, reps "
           "FROM cards WHERE nid IN (SELECT id FROM notes)",
           [&](const DatabaseRow& row) {
             Card card;
@@ -317,6 +317,7 @@ AnkiRead readAnkiCollection(Database& db,
             card.state.lapses = row.integer(8);
             card.state.odue = row.integer(9);
             card.state.odid = row.integer(10);
+            card.state.reps = row.integer(11);
             cards.push_back(card);
             return true;
           },

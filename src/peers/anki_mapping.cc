@@ -25,8 +25,9 @@ ItemLearning mapAnkiCard(const AnkiCardState& card, store::DayNumber creationDay
                      : static_cast<std::uint16_t>(std::clamp<std::int64_t>(
                            card.factor, kLowestImportedFactor, kHighestImportedFactor));
   item.lapses = static_cast<std::uint8_t>(std::clamp<std::int64_t>(card.lapses, 0, 255));
-  const auto repetitions =
-      static_cast<std::uint8_t>(std::clamp<std::uint32_t>(card.passesSinceLapse, 1, 255));
+  const std::int64_t counted =
+      card.newestReviewDay ? std::int64_t{card.passesSinceLapse} : card.reps;
+  const auto repetitions = static_cast<std::uint8_t>(std::clamp<std::int64_t>(counted, 1, 255));
   if (card.type == 2) {
     item.status = store::code(store::ItemStatus::Memorized);
     item.interval = static_cast<std::uint16_t>(std::clamp<std::int64_t>(card.ivl, 1, 0xFFFF));

@@ -22,6 +22,7 @@ struct AnkiCardState {
   std::int64_t odid = 0;  // the deck it came from, 0 when it is in its own
   std::optional<store::DayNumber> newestReviewDay;  // local day of its newest review
   std::uint32_t passesSinceLapse = 0;               // passing reviews since its last lapse
+  std::int64_t reps = 0;  // the card's own count of its reviews, for a card the log lacks
 };
 
 struct ItemLearning {
@@ -36,7 +37,9 @@ struct ItemLearning {
 inline constexpr std::uint16_t kLowestImportedFactor = 1300;
 inline constexpr std::uint16_t kHighestImportedFactor = 3300;
 
-// The learning data of a card of a collection created on creationDay, read today. A learned
+// The learning data of a card of a collection created on creationDay, read today. The
+// repetitions are the passes since the last lapse the review log shows, or the card's own count
+// of its reviews when the log has none of it (a package written without its history). A learned
 // item always has at least one repetition: none would give it the first-repetition rule and
 // bring a long-learned card back within days.
 ItemLearning mapAnkiCard(const AnkiCardState& card, store::DayNumber creationDay,

@@ -2,11 +2,13 @@
 #include "shell/application.h"
 
 #include <algorithm>
+#include <ctime>
 #include <map>
 #include <utility>
 
 #include "exchange/exchange_commands.h"
 #include "exchange/xml_update.h"
+#include "peers/peer_export.h"
 #include "peers/peer_import.h"
 #include "store/browsing.h"
 #include "store/collection_opening.h"
@@ -25,6 +27,8 @@ const std::vector<std::pair<std::u16string, std::u16string>> kDatabaseFilter = {
     {u"Kelvora database files (*.kdb)", u"*.kdb"}, {u"All files (*.*)", u"*.*"}};
 const std::vector<std::pair<std::u16string, std::u16string>> kXmlFilter = {
     {u"XML files (*.xml)", u"*.xml"}, {u"All files (*.*)", u"*.*"}};
+const std::vector<std::pair<std::u16string, std::u16string>> kAnkiFilter = {
+    {u"Anki packages (*.apkg)", u"*.apkg"}, {u"All files (*.*)", u"*.*"}};
 const std::vector<std::pair<std::u16string, std::u16string>> kPeerFilter = {
     {u"Other learners' files (*.apkg *.colpkg *.db *.csv *.tsv *.txt *.kvtml)",
      u"*.apkg *.colpkg *.db *.csv *.tsv *.txt *.kvtml"},
@@ -249,6 +253,7 @@ struct Application::CommandTable {
     on(cmd::SwapAll, [](App& a, CommandId, std::uint16_t) { a.swapAllItems(); });
     on(cmd::UpdateXml, [](App& a, CommandId, std::uint16_t) { a.updateCommand(); });
     on(cmd::ImportPeer, [](App& a, CommandId, std::uint16_t) { a.importPeerCommand(); });
+    on(cmd::ExportAnki, [](App& a, CommandId, std::uint16_t) { a.exportAnkiCommand(); });
     on(cmd::About, [](App& a, CommandId, std::uint16_t) { a.m_port.runAbout(); });
     on(cmd::HelpTopics, [](App& a, CommandId, std::uint16_t) {
       a.m_port.launch(a.m_config.helpProgram, a.m_config.helpArgument);
@@ -804,6 +809,24 @@ void Application::importPeerCommand() {
     case peers::PeerImportOutcome::Cancelled:
       break;
   }
+}
+
+void Application::exportAnkiCommand() {
+  if (m_c.isOpen) m_suggested = m_c.basePath;  // offered first: the collection being closed
+  closeCommand();
+  auto chosen = m_port.pickOpenFile(
+      {u"Open database...", kDatabaseFilter, u"kdb", false, false, suggestedFile()});
+  if (!chosen) return;
+  const std::filesystem::path base = deriveTitle(*chosen);
+  std::filesystem::path proposed = base;
+  proposed += ".apkg";
+  auto target = m_port.pickSaveFile(
+      {u"Export for Anki...", kAnkiFilter, u"apkg", false, true, {}}, proposed);
+  if (!target) return;
+  const peers::PeerExportResult result =
+      peers::exportAnkiPackage(m_c, m_config.peerLibraries, base, *target, std::time(nullptr));
+  m_c.messages().showMessage(peers::peerExportMessage(result, *target),
+                             result.exported ? MessageKind::Information : MessageKind::Error);
 }
 
 void Application::exportCommand(bool xml) {

@@ -147,6 +147,7 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void openRecent(std::size_t index);
   void importCommand(bool xml);
   void exportCommand(bool xml);
+  void exportAnkiCommand();
   // Update from XML: the open collection takes the texts and new items of a chosen XML file.
   void updateCommand();
   void importPeerCommand();

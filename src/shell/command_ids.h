@@ -19,6 +19,7 @@ inline constexpr CommandId ImportQa = 40058;
 inline constexpr CommandId ExportQa = 40059;
 inline constexpr CommandId UpdateXml = 40121;
 inline constexpr CommandId ImportPeer = 40122;
+inline constexpr CommandId ExportAnki = 40123;
 inline constexpr CommandId Reset = 40040;
 inline constexpr CommandId Exit = 40033;
 inline constexpr CommandId Learn = 40007;

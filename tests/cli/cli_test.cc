@@ -339,6 +339,18 @@ TEST(CliCommands, ImportAnkiMakesANewCollectionAndLeavesThePackageAsItWas) {
   EXPECT_FALSE(std::filesystem::exists(dir / "other.kdb"));
   std::ifstream after(dir / "deck.apkg", std::ios::binary);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), packageBytes);
+
+  // Back out to Anki, and in again as a new collection with the same items.
+  const RunResult exported = runCli("export-anki " + d + "/new " + d + "/out.apkg");
+  EXPECT_EQ(exported.exitCode, 0) << exported.out;
+  EXPECT_EQ(exported.out, "Database has been exported into:\n" + d + "/out.apkg\n\nNotes: 2\n");
+  EXPECT_EQ(runCli("import-anki " + d + "/out.apkg " + d + "/back").exitCode, 0);
+  const std::string back = runCli("list " + d + "/back").out;
+  EXPECT_NE(back.find("\t30\t8983\t2300\t1\t2\t"), std::string::npos) << back;
+  EXPECT_NE(back.find("\tone\teins, mended\n"), std::string::npos) << back;
+  const RunResult none = runCli("export-anki " + d + "/none " + d + "/none.apkg");
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "none.apkg"));
 }
 
 TEST(CliCommands, ImportCsvTakesTheColumnsAndSeparatorGiven) {

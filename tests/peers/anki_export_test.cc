@@ -172,9 +172,8 @@ TEST(AnkiExport, EveryStatusComesBackWithItsLearningData) {
   EXPECT_EQ(order.back(), u"new a");
 }
 
-// Enabled once the importer takes a card's repetitions from its reps column when the review
-// log has no rows for it.
-TEST(AnkiExport, DISABLED_RepetitionsComeBackWithoutAReviewLog) {
+// Without a review log the importer takes a card's repetitions from its own count of reviews.
+TEST(AnkiExport, RepetitionsComeBackWithoutAReviewLog) {
   Fixture f;
   AnkiExport data;
   data.today = kToday;

@@ -1,6 +1,7 @@
 // kelvora-cli: a companion to the desktop program for scripts and for looking inside
 // collections. Opening and closing follow the same procedures as the desktop program.
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -16,6 +17,7 @@
 #include "learning/clock.h"
 #include "learning/grade_undo.h"
 #include "learning/repetitions_calendar.h"
+#include "peers/peer_export.h"
 #include "peers/peer_import.h"
 #include "platform/peer_libraries.h"
 #include "platform/posix_file_system.h"
@@ -188,6 +190,24 @@ int exportFile(Context& x, const std::vector<std::string>& a, exchange::Exchange
   auto done = exchange::exportWithMessages(x.collection, kind, a[0], a[1], x.now());
   if (!done) return kExitFailed;
   printLine(*done);
+  return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
+// The collection as an Anki package; the new notes' GUIDs go into its links file.
+int exportAnki(Context& x, const std::vector<std::string>& a) {
+  if (!x.collection.collectionExists(a[0])) {
+    std::fprintf(stderr, "kelvora-cli: no collection at %s (%s.kdb cannot be read)\n", a[0].c_str(),
+                 a[0].c_str());
+    return kExitFailed;
+  }
+  const peers::PeerExportResult result = peers::exportAnkiPackage(
+      x.collection, platform::systemPeerLibraries(), a[0], a[1], std::time(nullptr));
+  const std::u16string text = peers::peerExportMessage(result, a[1]);
+  if (!result.exported) {
+    std::fprintf(stderr, "kelvora-cli: %s\n", store::encodeUtf8(text).c_str());
+    return kExitFailed;
+  }
+  printLine(text);
   return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
 }
 
@@ -384,6 +404,7 @@ const std::map<std::string, Command>& commands() {
       {"export-qa",
        {2, "export-qa BASE OUT.txt",
         [](Context& x, const auto& a) { return exportFile(x, a, ExchangeKind::QaText); }}},
+      {"export-anki", {2, "export-anki BASE OUT.apkg", exportAnki}},
       {"update-xml", {2, "update-xml BASE FILE.xml", updateXml}},
       {"import-anki", {2, "import-anki FILE.apkg BASE", importAnki}},
       {"import-mnemosyne", {2, "import-mnemosyne FILE.db BASE", importMnemosyne}},

@@ -409,6 +409,16 @@ class GuiTest : public QObject {
                                         u"they are: 0");
     QVERIFY(s.collection.isOpen);
     QCOMPARE(s.collection.header.itemCount, std::uint16_t{3});
+    // Out again as an Anki package: the collection, then the package's name.
+    QAction* exportAnki = s.window.menuAction(shell::cmd::ExportAnki);
+    QCOMPARE(exportAnki->text(), QString("Export for A&nki..."));
+    s.port.files = {s.dir / "words.kdb", s.dir / "words.apkg"};
+    exportAnki->trigger();
+    QCOMPARE(s.port.dialogs.back(), std::u16string(u"Export for Anki..."));
+    QCOMPARE(s.port.texts().back(), u"Database has been exported into:\r\n" +
+                                        (s.dir / "words.apkg").u16string() +
+                                        u"\r\n\r\nNotes: 3");
+    QVERIFY(std::filesystem::exists(s.dir / "words.apkg"));
     // No and then No again (Enter's answer to the second): the collection stays as it is.
     s.port.files = {s.dir / "words.csv", s.dir / "words.kdb"};
     s.port.answers = {false, false};
