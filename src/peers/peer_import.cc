@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <vector>
 
@@ -115,30 +116,92 @@ PeerImportResult finishImport(store::Collection& c, const std::filesystem::path&
   return result;
 }
 
-// The package's media files into the collection's media folder.
-void copyMedia(store::Collection& c, const PeerLibraries& libraries, AnkiPackage& package,
-               const PackageLimits& limits, const std::filesystem::path& base,
-               PeerImportResult& result) {
-  if (package.media.empty()) return;
+// Writes count media files into the collection's media folder: read(i, bytes) gives the i-th
+// file's name and bytes, or false when it cannot be read. Each file is written whole to a
+// temporary, synced and renamed over a file of its name, and the folder is synced once at the
+// end, so thousands of files cost one folder sync; a kill leaves each file old or new.
+void writeMediaFiles(store::Collection& c, const std::filesystem::path& base, std::size_t count,
+                     const std::function<bool(std::size_t, std::string&, Bytes&)>& read,
+                     PeerImportResult& result) {
+  if (count == 0) return;
+  store::FileSystem& files = c.files();
   const std::filesystem::path folder = mediaFolderOf(base);
-  if (c.files().createFolder(folder).failed()) {
-    result.mediaFailed = package.media.size();
+  if (files.createFolder(folder).failed()) {
+    result.mediaFailed += count;
     return;
   }
+  std::string name;
   Bytes bytes;
-  std::string why;
-  for (const MediaFile& media : package.media) {
-    if (!readMediaFile(libraries, package, media, limits, bytes, why)) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!read(i, name, bytes)) {
       ++result.mediaFailed;
       continue;
     }
-    auto out = store::AtomicFile::create(c.files(), folder / media.name);
-    if (!out || !out->file().writeAt(0, bytes).ok() || out->commit().failed()) {
+    const std::filesystem::path target = folder / name;
+    const std::filesystem::path temporary = store::temporaryPathFor(target);
+    store::OpenError error = store::OpenError::None;
+    auto out = files.createForWriting(temporary, &error);
+    store::IoResult r = out ? out->writeAt(0, bytes) : store::IoResult::failure(EIO);
+    if (r.ok()) r = out->sync();
+    if (out) {
+      const store::IoResult closed = out->close();
+      if (r.ok()) r = closed;
+    }
+    if (r.ok()) r = files.rename(temporary, target);
+    if (!r.ok()) {
+      (void)files.remove(temporary);
       ++result.mediaFailed;
       continue;
     }
     ++result.mediaFiles;
   }
+  if (result.mediaFiles > 0 && files.syncFolder(folder).failed()) {
+    // The files are written, but their names may not have reached the disk.
+    result.mediaFailed += result.mediaFiles;
+    result.mediaFiles = 0;
+  }
+}
+
+// The files of the media folder beside a Mnemosyne database (NAME_media for NAME.db) into the
+// collection's media folder; the folder's subfolders are not read.
+void copyMnemosyneMedia(store::Collection& c, const PeerLibraries& libraries,
+                        const std::filesystem::path& database, const std::filesystem::path& base,
+                        PeerImportResult& result) {
+  if (!libraries.listFolder) return;
+  const std::filesystem::path folder =
+      database.parent_path() / (database.stem().string() + "_media");
+  std::vector<std::string> names;
+  std::string why;
+  if (!libraries.listFolder(folder, names, why)) return;
+  std::vector<std::string> safe;
+  for (std::string& name : names) {
+    if (isSafeMediaName(name)) {
+      safe.push_back(std::move(name));
+    } else {
+      ++result.mediaRefused;
+    }
+  }
+  writeMediaFiles(
+      c, base, safe.size(),
+      [&](std::size_t i, std::string& name, Bytes& bytes) {
+        name = safe[i];
+        return readWhole(c.files(), folder / name, bytes, why);
+      },
+      result);
+}
+
+// The package's media files into the collection's media folder.
+void copyMedia(store::Collection& c, const PeerLibraries& libraries, AnkiPackage& package,
+               const PackageLimits& limits, const std::filesystem::path& base,
+               PeerImportResult& result) {
+  std::string why;
+  writeMediaFiles(
+      c, base, package.media.size(),
+      [&](std::size_t i, std::string& name, Bytes& bytes) {
+        name = package.media[i].name;
+        return readMediaFile(libraries, package, package.media[i], limits, bytes, why);
+      },
+      result);
 }
 
 std::u16string count(std::size_t n, std::u16string_view one, std::u16string_view many) {
@@ -410,7 +473,11 @@ PeerImportResult importMnemosyne(store::Collection& c, const PeerLibraries& libr
       },
       why);
   if (!read) return unreadable("the cards cannot be read (" + why + ")");
-  return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+  result = finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
+  if (result.outcome == PeerImportOutcome::Imported) {
+    copyMnemosyneMedia(c, libraries, path, base, result);
+  }
+  return result;
 }
 
 std::optional<PeerKind> detectPeerKind(store::FileSystem& files,

@@ -235,8 +235,20 @@ TEST(MnemosyneImport, CardsKeepTheirGradesAsProgress) {
   Fixture f;
   PeerLibraries libraries = platform::systemPeerLibraries();
   libraries.localDay = utcDay;
+  // The media folder beside the database, its files read through the collection's file port.
+  f.t.files.put(dir / "default_media" / "pic.png", bytesOf("picture"));
+  libraries.listFolder = [&](const std::filesystem::path& folder, std::vector<std::string>& names,
+                             std::string&) {
+    EXPECT_EQ(folder, dir / "default_media");
+    names = {"pic.png", ".hidden", "gone.png"};
+    return true;
+  };
   const PeerImportResult r = importMnemosyne(f.t.c, libraries, path, "/new", true);
   ASSERT_EQ(r.outcome, PeerImportOutcome::Imported) << r.error;
+  EXPECT_EQ(f.t.files.bytes("/new_media/pic.png"), bytesOf("picture"));
+  EXPECT_EQ(r.mediaFiles, 1u);
+  EXPECT_EQ(r.mediaRefused, 1u);  // a leading dot
+  EXPECT_EQ(r.mediaFailed, 1u);   // listed, then gone
   ASSERT_EQ(f.texts().size(), 4u);
   struct Expected {
     ItemStatus status;
