@@ -11,6 +11,7 @@
 #include "exchange/import_sink.h"
 #include "exchange/xml_reader.h"
 #include "store/file_error.h"
+#include "store/item_editing.h"
 #include "store/text_stream.h"
 #include "store/user_texts.h"
 #include "store/utf16_text.h"
@@ -220,15 +221,8 @@ UpdateResult updateFromXml(store::Collection& c, const std::filesystem::path& xm
     for (std::size_t e = 0; e < elements.size() && result.outcome == UpdateOutcome::Updated; ++e) {
       if (matched[e]) continue;
       if (stopAtStep(c.progress, fileLength, itemCount + e, steps)) break;
-      const std::uint16_t p = c.header.itemCount;
       const store::ItemRecordHeader& h = elements[e].header;
-      c.table[p] =
-          store::ItemIndexEntry{store::kNoRecord, h.interval, h.lastRepetition, 0, h.status, 0};
-      ++c.header.itemCount;
-      (void)c.readItem(p);  // no record yet: a blank item with a slot number of its own
-      const std::uint16_t slot = c.loaded.header.slotNumber;
-      c.loaded.header = h;
-      c.loaded.header.slotNumber = slot;
+      const std::uint16_t p = store::appendItemFor(c, h);
       sink.decode(elements[e], c.loaded.question, c.loaded.answer);
       (void)c.writeItem(p);  // inside the batch: its commit decides
       store::countStatus(c.counters, h.status);

@@ -12,11 +12,13 @@
 namespace kelvora::peers {
 namespace {
 
-// FNV-1a over the bytes: long keys are kept as this, in 16 hex digits.
-std::uint64_t fnv1a(std::string_view bytes) {
+// 64-bit FNV-1a over the text's UTF-16 code units, each as its two bytes, low byte first.
+std::uint64_t fnv1a(std::u16string_view text) {
   std::uint64_t hash = 0xCBF29CE484222325ull;
-  for (const char c : bytes) {
-    hash ^= static_cast<std::uint8_t>(c);
+  for (const char16_t unit : text) {
+    hash ^= static_cast<std::uint8_t>(unit & 0xFF);
+    hash *= 0x100000001B3ull;
+    hash ^= static_cast<std::uint8_t>(unit >> 8);
     hash *= 0x100000001B3ull;
   }
   return hash;
@@ -40,43 +42,59 @@ std::string kvtmlKey(std::string_view fileName, std::string_view entryId, int fr
          " " + std::string(fileName);
 }
 
-std::string tableKey(std::u16string_view firstColumn) {
-  std::string text = store::encodeUtf8(firstColumn);
-  if (text.size() + 6 <= kMaxKeyBytes) return "table " + text;
+namespace {
+
+// The key of a table row, made in key: the hash of its question, which keeps the links file
+// small and quick to write whatever the questions hold.
+void makeTableKey(std::u16string_view firstColumn, std::string& key) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string key = "table #";
-  const std::uint64_t hash = fnv1a(text);
+  const std::uint64_t hash = fnv1a(firstColumn);
+  key.assign("table ");
   for (int shift = 60; shift >= 0; shift -= 4) key.push_back(kHex[(hash >> shift) & 0xF]);
+}
+
+bool needsEscape(char c) { return c == '\\' || c == '\t' || c == '\n' || c == '\r'; }
+
+void appendLine(std::string& out, std::uint16_t slot, std::string_view key) {
+  char digits[8];
+  const auto [end, ec] = std::to_chars(std::begin(digits), std::end(digits), slot);
+  out.append(digits, end);
+  out.push_back('\t');
+  // Runs without a character to escape go out whole.
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    const char c = key[i];
+    if (!needsEscape(c)) continue;
+    out.append(key.substr(from, i - from));
+    out.push_back('\\');
+    out.push_back(c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r');
+    from = i + 1;
+  }
+  out.append(key.substr(from));
+  out.push_back('\n');
+}
+
+}  // namespace
+
+std::string tableKey(std::u16string_view firstColumn) {
+  std::string key;
+  makeTableKey(firstColumn, key);
   return key;
 }
 
 std::string formatLinks(const std::vector<ItemLink>& links) {
-  std::string out(kLinksHeader);
-  out.push_back('\n');
-  for (const ItemLink& link : links) {
-    out += std::to_string(link.slot);
-    out.push_back('\t');
-    for (const char c : link.key) {
-      switch (c) {
-        case '\\':
-          out += "\\\\";
-          break;
-        case '\t':
-          out += "\\t";
-          break;
-        case '\n':
-          out += "\\n";
-          break;
-        case '\r':
-          out += "\\r";
-          break;
-        default:
-          out.push_back(c);
-      }
-    }
-    out.push_back('\n');
-  }
-  return out;
+  LinksText out;
+  for (const ItemLink& link : links) out.add(link.slot, link.key);
+  return out.text();
+}
+
+LinksText::LinksText() : m_text(kLinksHeader) { m_text.push_back('\n'); }
+
+void LinksText::add(std::uint16_t slot, std::string_view key) { appendLine(m_text, slot, key); }
+
+void LinksText::addTableRow(std::uint16_t slot, std::u16string_view firstColumn) {
+  makeTableKey(firstColumn, m_key);
+  appendLine(m_text, slot, m_key);
 }
 
 bool parseLinks(std::string_view text, std::vector<ItemLink>& links, std::string& error) {
@@ -176,9 +194,8 @@ bool readLinks(store::FileSystem& files, const std::filesystem::path& base,
 }
 
 store::IoResult writeStagedLinks(store::FileSystem& files, const std::filesystem::path& base,
-                                 const std::vector<ItemLink>& links) {
+                                 std::string_view text) {
   const std::filesystem::path path = store::temporaryPathFor(store::linksPath(base));
-  const std::string text = formatLinks(links);
   store::OpenError error = store::OpenError::None;
   auto file = files.createForWriting(path, &error);
   if (!file)

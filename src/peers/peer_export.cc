@@ -101,7 +101,8 @@ PeerExportResult exportAnkiPackage(store::Collection& c, const PeerLibraries& li
       continue;
     }
     ExportNote note;
-    note.question = html ? store::encodeUtf8(c.loaded.question) : plainTextAsField(c.loaded.question);
+    note.question =
+        html ? store::encodeUtf8(c.loaded.question) : plainTextAsField(c.loaded.question);
     note.answer = html ? store::encodeUtf8(c.loaded.answer) : plainTextAsField(c.loaded.answer);
     const auto known = guidOfSlot.find(c.loaded.header.slotNumber);
     if (known != guidOfSlot.end() && used.insert(std::string(known->second)).second) {

@@ -14,8 +14,8 @@ namespace kelvora::peers {
 
 struct PeerExportResult {
   bool exported = false;
-  std::string error;            // why not, in words for the user
-  std::size_t notes = 0;        // items written as notes
+  std::string error;             // why not, in words for the user
+  std::size_t notes = 0;         // items written as notes
   std::size_t emptySkipped = 0;  // items with neither question nor answer, left out
   std::size_t mediaFiles = 0;
 };

@@ -310,12 +310,13 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
   // The table is in memory already: its rows go straight to the new texts file. One that
   // holds more than a collection does is counted to its end and nothing is kept.
   const store::ItemRecordHeader header = importedItemHeader(fresh);
-  std::vector<std::string> keys;
+  LinksText links;
   // Rows are about lines: the progress window counts by them.
   const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n')) + 1;
   const auto read = [&](exchange::ItemSink& sink, store::Settings& collectionSettings) {
     TableReport report;
-    keys.clear();  // the table may be read a second time, into Unicode
+    links = LinksText();                     // the table may be read a second time, into Unicode
+    links.reserve(text.size() + 8 * lines);  // about the question column and a slot a row
     std::size_t rows = 0;
     std::size_t cut = 0;
     bool appended = true;
@@ -325,7 +326,7 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
       cut += (q.size() > store::MaxTextLength - 1 ? 1 : 0) +
              (a.size() > store::MaxTextLength - 1 ? 1 : 0);
       appended = sink.append(header, q, a);
-      keys.push_back(tableKey(q));
+      links.addTableRow(static_cast<std::uint16_t>(rows - 1), q);
       return true;
     });
     if (report.html) collectionSettings.html = 1;
@@ -335,8 +336,8 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
     result.sourceItems = rows;
     if (rows > store::MaxItems) return exchange::ImportRead::TooManyItems;
     if (c.progress.wasCancelled() || !appended) return exchange::ImportRead::Stopped;
-    return stageNewLinks(c, keys) ? exchange::ImportRead::Whole
-                                  : exchange::ImportRead::SourceFailed;
+    return stageNewLinks(c, links) ? exchange::ImportRead::Whole
+                                   : exchange::ImportRead::SourceFailed;
   };
   const bool imported = exchange::importItems(c, base, read, unicodeWhenNeeded);
   // An oversized table was refused without a word: the result says it.

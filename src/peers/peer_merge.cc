@@ -10,6 +10,7 @@
 #include "peers/anki_template.h"
 #include "peers/links_file.h"
 #include "store/atomic_file.h"
+#include "store/item_editing.h"
 #include "store/item_status.h"
 #include "store/text_encoding.h"
 #include "store/utf8.h"
@@ -108,12 +109,15 @@ bool stopAtStep(store::Progress& progress, std::uint64_t step, std::uint64_t ste
 }  // namespace
 
 bool stageNewLinks(store::Collection& c, const std::vector<std::string>& keys) {
-  std::vector<ItemLink> links;
-  links.reserve(keys.size());
+  LinksText links;
   for (std::size_t i = 0; i < keys.size(); ++i) {
-    if (!keys[i].empty()) links.push_back({static_cast<std::uint16_t>(i), keys[i]});
+    if (!keys[i].empty()) links.add(static_cast<std::uint16_t>(i), keys[i]);
   }
-  if (writeStagedLinks(c.files(), c.basePath, links).failed()) return false;
+  return stageNewLinks(c, links);
+}
+
+bool stageNewLinks(store::Collection& c, const LinksText& links) {
+  if (writeStagedLinks(c.files(), c.basePath, links.text()).failed()) return false;
   c.stageLinks();
   return true;
 }
@@ -207,21 +211,13 @@ PeerImportOutcome mergeSourceItems(store::Collection& c, const SourceItems& sour
         break;
       }
       const SourceItem& item = source.items[i];
-      const std::uint16_t p = c.header.itemCount;
-      const store::ItemRecordHeader& h = item.header;
-      c.table[p] =
-          store::ItemIndexEntry{store::kNoRecord, h.interval, h.lastRepetition, 0, h.status, 0};
-      ++c.header.itemCount;
-      (void)c.readItem(p);  // no record yet: a blank item with a slot number of its own
-      const std::uint16_t slot = c.loaded.header.slotNumber;
-      c.loaded.header = h;
-      c.loaded.header.slotNumber = slot;
+      const std::uint16_t p = store::appendItemFor(c, item.header);
       stored.make(source.question(item), c.loaded.question);
       stored.make(source.answer(item), c.loaded.answer);
       (void)c.writeItem(p);  // inside the batch: its commit decides
-      store::countStatus(c.counters, h.status);
+      store::countStatus(c.counters, item.header.status);
       ++result.added;
-      if (!source.keys[i].empty()) kept.push_back({slot, source.keys[i]});
+      if (!source.keys[i].empty()) kept.push_back({c.loaded.header.slotNumber, source.keys[i]});
     }
     if (outcome == PeerImportOutcome::Imported && stopAtStep(c.progress, steps, steps)) {
       outcome = PeerImportOutcome::Cancelled;
@@ -230,7 +226,7 @@ PeerImportOutcome mergeSourceItems(store::Collection& c, const SourceItems& sour
     if (outcome != PeerImportOutcome::Imported || (result.updated == 0 && result.added == 0)) {
       // Nothing to store: the files stay exactly as they were.
       batch.abandon();
-    } else if (writeStagedLinks(c.files(), c.basePath, kept).failed()) {
+    } else if (writeStagedLinks(c.files(), c.basePath, formatLinks(kept)).failed()) {
       batch.abandon();
       outcome = PeerImportOutcome::NotStored;
     } else {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "peers/links_file.h"
 #include "peers/peer_import.h"
 #include "peers/source_items.h"
 #include "store/collection.h"
@@ -15,6 +16,8 @@ namespace kelvora::peers {
 // slot is i, and keys[i] its key. The links file is staged for the install; false, with the
 // temporary gone, when it could not be written.
 bool stageNewLinks(store::Collection& collection, const std::vector<std::string>& keys);
+// The same with the links made already.
+bool stageNewLinks(store::Collection& collection, const LinksText& links);
 
 // Merges the source into the open collection as one change. Each item is matched by its key
 // with the item the links file names for it (the k-th of equal keys with the k-th link of that

@@ -14,6 +14,8 @@
 namespace kelvora::platform {
 namespace {
 
+constexpr zip_uint32_t kFastestDeflate = 1;
+
 // The length libzip takes for "the whole file".
 constexpr zip_int64_t kWholeFile = -1;
 
@@ -93,8 +95,11 @@ bool writeZipArchive(const std::filesystem::path& path,
       zip_source_free(source);
       return fail("the entry " + entry.name + " cannot be added");
     }
+    // Deflate's fastest level: a collection's repetitive tables shrink nearly as far, in a
+    // fraction of the default level's time.
     if (zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
-                                 entry.compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0) != 0) {
+                                 entry.compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
+                                 entry.compress ? kFastestDeflate : 0) != 0) {
       return fail("the entry " + entry.name + " cannot be added");
     }
   }

@@ -33,6 +33,18 @@ bool takeOverText(Collection& c, bool question, std::u16string text) {
   return report.replacedUnits > 0;
 }
 
+std::uint16_t appendItemFor(Collection& c, const ItemRecordHeader& header) {
+  const std::uint16_t p = c.header.itemCount;
+  c.table[p] =
+      ItemIndexEntry{kNoRecord, header.interval, header.lastRepetition, 0, header.status, 0};
+  ++c.header.itemCount;
+  (void)c.readItem(p);  // no record yet: a blank item with a slot number of its own
+  const std::uint16_t slot = c.loaded.header.slotNumber;
+  c.loaded.header = header;
+  c.loaded.header.slotNumber = slot;
+  return p;
+}
+
 AddOutcome addItem(Collection& c) {
   if (c.header.itemCount >= MaxItems) {
     c.messages().showMessage(texts::kTooManyItems, MessageKind::Error);

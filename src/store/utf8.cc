@@ -93,10 +93,17 @@ std::u16string decodeTextBytes(std::string_view bytes) {
 
 std::string encodeUtf8(std::u16string_view text) {
   std::string bytes;
-  bytes.reserve(text.size());
+  appendEncodedUtf8(bytes, text);
+  return bytes;
+}
+
+void appendEncodedUtf8(std::string& bytes, std::u16string_view text) {
+  bytes.reserve(bytes.size() + text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+    if (unit < 0x80) {
+      bytes.push_back(static_cast<char>(unit));  // most text: one byte, nothing to work out
+    } else if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
       appendUtf8(bytes, combineSurrogates(unit, text[i + 1]));
       ++i;
     } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
@@ -105,7 +112,6 @@ std::string encodeUtf8(std::u16string_view text) {
       appendUtf8(bytes, unit);
     }
   }
-  return bytes;
 }
 
 std::u16string pathText(const std::filesystem::path& path) {

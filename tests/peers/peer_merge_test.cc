@@ -77,11 +77,14 @@ struct Fixture {
 
 TEST(LinksFile, KeysWithAnyCharacterGoThroughAndADamagedFileIsRefusedWithItsLine) {
   const std::vector<ItemLink> links = {{0, ankiKey("a\tb\\c", 1)},
-                                       {7, tableKey(u"line\r\nnext")},
-                                       {65534, mnemosyneKey("x")},
-                                       {3, tableKey(std::u16string(300, u'q'))}};
-  EXPECT_EQ(links[3].key.size(), 7u + 16u);  // a long first column is kept as its hash
+                                       {7, mnemosyneKey("line\r\nnext")},
+                                       {65534, kvtmlKey("deck.kvtml", "3", 0, 1)},
+                                       {3, tableKey(std::u16string(9999, u'q'))}};
+  // A table row's question is kept as its hash, whatever its length.
+  EXPECT_EQ(tableKey(u""), "table cbf29ce484222325");
+  EXPECT_EQ(links[3].key.size(), 6u + 16u);
   EXPECT_NE(tableKey(std::u16string(300, u'q')), tableKey(std::u16string(301, u'q')));
+  EXPECT_NE(tableKey(u"\u0100"), tableKey(u"\u0001"));
   std::vector<ItemLink> read;
   std::string error;
   ASSERT_TRUE(parseLinks(formatLinks(links), read, error)) << error;
