@@ -10,6 +10,7 @@
 #include "peers/peer_import.h"
 #include "platform/peer_libraries.h"
 #include "store/collection_opening.h"
+#include "stopping_progress.h"
 #include "store/item_status.h"
 #include "temp_dir.h"
 #include "test_collection.h"
@@ -218,6 +219,36 @@ TEST(PeerMerge, NewItemsThatDoNotFitOrADamagedLinksFileChangeNothing) {
   f.t.files.put("/c.links", before.at("/c.links"));
   ASSERT_TRUE(f.t.c.closeCollection());
   EXPECT_EQ(f.files(), before);
+}
+
+// Cancel at any look while a merge matches, updates or adds: the files stay byte for byte.
+TEST(PeerMerge, CancelAtAnyPointChangesNothing) {
+  std::string first;
+  std::string second;
+  for (int i = 0; i < 1500; ++i) {
+    first += "q" + std::to_string(i) + ";a\n";
+    second += "q" + std::to_string(i) + ";b\n";
+  }
+  for (int i = 0; i < 1500; ++i) second += "new" + std::to_string(i) + ";n\n";
+  int cancelled = 0;
+  for (int stop = 1;; stop += 211) {
+    Fixture f;
+    ASSERT_EQ(f.importTable(first).outcome, PeerImportOutcome::Imported);
+    f.open();
+    ASSERT_TRUE(f.t.c.closeCollection());
+    const auto before = f.files();
+    f.open();
+    fakes::StoppingProgress window;
+    window.stopAt = stop;
+    f.t.c.progress.setWindow(&window);
+    const PeerImportResult r = f.importTable(second);
+    ASSERT_TRUE(f.t.c.closeCollection());
+    if (r.outcome == PeerImportOutcome::Imported) break;  // stop came after the last look
+    ++cancelled;
+    EXPECT_EQ(r.outcome, PeerImportOutcome::Cancelled) << stop;
+    EXPECT_EQ(f.files(), before) << stop;
+  }
+  EXPECT_GT(cancelled, 10);
 }
 
 TEST(PeerMerge, AnImportThatReplacesTheCollectionTakesItsLinksAway) {
