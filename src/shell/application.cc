@@ -811,17 +811,23 @@ void Application::importPeerCommand() {
   }
 }
 
-void Application::exportAnkiCommand() {
+std::optional<std::filesystem::path> Application::collectionToExport() {
   if (m_c.isOpen) m_suggested = m_c.basePath;  // offered first: the collection being closed
   closeCommand();
   auto chosen = m_port.pickOpenFile(
       {u"Open database...", kDatabaseFilter, u"kdb", false, false, suggestedFile()});
+  if (!chosen) return std::nullopt;
+  return deriveTitle(*chosen);
+}
+
+void Application::exportAnkiCommand() {
+  const std::optional<std::filesystem::path> chosen = collectionToExport();
   if (!chosen) return;
-  const std::filesystem::path base = deriveTitle(*chosen);
+  const std::filesystem::path base = *chosen;
   std::filesystem::path proposed = base;
   proposed += ".apkg";
-  auto target = m_port.pickSaveFile(
-      {u"Export for Anki...", kAnkiFilter, u"apkg", false, true, {}}, proposed);
+  auto target =
+      m_port.pickSaveFile({u"Export for Anki...", kAnkiFilter, u"apkg", false, true, {}}, proposed);
   if (!target) return;
   const peers::PeerExportResult result =
       peers::exportAnkiPackage(m_c, m_config.peerLibraries, base, *target, std::time(nullptr));
@@ -830,12 +836,9 @@ void Application::exportAnkiCommand() {
 }
 
 void Application::exportCommand(bool xml) {
-  if (m_c.isOpen) m_suggested = m_c.basePath;  // offered first: the collection being closed
-  closeCommand();
-  auto chosen = m_port.pickOpenFile(
-      {u"Open database...", kDatabaseFilter, u"kdb", false, false, suggestedFile()});
+  const std::optional<std::filesystem::path> chosen = collectionToExport();
   if (!chosen) return;
-  const std::filesystem::path base = deriveTitle(*chosen);
+  const std::filesystem::path base = *chosen;
   auto target = m_port.pickSaveFile({xml ? u"Save XML file..." : u"Save Q&A file...",
                                      xml ? kXmlFilter : kQaFilter,
                                      xml ? u"xml" : u"txt",

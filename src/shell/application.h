@@ -148,6 +148,9 @@ class Application final : private store::CollectionEvents, private learning::Ses
   void importCommand(bool xml);
   void exportCommand(bool xml);
   void exportAnkiCommand();
+  // The export commands' first step: the open collection is closed and offered, and the one to
+  // export is chosen; nothing when the dialog was cancelled.
+  std::optional<std::filesystem::path> collectionToExport();
   // Update from XML: the open collection takes the texts and new items of a chosen XML file.
   void updateCommand();
   void importPeerCommand();
