@@ -147,7 +147,8 @@ PeerImportOutcome mergeSourceItems(store::Collection& c, const SourceItems& sour
   std::vector<std::uint32_t> positionOfSlot(std::size_t{store::kDeadSlot} + 1, kNoPosition);
   for (std::uint16_t p = 0; p < itemCount; ++p) {
     if (stopAtStep(c.progress, p, steps)) return shown(PeerImportOutcome::Cancelled);
-    if (!c.readItem(p)) continue;  // an item without a readable record is never matched
+    // An item without a readable record is never matched, nor one on its way out.
+    if (c.table[p].status == store::code(store::ItemStatus::Deleted) || !c.readItem(p)) continue;
     std::uint32_t& at = positionOfSlot[c.loaded.header.slotNumber];
     if (at == kNoPosition) at = p;
   }

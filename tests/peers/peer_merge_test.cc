@@ -9,8 +9,8 @@
 #include "peers/links_file.h"
 #include "peers/peer_import.h"
 #include "platform/peer_libraries.h"
-#include "store/collection_opening.h"
 #include "stopping_progress.h"
+#include "store/collection_opening.h"
 #include "store/item_status.h"
 #include "temp_dir.h"
 #include "test_collection.h"
@@ -322,6 +322,34 @@ TEST(PeerMerge, ARefusedOrKilledMergeLeavesTheOldCollectionOrTheNewOne) {
   }
   EXPECT_GT(refusals, 0);
   EXPECT_GT(kills, 4);
+}
+
+// A new collection killed at each write of its import: none, or every item with its link, so the
+// same table imported into what is left adds nothing.
+TEST(PeerMerge, AKilledFirstImportLeavesNoCollectionOrOneWithEveryLink) {
+  const std::string table = "one;1\ntwo;2\nthree;3\n";
+  int kills = 0;
+  int whole = 0;
+  for (long k = 0;; ++k) {
+    Fixture f;
+    f.t.files.killAtWriteOp = f.t.files.writeOps + k;
+    (void)f.importTable(table);
+    if (!f.t.files.killed) break;
+    ++kills;
+    Fixture after;
+    after.t.files.restore(*f.t.files.killed);
+    if (!after.t.c.collectionExists("/c")) continue;
+    after.open();
+    if (after.t.c.header.itemCount == 0) continue;  // the install had not begun
+    ++whole;
+    ASSERT_EQ(after.t.c.header.itemCount, 3u) << k;
+    const PeerImportResult r = after.importTable(table);
+    ASSERT_EQ(r.outcome, PeerImportOutcome::Imported) << k;
+    EXPECT_EQ(r.added, 0u) << k;
+    EXPECT_EQ(r.unchanged, 3u) << k;
+  }
+  EXPECT_GT(kills, 4);
+  EXPECT_GT(whole, 0);
 }
 
 // An Anki package imported again: matched by note GUID and template, so a mended note updates
