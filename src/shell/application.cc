@@ -823,7 +823,7 @@ std::optional<std::filesystem::path> Application::collectionToExport() {
 void Application::exportAnkiCommand() {
   const std::optional<std::filesystem::path> chosen = collectionToExport();
   if (!chosen) return;
-  const std::filesystem::path base = *chosen;
+  const std::filesystem::path& base = *chosen;
   std::filesystem::path proposed = base;
   proposed += ".apkg";
   auto target =
@@ -838,7 +838,7 @@ void Application::exportAnkiCommand() {
 void Application::exportCommand(bool xml) {
   const std::optional<std::filesystem::path> chosen = collectionToExport();
   if (!chosen) return;
-  const std::filesystem::path base = *chosen;
+  const std::filesystem::path& base = *chosen;
   auto target = m_port.pickSaveFile({xml ? u"Save XML file..." : u"Save Q&A file...",
                                      xml ? kXmlFilter : kQaFilter,
                                      xml ? u"xml" : u"txt",

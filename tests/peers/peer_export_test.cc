@@ -54,7 +54,8 @@ struct Fixture {
   // A collection of four items: learned, new, dismissed, and plain text with markup characters
   // and a line break.
   void make() {
-    std::ofstream(dir / "deck.csv") << "house;Haus\ntree;Baum\nsky;Himmel\n\"a < b & c\";\"one\ntwo\"\n";
+    std::ofstream(dir / "deck.csv")
+        << "house;Haus\ntree;Baum\nsky;Himmel\n\"a < b & c\";\"one\ntwo\"\n";
     ASSERT_EQ(importTextTable(c, dir / "deck.csv", base, TableSettings{}, true).outcome,
               PeerImportOutcome::Imported);
     ASSERT_TRUE(store::openCollection(c, base));
@@ -139,13 +140,11 @@ TEST(PeerExport, GuidsStayFromOneExportToTheNextAndThePackageMergesBackWithoutDu
   EXPECT_EQ(f.items(f.base).size(), 4u);
 
   // A package imported as a new collection and exported from there keeps Anki's GUIDs.
-  ASSERT_EQ(importAnkiPackage(f.c, platform::systemPeerLibraries(), f.package, f.dir / "copy",
-                              true)
+  ASSERT_EQ(importAnkiPackage(f.c, platform::systemPeerLibraries(), f.package, f.dir / "copy", true)
                 .outcome,
             PeerImportOutcome::Imported);
-  const auto copied =
-      exportAnkiPackage(f.c, platform::systemPeerLibraries(), f.dir / "copy", f.dir / "copy.apkg",
-                        1'700'000'000);
+  const auto copied = exportAnkiPackage(f.c, platform::systemPeerLibraries(), f.dir / "copy",
+                                        f.dir / "copy.apkg", 1'700'000'000);
   ASSERT_TRUE(copied.exported) << copied.error;
   std::vector<ItemLink> copyLinks;
   std::string error;

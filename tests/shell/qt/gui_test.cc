@@ -416,8 +416,7 @@ class GuiTest : public QObject {
     exportAnki->trigger();
     QCOMPARE(s.port.dialogs.back(), std::u16string(u"Export for Anki..."));
     QCOMPARE(s.port.texts().back(), u"Database has been exported into:\r\n" +
-                                        (s.dir / "words.apkg").u16string() +
-                                        u"\r\n\r\nNotes: 3");
+                                        (s.dir / "words.apkg").u16string() + u"\r\n\r\nNotes: 3");
     QVERIFY(std::filesystem::exists(s.dir / "words.apkg"));
     // No and then No again (Enter's answer to the second): the collection stays as it is.
     s.port.files = {s.dir / "words.csv", s.dir / "words.kdb"};
