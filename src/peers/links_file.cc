@@ -29,21 +29,6 @@ std::string lineError(std::size_t line, std::string_view what) {
          ")";
 }
 
-}  // namespace
-
-std::string ankiKey(std::string_view guid, std::int64_t templateOrdinal) {
-  return "anki " + std::string(guid) + " " + std::to_string(templateOrdinal);
-}
-
-std::string mnemosyneKey(std::string_view cardId) { return "mnemosyne " + std::string(cardId); }
-
-std::string kvtmlKey(std::string_view fileName, std::string_view entryId, int from, int to) {
-  return "kvtml " + std::to_string(from) + " " + std::to_string(to) + " " + std::string(entryId) +
-         " " + std::string(fileName);
-}
-
-namespace {
-
 // The key of a table row, made in key: the hash of its question, which keeps the links file
 // small and quick to write whatever the questions hold.
 void makeTableKey(std::u16string_view firstColumn, std::string& key) {
@@ -75,6 +60,17 @@ void appendLine(std::string& out, std::uint16_t slot, std::string_view key) {
 }
 
 }  // namespace
+
+std::string ankiKey(std::string_view guid, std::int64_t templateOrdinal) {
+  return "anki " + std::string(guid) + " " + std::to_string(templateOrdinal);
+}
+
+std::string mnemosyneKey(std::string_view cardId) { return "mnemosyne " + std::string(cardId); }
+
+std::string kvtmlKey(std::string_view fileName, std::string_view entryId, int from, int to) {
+  return "kvtml " + std::to_string(from) + " " + std::to_string(to) + " " + std::string(entryId) +
+         " " + std::string(fileName);
+}
 
 std::string tableKey(std::u16string_view firstColumn) {
   std::string key;
@@ -195,18 +191,15 @@ bool readLinks(store::FileSystem& files, const std::filesystem::path& base,
 
 store::IoResult writeStagedLinks(store::FileSystem& files, const std::filesystem::path& base,
                                  std::string_view text) {
-  const std::filesystem::path path = store::temporaryPathFor(store::linksPath(base));
   store::OpenError error = store::OpenError::None;
-  auto file = files.createForWriting(path, &error);
-  if (!file)
+  auto file = store::AtomicFile::create(files, store::linksPath(base), &error);
+  if (!file) {
     return store::IoResult::failure(error == store::OpenError::AccessDenied ? EACCES : EIO);
-  store::IoResult r =
-      file->writeAt(0, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-  if (!r.failed()) r = file->sync();
-  const store::IoResult closed = file->close();
-  if (!r.failed()) r = closed;
-  if (r.failed()) (void)files.remove(path);
-  return r;
+  }
+  const store::IoResult r = file->file().writeAt(
+      0, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  if (r.failed()) return r;  // the temporary goes with file
+  return file->stage();
 }
 
 }  // namespace kelvora::peers

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <vector>
 
@@ -35,8 +34,10 @@ PeerImportOutcome importOutcome(store::Collection& c, bool imported) {
   return PeerImportOutcome::NotStored;
 }
 
-// The end of an import that stopped before writing anything: the progress window goes.
-PeerImportResult refused(store::Collection& c, PeerImportResult result, PeerImportOutcome outcome) {
+// The end of an import that ends with its outcome set here (one that stopped before writing
+// anything, or a merge, which closes no collection): the progress window goes.
+PeerImportResult endedWith(store::Collection& c, PeerImportResult result,
+                           PeerImportOutcome outcome) {
   result.outcome = outcome;
   c.progress.closeProgress();
   return result;
@@ -102,14 +103,14 @@ PeerImportResult finishImport(store::Collection& c, const std::filesystem::path&
   result.textsCut = source.textsCut;
   result.sourceItems = source.count();
   if (source.count() > store::MaxItems) {
-    return refused(c, std::move(result), PeerImportOutcome::TooManyItems);
+    return endedWith(c, std::move(result), PeerImportOutcome::TooManyItems);
   }
   if (mergingInto(c, base)) {
     const PeerImportOutcome outcome = mergeSourceItems(c, source, result);
     if (outcome == PeerImportOutcome::NotStored) {
       c.messages().showMessage(store::texts::kImportFailed, store::MessageKind::Error);
     }
-    return refused(c, std::move(result), outcome);
+    return endedWith(c, std::move(result), outcome);
   }
   result.outcome = storeItems(c, base, source, unicodeWhenNeeded);
   if (result.outcome == PeerImportOutcome::Imported) result.added = source.items.size();
@@ -137,20 +138,10 @@ void writeMediaFiles(store::Collection& c, const std::filesystem::path& base, st
       ++result.mediaFailed;
       continue;
     }
-    const std::filesystem::path target = folder / name;
-    const std::filesystem::path temporary = store::temporaryPathFor(target);
-    store::OpenError error = store::OpenError::None;
-    auto out = files.createForWriting(temporary, &error);
-    store::IoResult r = out ? out->writeAt(0, bytes) : store::IoResult::failure(EIO);
-    if (r.ok()) r = out->sync();
-    if (out) {
-      const store::IoResult closed = out->close();
-      if (r.ok()) r = closed;
-    }
-    if (r.ok()) r = files.rename(temporary, target);
-    if (!r.ok()) {
-      (void)files.remove(temporary);
-      ++result.mediaFailed;
+    auto out = store::AtomicFile::create(files, folder / name);
+    if (!out || !out->file().writeAt(0, bytes).ok() ||
+        out->commit(store::AtomicFile::FolderSync::Later).failed()) {
+      ++result.mediaFailed;  // a temporary left is removed with out
       continue;
     }
     ++result.mediaFiles;
@@ -217,7 +208,7 @@ PeerImportResult importAnkiPackage(store::Collection& c, const PeerLibraries& li
   PeerImportResult result;
   c.progress.openProgress();
   const auto stop = [&](PeerImportOutcome outcome) {
-    return refused(c, std::move(result), outcome);
+    return endedWith(c, std::move(result), outcome);
   };
   if (!libraries.openArchive || !libraries.openDatabaseImage || !libraries.decompress ||
       !libraries.localDay) {
@@ -288,7 +279,7 @@ PeerImportResult importTextTable(store::Collection& c, const std::filesystem::pa
   {
     Bytes bytes;
     if (!readWhole(c.files(), path, bytes, result.error)) {
-      return refused(c, std::move(result), PeerImportOutcome::Unreadable);
+      return endedWith(c, std::move(result), PeerImportOutcome::Unreadable);
     }
     TableEncoding encoding = TableEncoding::Utf8;
     text = decodeTable(bytes, &encoding);
@@ -398,7 +389,7 @@ PeerImportResult importKvtml(store::Collection& c, const std::filesystem::path& 
     // The reader's messages are sentences of their own: the result message adds its own.
     if (!result.error.empty() && result.error.back() == '.') result.error.pop_back();
     if (!result.error.empty()) result.error[0] = static_cast<char>(std::tolower(result.error[0]));
-    return refused(c, std::move(result), PeerImportOutcome::Unreadable);
+    return endedWith(c, std::move(result), PeerImportOutcome::Unreadable);
   }
   result.emptySkipped = report.entriesWithoutText;
   return finishImport(c, base, source, unicodeWhenNeeded, std::move(result));
@@ -441,7 +432,7 @@ PeerImportResult importMnemosyne(store::Collection& c, const PeerLibraries& libr
   c.progress.openProgress();
   const auto unreadable = [&](std::string why) {
     result.error = std::move(why);
-    return refused(c, std::move(result), PeerImportOutcome::Unreadable);
+    return endedWith(c, std::move(result), PeerImportOutcome::Unreadable);
   };
   if (!libraries.openDatabaseFile || !libraries.localDay) {
     return unreadable("this program was built without the library that reads databases");

@@ -143,13 +143,18 @@ PeerImportOutcome mergeSourceItems(store::Collection& c, const SourceItems& sour
   };
   const std::size_t sourceCount = source.items.size();
   const std::uint64_t steps = std::uint64_t{itemCount} + 2 * sourceCount;
-  // Where each slot's item is: every item's record is read once.
+  // Where each slot's item is: only the records' headers are read here, and the texts of the
+  // matched items below.
   std::vector<std::uint32_t> positionOfSlot(std::size_t{store::kDeadSlot} + 1, kNoPosition);
+  store::ItemRecordHeader head;
   for (std::uint16_t p = 0; p < itemCount; ++p) {
     if (stopAtStep(c.progress, p, steps)) return shown(PeerImportOutcome::Cancelled);
     // An item without a readable record is never matched, nor one on its way out.
-    if (c.table[p].status == store::code(store::ItemStatus::Deleted) || !c.readItem(p)) continue;
-    std::uint32_t& at = positionOfSlot[c.loaded.header.slotNumber];
+    if (c.table[p].status == store::code(store::ItemStatus::Deleted) ||
+        !c.readRecordHeader(p, head)) {
+      continue;
+    }
+    std::uint32_t& at = positionOfSlot[head.slotNumber];
     if (at == kNoPosition) at = p;
   }
   // Links of slots the collection no longer has are of items deleted since: they go.

@@ -23,19 +23,25 @@ std::unique_ptr<AtomicFile> AtomicFile::create(FileSystem& files,
 
 AtomicFile::~AtomicFile() { abandon(); }
 
-IoResult AtomicFile::commit() {
+IoResult AtomicFile::stage() {
   if (!m_file) return IoResult::failure(EBADF);
-  IoResult synced = m_file->sync();
-  IoResult closed = m_file->close();
+  const IoResult synced = m_file->sync();
+  const IoResult closed = m_file->close();
   m_file.reset();
+  const IoResult r = synced.failed() ? synced : closed;
+  if (r.failed()) (void)m_files.remove(temporaryPathFor(m_target));
+  return r;
+}
+
+IoResult AtomicFile::commit(FolderSync folder) {
   const std::filesystem::path temporary = temporaryPathFor(m_target);
-  IoResult r = synced.failed() ? synced : closed;
+  IoResult r = stage();
   if (!r.failed()) r = m_files.rename(temporary, m_target);
   if (r.failed()) {
     (void)m_files.remove(temporary);
     return r;
   }
-  return m_files.syncFolder(folderOf(m_target));
+  return folder == FolderSync::Now ? m_files.syncFolder(folderOf(m_target)) : r;
 }
 
 void AtomicFile::abandon() {

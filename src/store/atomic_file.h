@@ -25,9 +25,14 @@ class AtomicFile {
   BinaryFile& file() { return *m_file; }
   const std::filesystem::path& target() const { return m_target; }
 
-  // Syncs and closes the temporary, renames it over the target and syncs the folder. On a
-  // failure before the rename the temporary is removed and the target stays as it was.
-  IoResult commit();
+  // Syncs and closes the temporary, renames it over the target and syncs the folder (or leaves
+  // that to a caller that puts many files in one folder and syncs it once, after the last). On
+  // a failure before the rename the temporary is removed and the target stays as it was.
+  enum class FolderSync { Now, Later };
+  IoResult commit(FolderSync folder = FolderSync::Now);
+  // Syncs and closes the temporary and leaves it where it is, for a journaled change to rename
+  // over the target later. On a failure the temporary is removed.
+  IoResult stage();
   // Closes and removes the temporary; the target stays as it was.
   void abandon();
 

@@ -103,6 +103,10 @@ class Collection {
   // record and the item's entry form one change (see Batch). False, after the user was told,
   // when it could not be stored; the item is then as it was before.
   [[nodiscard]] bool writeItem(std::uint16_t position);
+  // The header of the record of the item at position, read without loading the item, for walks
+  // that need only the learning fields or the slot number. False when the item has no record
+  // or its header cannot be read; readItem reports such an item when it is loaded.
+  bool readRecordHeader(std::uint16_t position, ItemRecordHeader& out);
   // Writes the loaded item back if modified; then it belongs to the current position.
   [[nodiscard]] bool flushItem();
 

@@ -247,6 +247,16 @@ bool Collection::readItem(std::uint16_t position) {
   return true;
 }
 
+bool Collection::readRecordHeader(std::uint16_t position, ItemRecordHeader& out) {
+  if (!isOpen || !m_textsFile || position >= header.itemCount) return false;
+  const ItemIndexEntry& entry = table[position];
+  if (entry.recordOffset == kNoRecord) return false;
+  std::array<std::uint8_t, kRecordHeaderSize> headBytes{};
+  if (!m_textsFile->read(entry.recordOffset, headBytes).ok()) return false;
+  out = decodeRecordHeader(headBytes);
+  return true;
+}
+
 bool Collection::writeItem(std::uint16_t position) {
   if (!isOpen || !m_textsFile || position >= header.itemCount) return false;
   if (m_loadedUnsound && loaded.loadedPosition == position) {

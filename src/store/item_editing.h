@@ -22,13 +22,13 @@ enum class AddOutcome { Added, TooManyItems, NotStored };
 // stays current then.
 AddOutcome addItem(Collection& c);
 
-enum class DeleteOutcome { Declined, NotStored, Deleted };
 // Inside a batch, for bulk work: appends an item after the last with the learning data, status
 // and ID of header and a slot number of its own, and makes it the loaded item with empty texts.
 // The caller sets its texts and writes it (writeItem), and counts its status; the batch's commit
 // decides. The caller has checked that the table has room.
 std::uint16_t appendItemFor(Collection& c, const ItemRecordHeader& header);
 
+enum class DeleteOutcome { Declined, NotStored, Deleted };
 // Asks "DELETE this element?" and deletes the current item: its record is marked deleted and
 // the table closes up, one transaction. The item now at its place (or the last) is loaded.
 DeleteOutcome deleteCurrentItem(Collection& c);

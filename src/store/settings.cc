@@ -207,13 +207,12 @@ IoResult stageSettings(const Settings& settings, FileSystem& files,
     bytes += c;
   }
   OpenError error = OpenError::None;
-  auto file = files.createForWriting(temporaryPathFor(settingsPath(basePath)), &error);
+  auto file = AtomicFile::create(files, settingsPath(basePath), &error);
   if (!file) return IoResult::failure(error == OpenError::AccessDenied ? EACCES : EIO);
-  IoResult r = file->writeAt(
+  const IoResult r = file->file().writeAt(
       0, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-  if (!r.failed()) r = file->sync();
-  const IoResult closed = file->close();
-  return r.failed() ? r : closed;
+  if (r.failed()) return r;  // the temporary goes with file
+  return file->stage();
 }
 
 }  // namespace kelvora::store

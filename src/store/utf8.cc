@@ -93,12 +93,7 @@ std::u16string decodeTextBytes(std::string_view bytes) {
 
 std::string encodeUtf8(std::u16string_view text) {
   std::string bytes;
-  appendEncodedUtf8(bytes, text);
-  return bytes;
-}
-
-void appendEncodedUtf8(std::string& bytes, std::u16string_view text) {
-  bytes.reserve(bytes.size() + text.size());
+  bytes.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
     if (unit < 0x80) {
@@ -112,6 +107,7 @@ void appendEncodedUtf8(std::string& bytes, std::u16string_view text) {
       appendUtf8(bytes, unit);
     }
   }
+  return bytes;
 }
 
 std::u16string pathText(const std::filesystem::path& path) {

@@ -55,8 +55,6 @@ std::u16string pathText(const std::filesystem::path& path);
 
 // UTF-16 to UTF-8; a surrogate without its partner becomes U+FFFD.
 std::string encodeUtf8(std::u16string_view text);
-// The same, appended to bytes.
-void appendEncodedUtf8(std::string& bytes, std::u16string_view text);
 
 inline bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 inline bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
