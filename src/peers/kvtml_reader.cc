@@ -54,7 +54,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 // UTF-8 to UTF-16. Each ill-formed sequence (its longest well-formed start, or one stray byte)
-// becomes one U+FFFD, and so does NUL, which XML text cannot hold.
+// becomes one U+FFFD, and so does NUL, which XML text cannot hold. A CR left by a character
+// reference ends a line as a written one does: CR LF and a lone CR become LF.
 std::u16string toUtf16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());
@@ -63,8 +64,13 @@ std::u16string toUtf16(std::string_view s) {
   while (i < n) {
     const auto lead = static_cast<unsigned char>(s[i]);
     if (lead < 0x80) {
-      out.push_back(lead == 0 ? kReplacement : static_cast<char16_t>(lead));
       ++i;
+      if (lead == '\r') {
+        if (i < n && s[i] == '\n') continue;
+        out.push_back(u'\n');
+      } else {
+        out.push_back(lead == 0 ? kReplacement : static_cast<char16_t>(lead));
+      }
       continue;
     }
     std::size_t following = 0;

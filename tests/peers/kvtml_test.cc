@@ -178,6 +178,7 @@ TEST(KvtmlText, EntitiesCdataAndLineBreaksAreDecodedAndTheTextTrimmed) {
       {"Ha<!-- <text>x</text> -->u<?pi ?>s", u"Haus"},
       {"Ha<b>ignored</b>us", u"Haus"},
       {"one\r\ntwo\rthree\nfour", u"one\ntwo\nthree\nfour"},
+      {"one&#13;&#10;two&#xD;three&#13;\nfour&#13;\r\nfive", u"one\ntwo\nthree\nfour\nfive"},
       {"\xC3\xA9t\xC3\xA9 \xE2\x82\xAC", u"\u00E9t\u00E9 \u20AC"},
       {"bad\xFF\xC3(\xED\xA0\x80!", u"bad\uFFFD\uFFFD(\uFFFD\uFFFD\uFFFD!"},
       {"end\xE2\x82", u"end\uFFFD"},
