@@ -1,13 +1,19 @@
 // A zip archive written through libzip. libzip writes the whole archive to a file of its own
-// beside path when it is closed and renames that over path; the result is then synced, so a
-// true return means the archive is on the disk.
+// beside path when it is closed (path + "." + six random characters) and renames that over path;
+// the result is then synced, so a true return means the archive is on the disk. Such a file left
+// by a write that was killed is removed by the next write to the same path.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "platform/peer_libraries.h"
 
@@ -58,6 +64,33 @@ bool syncFile(const std::filesystem::path& path, std::string& error) {
   return true;
 }
 
+// Removes what libzip leaves of a write to path killed while closing: path + "." + six letters or
+// digits. Nothing else beside path is touched; a leftover that cannot be removed stays.
+void removeLeftovers(const std::filesystem::path& path) {
+  const std::string prefix = path.filename().string() + ".";
+  constexpr std::size_t kRandomPart = 6;
+  const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+  std::error_code error;
+  std::vector<std::filesystem::path> leftovers;
+  // Stepped with an error code: a folder that cannot be read throws nothing, it is left alone.
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    const std::filesystem::directory_entry& entry = *it;
+    const std::string name = entry.path().filename().string();
+    if (name.size() != prefix.size() + kRandomPart || !name.starts_with(prefix)) continue;
+    const std::string_view random = std::string_view(name).substr(prefix.size());
+    const bool madeByLibzip = std::all_of(random.begin(), random.end(), [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+    std::error_code ignored;
+    if (madeByLibzip && entry.is_regular_file(ignored)) leftovers.push_back(entry.path());
+  }
+  for (const std::filesystem::path& leftover : leftovers) {
+    std::error_code ignored;
+    std::filesystem::remove(leftover, ignored);
+  }
+}
+
 }  // namespace
 
 bool writeZipArchive(const std::filesystem::path& path,
@@ -70,6 +103,7 @@ bool writeZipArchive(const std::filesystem::path& path,
   for (const peers::ArchiveSource& entry : entries) {
     if (!entry.file.empty() && !checkReadable(entry.file, error)) return false;
   }
+  removeLeftovers(path);
   int code = 0;
   zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
   if (archive == nullptr) {

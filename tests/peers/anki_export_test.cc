@@ -471,6 +471,17 @@ TEST(AnkiExport, TheLibraryPortsReportWhatTheyCannotDo) {
 
   EXPECT_FALSE(platform::writeZipArchive(dir / "empty.zip", {}, error));
   EXPECT_FALSE(std::filesystem::exists(dir / "empty.zip"));
+  // What a write killed inside libzip left goes; files that only look alike stay.
+  for (const char* name : {"x.zip.Ab3dE9", "x.zip.keep", "x.zip.Ab3dE9x", "y.zip.Ab3dE9"}) {
+    spit(dir / name, "old");
+  }
+  ASSERT_TRUE(
+      platform::writeZipArchive(dir / "x.zip", {ArchiveSource{"a", Bytes{'1'}, {}, true}}, error))
+      << error;
+  EXPECT_FALSE(std::filesystem::exists(dir / "x.zip.Ab3dE9"));
+  for (const char* name : {"x.zip", "x.zip.keep", "x.zip.Ab3dE9x", "y.zip.Ab3dE9"}) {
+    EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+  }
 
   const std::unique_ptr<NewDatabase> db = platform::createSqliteDatabase(error);
   ASSERT_TRUE(db) << error;
