@@ -340,8 +340,9 @@ std::string systemError(int error) { return std::strerror(error); }
 }  // namespace
 
 bool writeAnkiPackage(const PeerLibraries& libraries, store::FileSystem& files,
-                      const std::filesystem::path& out, const AnkiExport& data,
-                      std::string& error) {
+                      const std::filesystem::path& out, const AnkiExport& data, std::string& error,
+                      bool* placed) {
+  if (placed != nullptr) *placed = false;
   if (!libraries.createDatabase || !libraries.writeArchive || !libraries.dayStart) {
     error = "this program was built without the libraries that write packages";
     return false;
@@ -403,9 +404,11 @@ bool writeAnkiPackage(const PeerLibraries& libraries, store::FileSystem& files,
     error = "the package cannot be put in place (" + systemError(renamed.error) + ")";
     return false;
   }
+  if (placed != nullptr) *placed = true;
   const store::IoResult synced = files.syncFolder(store::folderOf(out));
   if (synced.failed()) {
-    error = "the package's folder cannot be synced (" + systemError(synced.error) + ")";
+    error = "the package was written, but its folder cannot be synced (" +
+            systemError(synced.error) + "), so the package may be lost if the computer stops now";
     return false;
   }
   return true;

@@ -44,7 +44,8 @@ struct AnkiExport {
 // Writes the package at out: to out + ".tmp" first, renamed over out through files once it is
 // on the disk, so a failure leaves out as it was and no temporary behind. False, with error in
 // words for the user, when a note has no GUID or shares one, a media name is not a plain file
-// name, a media file cannot be read, or the package cannot be written.
+// name, a media file cannot be read, or the package cannot be written. placed, when given, tells
+// whether the package stands at out: it does when only syncing its folder failed.
 //
 // Cards: a memorized item (due or not) is a review card due at its last repetition plus its
 // interval; a drill item a review card due today; a pending item a new card, in the order of
@@ -52,7 +53,8 @@ struct AnkiExport {
 // an interval, else a new one. Any other code is written as a new card. The review history is
 // not written: a made-up one would mislead Anki's statistics. Items never seen carry no factor.
 bool writeAnkiPackage(const PeerLibraries& libraries, store::FileSystem& files,
-                      const std::filesystem::path& out, const AnkiExport& data, std::string& error);
+                      const std::filesystem::path& out, const AnkiExport& data, std::string& error,
+                      bool* placed = nullptr);
 
 // Plain text as an Anki field: &, < and > escaped, CR LF, LF and a lone CR as <br>.
 std::string plainTextAsField(std::u16string_view text);

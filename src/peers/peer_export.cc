@@ -76,10 +76,12 @@ PeerExportResult exportAnkiPackage(store::Collection& c, const PeerLibraries& li
   std::string why;
   std::vector<ItemLink> links;
   if (!readLinks(c.files(), base, links, why)) return fail(why);
-  std::unordered_map<std::uint16_t, std::string_view> guidOfSlot;
+  // An item may have several: one from an import, one from an earlier export when another item
+  // held that GUID already. The first not taken is used, so each export gives the same ones.
+  std::unordered_map<std::uint16_t, std::vector<std::string_view>> guidsOfSlot;
   for (const ItemLink& link : links) {
     const std::string_view guid = firstCardGuid(link.key);
-    if (!guid.empty()) guidOfSlot.try_emplace(link.slot, guid);
+    if (!guid.empty()) guidsOfSlot[link.slot].push_back(guid);
   }
 
   AnkiExport data;
@@ -89,14 +91,22 @@ PeerExportResult exportAnkiPackage(store::Collection& c, const PeerLibraries& li
   if (!libraries.listFolder(data.mediaFolder, data.mediaNames, why)) {
     return fail("the media folder cannot be read (" + why + ")");
   }
-  std::mt19937_64 random(std::random_device{}());
+  std::random_device device;
+  std::seed_seq seed{device(), device(), device(), device(),
+                     device(), device(), device(), device()};
+  std::mt19937_64 random(seed);
   std::unordered_set<std::string> used;
   std::vector<ItemLink> added;
   const bool html = c.settings.html != 0;
   for (std::uint16_t p = 0; p < c.header.itemCount; ++p) {
     if (c.progress.stopAt(p, c.header.itemCount)) return fail("the export was stopped");
-    // An item whose record cannot be read has nothing to give.
-    if (!c.readItem(p) || (c.loaded.question.empty() && c.loaded.answer.empty())) {
+    // An item added and left blank has no record, and reads as false with nothing to give.
+    const bool read = c.readItem(p);
+    if (!read && c.table[p].recordOffset != store::kNoRecord) {
+      ++result.unreadable;
+      continue;
+    }
+    if (!read || (c.loaded.question.empty() && c.loaded.answer.empty())) {
       ++result.emptySkipped;
       continue;
     }
@@ -104,10 +114,16 @@ PeerExportResult exportAnkiPackage(store::Collection& c, const PeerLibraries& li
     note.question =
         html ? store::encodeUtf8(c.loaded.question) : plainTextAsField(c.loaded.question);
     note.answer = html ? store::encodeUtf8(c.loaded.answer) : plainTextAsField(c.loaded.answer);
-    const auto known = guidOfSlot.find(c.loaded.header.slotNumber);
-    if (known != guidOfSlot.end() && used.insert(std::string(known->second)).second) {
-      note.guid = known->second;
-    } else {
+    if (const auto known = guidsOfSlot.find(c.loaded.header.slotNumber);
+        known != guidsOfSlot.end()) {
+      for (const std::string_view guid : known->second) {
+        if (used.insert(std::string(guid)).second) {
+          note.guid = guid;
+          break;
+        }
+      }
+    }
+    if (note.guid.empty()) {
       do {
         note.guid = ankiGuidFrom(random());
       } while (!used.insert(note.guid).second);
@@ -122,10 +138,14 @@ PeerExportResult exportAnkiPackage(store::Collection& c, const PeerLibraries& li
     note.lapses = c.loaded.header.lapses;
     data.notes.push_back(std::move(note));
   }
-  if (!writeAnkiPackage(libraries, c.files(), out, data, why)) return fail(why);
+  bool placed = false;
+  const bool written = writeAnkiPackage(libraries, c.files(), out, data, why, &placed);
+  if (!placed) return fail(why);
   result.notes = data.notes.size();
   result.mediaFiles = data.mediaNames.size();
   if (!added.empty()) {
+    // A package in place keeps its GUIDs even when it may not have reached the disk: were it
+    // imported, the next export must not add its notes again.
     links.insert(links.end(), added.begin(), added.end());
     if (!storeLinks(c.files(), base, links)) {
       return fail("the package was written, but its notes' GUIDs could not be kept in " +
@@ -133,6 +153,7 @@ PeerExportResult exportAnkiPackage(store::Collection& c, const PeerLibraries& li
                   ", so exporting again would add the notes twice");
     }
   }
+  if (!written) return fail(why);
   (void)c.closeCollection();  // nothing was changed; the export stands
   result.exported = true;
   return result;
@@ -150,6 +171,10 @@ std::u16string peerExportMessage(const PeerExportResult& r, const std::filesyste
   if (r.emptySkipped > 0) {
     text += u"\r\nEmpty items left out: " +
             store::decimalText(static_cast<std::int64_t>(r.emptySkipped));
+  }
+  if (r.unreadable > 0) {
+    text += u"\r\nItems that cannot be read, left out: " +
+            store::decimalText(static_cast<std::int64_t>(r.unreadable));
   }
   return text;
 }

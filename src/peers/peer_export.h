@@ -17,6 +17,7 @@ struct PeerExportResult {
   std::string error;             // why not, in words for the user
   std::size_t notes = 0;         // items written as notes
   std::size_t emptySkipped = 0;  // items with neither question nor answer, left out
+  std::size_t unreadable = 0;    // items whose record cannot be read (damaged), left out
   std::size_t mediaFiles = 0;
 };
 

@@ -42,9 +42,47 @@ void PrintTo(const Item& i, std::ostream* os) {
       << i.aFactor << " reps " << int{i.repetitions} << " lapses " << int{i.lapses};
 }
 
+// The disk, with the next failSyncs syncs of a folder failing as a full or broken disk would.
+class SyncFailingDisk final : public store::FileSystem {
+ public:
+  int failSyncs = 0;
+
+  std::unique_ptr<store::BinaryFile> openExclusive(const std::filesystem::path& path,
+                                                   store::OpenError& error) override {
+    return m_disk.openExclusive(path, error);
+  }
+  std::unique_ptr<store::BinaryFile> openForReading(const std::filesystem::path& path,
+                                                    store::OpenError* error) override {
+    return m_disk.openForReading(path, error);
+  }
+  std::unique_ptr<store::BinaryFile> createForWriting(const std::filesystem::path& path,
+                                                      store::OpenError* error) override {
+    return m_disk.createForWriting(path, error);
+  }
+  store::IoResult remove(const std::filesystem::path& path) override { return m_disk.remove(path); }
+  store::IoResult rename(const std::filesystem::path& from,
+                         const std::filesystem::path& to) override {
+    return m_disk.rename(from, to);
+  }
+  store::IoResult syncFolder(const std::filesystem::path& folder) override {
+    if (failSyncs > 0) {
+      --failSyncs;
+      return store::IoResult::failure(EIO);
+    }
+    return m_disk.syncFolder(folder);
+  }
+  bool exists(const std::filesystem::path& path) override { return m_disk.exists(path); }
+  store::IoResult createFolder(const std::filesystem::path& folder) override {
+    return m_disk.createFolder(folder);
+  }
+
+ private:
+  platform::PosixFileSystem m_disk;
+};
+
 struct Fixture {
   fakes::TempDir dir;
-  platform::PosixFileSystem disk;
+  SyncFailingDisk disk;
   fakes::RecordingMessages messages;
   store::DayNumber today = testing::kTestToday;
   store::Collection c{disk, messages, [this] { return today; }};
@@ -150,6 +188,60 @@ TEST(PeerExport, GuidsStayFromOneExportToTheNextAndThePackageMergesBackWithoutDu
   std::string error;
   ASSERT_TRUE(readLinks(f.disk, f.dir / "copy", copyLinks, error));
   EXPECT_EQ(copyLinks.size(), 4u);  // nothing added: each item has its note's GUID
+}
+
+// Two items may come to hold one GUID (an item's links edited, or copied with the item): the
+// second gets a GUID of its own, once, and keeps it from then on.
+TEST(PeerExport, AnItemWhoseGuidIsTakenGetsItsOwnOnceAndKeepsIt) {
+  Fixture f;
+  f.make();
+  ASSERT_TRUE(f.exportIt().exported);
+  std::vector<ItemLink> links = f.links();
+  std::vector<ItemLink*> notes;
+  for (ItemLink& link : links) {
+    if (link.key.starts_with("anki ")) notes.push_back(&link);
+  }
+  ASSERT_EQ(notes.size(), 4u);
+  notes[1]->key = notes[0]->key;
+  std::ofstream(f.dir / "deck.links", std::ios::binary | std::ios::trunc) << formatLinks(links);
+  ASSERT_TRUE(f.exportIt().exported);
+  const std::vector<ItemLink> once = f.links();
+  EXPECT_EQ(once.size(), links.size() + 1);
+  ASSERT_TRUE(f.exportIt().exported);
+  EXPECT_EQ(f.links(), once);
+}
+
+// The package was renamed into place but its folder could not be synced: the export says so,
+// and the new GUIDs are kept all the same, so that the notes of the package, should it reach
+// Anki, are not added twice by the next export.
+TEST(PeerExport, APackageInPlaceKeepsItsGuidsWhenSyncingItsFolderFails) {
+  Fixture f;
+  f.make();
+  f.disk.failSyncs = 1;
+  const PeerExportResult r = f.exportIt();
+  EXPECT_FALSE(r.exported);
+  EXPECT_NE(r.error.find("written, but its folder cannot be synced"), std::string::npos) << r.error;
+  EXPECT_TRUE(std::filesystem::exists(f.package));
+  const std::vector<ItemLink> links = f.links();
+  EXPECT_EQ(links.size(), 8u);
+  ASSERT_TRUE(f.exportIt().exported);
+  EXPECT_EQ(f.links(), links);
+}
+
+// A record cut short (a damaged texts file) is left out and counted apart from empty items.
+TEST(PeerExport, AnItemThatCannotBeReadIsLeftOutAndCounted) {
+  Fixture f;
+  f.make();
+  const std::filesystem::path texts = store::textsPath(f.base);
+  std::filesystem::resize_file(texts, std::filesystem::file_size(texts) - 2);
+  const PeerExportResult r = f.exportIt();
+  ASSERT_TRUE(r.exported) << r.error;
+  EXPECT_EQ(r.notes, 3u);
+  EXPECT_EQ(r.unreadable, 1u);
+  EXPECT_EQ(r.emptySkipped, 0u);
+  const std::u16string message = peerExportMessage(r, f.package);
+  EXPECT_NE(message.find(u"\r\nItems that cannot be read, left out: 1"), std::u16string::npos);
+  EXPECT_EQ(message.find(u"Empty items"), std::u16string::npos);
 }
 
 TEST(PeerExport, AFailedExportSaysWhyAndChangesNothing) {
