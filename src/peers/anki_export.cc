@@ -3,12 +3,12 @@
 #include "peers/anki_export.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <unordered_set>
 
 #include "peers/anki_package.h"
+#include "peers/anki_template.h"
 #include "store/atomic_file.h"
 #include "store/item_status.h"
 #include "store/utf8.h"
@@ -458,130 +458,17 @@ std::string ankiGuidFrom(std::uint64_t bits) {
   return out;
 }
 
-namespace {
-
-bool startsWithWord(std::string_view text, std::string_view word) {
-  if (text.size() < word.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != word[i]) return false;
-  }
-  // The name ends there: "<img" but not "<imgx".
-  if (text.size() == word.size()) return true;
-  const char next = text[word.size()];
-  return next == ' ' || next == '>' || next == '/' || next == '\t' || next == '\n' || next == '\r';
-}
-
-// The src attribute of a tag's text (between < and >), or nothing.
-std::string_view sourceOf(std::string_view tag) {
-  for (std::size_t at = tag.find('='); at != std::string_view::npos; at = tag.find('=', at + 1)) {
-    std::size_t nameEnd = at;
-    while (nameEnd > 0 && (tag[nameEnd - 1] == ' ' || tag[nameEnd - 1] == '\t')) --nameEnd;
-    if (nameEnd < 3 || !startsWithWord(tag.substr(nameEnd - 3, 3), "src")) continue;
-    if (nameEnd > 3 && tag[nameEnd - 4] != ' ' && tag[nameEnd - 4] != '\t' &&
-        tag[nameEnd - 4] != '\n') {
-      continue;  // "data-src=" is another attribute
-    }
-    std::size_t value = at + 1;
-    while (value < tag.size() && tag[value] == ' ') ++value;
-    if (value >= tag.size()) return {};
-    const char quote = tag[value];
-    if (quote == '"' || quote == '\'') {
-      const std::size_t end = tag.find(quote, value + 1);
-      if (end == std::string_view::npos) return {};
-      return tag.substr(value + 1, end - value - 1);
-    }
-    const std::size_t end = tag.find_first_of(" \t\n/", value);
-    return tag.substr(value, end == std::string_view::npos ? end : end - value);
-  }
-  return {};
-}
-
-// Decodes the entity at text[0] == '&' into out; the bytes taken, 0 when it is none.
-std::size_t decodeEntity(std::string_view text, std::string& out) {
-  static constexpr std::pair<std::string_view, std::string_view> kNamed[] = {
-      {"&amp;", "&"}, {"&lt;", "<"},   {"&gt;", ">"},  {"&quot;", "\""},
-      {"&#39;", "'"}, {"&apos;", "'"}, {"&nbsp;", " "}};
-  for (const auto& [name, value] : kNamed) {
-    if (text.substr(0, name.size()) == name) {
-      out += value;
-      return name.size();
-    }
-  }
-  if (text.size() < 4 || text[1] != '#') return 0;
-  const bool hex = text[2] == 'x' || text[2] == 'X';
-  std::size_t at = hex ? 3 : 2;
-  char32_t code = 0;
-  const std::size_t first = at;
-  for (; at < text.size() && at - first < 8; ++at) {
-    const char c = text[at];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (digit < 0) break;
-    code = code * (hex ? 16 : 10) + static_cast<char32_t>(digit);
-  }
-  if (at == first || at >= text.size() || text[at] != ';') return 0;
-  if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  store::appendUtf8(out, code);
-  return at + 1;
-}
-
-}  // namespace
-
 std::string fieldWithoutMarkup(std::string_view html) {
+  const std::string text = htmlToText(html, {.imageNames = true});
+  // A non-breaking space counts as a blank, and is trimmed as one.
   std::string out;
-  out.reserve(html.size());
-  std::size_t at = 0;
-  while (at < html.size()) {
-    const char c = html[at];
-    if (c == '&') {
-      const std::size_t taken = decodeEntity(html.substr(at), out);
-      if (taken > 0) {
-        at += taken;
-        continue;
-      }
-      out.push_back(c);
-      ++at;
-      continue;
-    }
-    if (c != '<') {
-      out.push_back(c);
-      ++at;
-      continue;
-    }
-    const std::string_view rest = html.substr(at + 1);
-    if (rest.substr(0, 3) == "!--") {
-      const std::size_t end = html.find("-->", at + 4);
-      at = end == std::string_view::npos ? html.size() : end + 3;
-      continue;
-    }
-    const std::size_t close = html.find('>', at + 1);
-    if (close == std::string_view::npos) {  // no tag: a plain "<"
-      out.push_back(c);
-      ++at;
-      continue;
-    }
-    const std::string_view tag = html.substr(at + 1, close - at - 1);
-    at = close + 1;
-    if (startsWithWord(tag, "img")) {
-      const std::string_view source = sourceOf(tag);
-      if (!source.empty()) {
-        out.push_back(' ');
-        out += source;
-        out.push_back(' ');
-      }
-    } else if (startsWithWord(tag, "style") || startsWithWord(tag, "script")) {
-      // Their content is no text: passed over up to their closing tag.
-      const std::string_view name = startsWithWord(tag, "style") ? "style" : "script";
-      std::size_t end = html.find("</", at);
-      while (end != std::string_view::npos && !startsWithWord(html.substr(end + 2), name)) {
-        end = html.find("</", end + 2);
-      }
-      const std::size_t after = end == std::string_view::npos ? end : html.find('>', end);
-      at = after == std::string_view::npos ? html.size() : after + 1;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\xC2' && i + 1 < text.size() && text[i + 1] == '\xA0') {
+      out.push_back(' ');
+      ++i;
+    } else {
+      out.push_back(text[i]);
     }
   }
   const std::size_t first = out.find_first_not_of(" \t\r\n");

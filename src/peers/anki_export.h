@@ -63,8 +63,8 @@ std::string plainTextAsField(std::u16string_view text);
 // digits a-z, A-Z, 0-9 and !#$%&()*+,-./:;<=>?@[]^_`{|}~ as Anki's GUIDs use them. 0 is "a".
 std::string ankiGuidFrom(std::uint64_t bits);
 
-// A field's text as Anki sorts and compares notes by it: tags dropped (a picture kept as its
-// file name), &amp; &lt; &gt; &quot; &#39; and &nbsp; decoded, blanks at both ends trimmed.
+// A field's text as Anki sorts and compares notes by it: htmlToText with a picture kept as its
+// file name, a non-breaking space as a blank, blanks at both ends trimmed.
 std::string fieldWithoutMarkup(std::string_view html);
 
 // The SHA-1 digest of bytes.

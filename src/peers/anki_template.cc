@@ -121,6 +121,31 @@ std::string tagName(std::string_view tag) {
 
 bool isClosingTag(std::string_view tag) { return tag.size() > 1 && tag[1] == '/'; }
 
+// The value of the src attribute of a start tag ("<img src=...>"), or nothing.
+std::string_view sourceOf(std::string_view tag) {
+  for (std::size_t at = tag.find('='); at != kNone; at = tag.find('=', at + 1)) {
+    std::size_t nameEnd = at;
+    while (nameEnd > 0 && isBlank(tag[nameEnd - 1])) --nameEnd;
+    // "src" itself, not the end of "data-src".
+    if (nameEnd < 4 || !startsWithAt(tag, nameEnd - 3, "src") || !isBlank(tag[nameEnd - 4])) {
+      continue;
+    }
+    std::size_t value = at + 1;
+    while (value < tag.size() && isBlank(tag[value])) ++value;
+    if (value >= tag.size()) return {};
+    const char quote = tag[value];
+    if (quote == '"' || quote == '\'') {
+      const std::size_t end = tag.find(quote, value + 1);
+      if (end == kNone) return {};
+      return tag.substr(value + 1, end - value - 1);
+    }
+    std::size_t end = value;
+    while (end < tag.size() && !isBlank(tag[end]) && tag[end] != '/' && tag[end] != '>') ++end;
+    return tag.substr(value, end - value);
+  }
+  return {};
+}
+
 // Decodes the character reference at html[pos] == '&' onto out; the bytes it took, or 0 (and out
 // unchanged) when none of the decoded ones begins there.
 std::size_t decodeReference(std::string_view html, std::size_t pos, std::string& out) {
@@ -624,7 +649,7 @@ RenderedCard renderCard(std::string_view questionFormat, std::string_view answer
   return card;
 }
 
-std::string htmlToText(std::string_view html, bool breaksAsLines) {
+std::string htmlToText(std::string_view html, HtmlTextOptions options) {
   std::string out;
   out.reserve(html.size());
   MarkupScanner scanner(html);
@@ -640,12 +665,19 @@ std::string htmlToText(std::string_view html, bool breaksAsLines) {
           const std::string name = tagName(tag);
           if (name == "style" || name == "script") pos = rawTextEnd(html, pos, name);
         }
-        if (breaksAsLines) {
+        if (options.breaksAsLines) {
           const std::string name = tagName(tag);
           const bool closing = isClosingTag(tag);
           if ((!closing && name == "br") ||
               (closing && (name == "div" || name == "p" || name == "li" || name == "tr"))) {
             out.push_back('\n');
+          }
+        }
+        if (options.imageNames && !isClosingTag(tag) && tagName(tag) == "img") {
+          if (const std::string_view source = sourceOf(tag); !source.empty()) {
+            out.push_back(' ');
+            out += source;
+            out.push_back(' ');
           }
         }
         continue;

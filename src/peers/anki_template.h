@@ -50,10 +50,13 @@ RenderedCard renderCard(std::string_view questionFormat, std::string_view answer
 // The text of an HTML fragment: tags and comments removed, with the content of <style> and
 // <script> elements; &amp; &lt; &gt; &quot; &apos; &nbsp; and numeric references (&#N; &#xH;, at
 // most ten digits) decoded to UTF-8, a reference to 0, a surrogate or past U+10FFFF giving U+FFFD.
-// Other text, including a '<' that begins no tag and an unknown entity, is kept. With
-// breaksAsLines, a <br> and the end of a <div>, <p>, <li> or <tr> give a line feed. The result is
+// Other text, including a '<' that begins no tag and an unknown entity, is kept. The result is
 // never longer than html.
-std::string htmlToText(std::string_view html, bool breaksAsLines = false);
+struct HtmlTextOptions {
+  bool breaksAsLines = false;  // a <br> and the end of a <div>, <p>, <li> or <tr> give a line feed
+  bool imageNames = false;     // an <img> gives its src attribute, with a blank on either side
+};
+std::string htmlToText(std::string_view html, HtmlTextOptions options = {});
 
 // Whether text holds a tag (a '<' followed by a letter, "/" and a letter, '!' or '?', up to a
 // later '>'), a comment, or an entity reference (&name; &#N; &#xH;). When it holds none,

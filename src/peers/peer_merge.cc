@@ -58,7 +58,7 @@ class StoredForm {
 
   void make(std::u16string_view text, std::u16string& out) {
     if (m_sourceHtml && !m_collectionHtml) {
-      out = store::decodeTextBytes(htmlToText(store::encodeUtf8(text), true));
+      out = store::decodeTextBytes(htmlToText(store::encodeUtf8(text), {.breaksAsLines = true}));
       while (!out.empty() && out.back() == u'\n') out.pop_back();
     } else if (!m_sourceHtml && m_collectionHtml) {
       out = escapedAsHtml(text);
