@@ -1,7 +1,6 @@
 // Reading and writing the links file: a header line, then a slot number and a key per line.
 #include "peers/links_file.h"
 
-#include <cerrno>
 #include <charconv>
 #include <span>
 
@@ -191,15 +190,7 @@ bool readLinks(store::FileSystem& files, const std::filesystem::path& base,
 
 store::IoResult writeStagedLinks(store::FileSystem& files, const std::filesystem::path& base,
                                  std::string_view text) {
-  store::OpenError error = store::OpenError::None;
-  auto file = store::AtomicFile::create(files, store::linksPath(base), &error);
-  if (!file) {
-    return store::IoResult::failure(error == store::OpenError::AccessDenied ? EACCES : EIO);
-  }
-  const store::IoResult r = file->file().writeAt(
-      0, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-  if (r.failed()) return r;  // the temporary goes with file
-  return file->stage();
+  return store::writeWholeFile(files, store::linksPath(base), text, store::WholeFile::Stage);
 }
 
 }  // namespace kelvora::peers

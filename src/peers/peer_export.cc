@@ -31,21 +31,6 @@ std::string_view firstCardGuid(std::string_view key) {
   return guid.find(' ') == std::string_view::npos ? guid : std::string_view();
 }
 
-// Stores the links file whole, through a temporary renamed over it.
-bool storeLinks(store::FileSystem& files, const std::filesystem::path& base,
-                const std::vector<ItemLink>& links) {
-  const std::string text = formatLinks(links);
-  auto out = store::AtomicFile::create(files, store::linksPath(base));
-  if (!out) return false;
-  const store::IoResult written = out->file().writeAt(
-      0, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-  if (!written.ok()) {
-    out->abandon();
-    return false;
-  }
-  return !out->commit().failed();
-}
-
 }  // namespace
 
 PeerExportResult exportAnkiPackage(store::Collection& c, const PeerLibraries& libraries,
@@ -147,7 +132,7 @@ PeerExportResult exportAnkiPackage(store::Collection& c, const PeerLibraries& li
     // A package in place keeps its GUIDs even when it may not have reached the disk: were it
     // imported, the next export must not add its notes again.
     links.insert(links.end(), added.begin(), added.end());
-    if (!storeLinks(c.files(), base, links)) {
+    if (store::writeWholeFile(c.files(), store::linksPath(base), formatLinks(links)).failed()) {
       return fail("the package was written, but its notes' GUIDs could not be kept in " +
                   store::encodeUtf8(store::pathText(store::linksPath(base).filename())) +
                   ", so exporting again would add the notes twice");

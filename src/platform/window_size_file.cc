@@ -58,13 +58,8 @@ bool writeWindowSize(const std::filesystem::path& configDir, const WindowSize& s
   if (ec) return false;
   // Replaced as a whole, so a kill or a full disk never leaves half a file behind.
   PosixFileSystem files;
-  auto out = store::AtomicFile::create(files, configDir / kWindowSizeFileName);
-  if (!out) return false;
-  const std::string text = formatWindowSize(size);
-  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                            text.size());
-  if (!out->file().writeAt(0, bytes).ok()) return false;  // abandoned: the old file stays
-  return !out->commit().failed();
+  return !store::writeWholeFile(files, configDir / kWindowSizeFileName, formatWindowSize(size))
+              .failed();
 }
 
 }  // namespace kelvora::platform

@@ -2,6 +2,7 @@
 #include "store/atomic_file.h"
 
 #include <cerrno>
+#include <span>
 
 namespace kelvora::store {
 
@@ -49,6 +50,17 @@ void AtomicFile::abandon() {
   (void)m_file->close();
   m_file.reset();
   (void)m_files.remove(temporaryPathFor(m_target));
+}
+
+IoResult writeWholeFile(FileSystem& files, const std::filesystem::path& target,
+                        std::string_view bytes, WholeFile how) {
+  OpenError error = OpenError::None;
+  auto file = AtomicFile::create(files, target, &error);
+  if (!file) return IoResult::failure(error == OpenError::AccessDenied ? EACCES : EIO);
+  const IoResult r = file->file().writeAt(
+      0, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  if (!r.ok()) return r.failed() ? r : IoResult::failure(EIO);  // the temporary goes with file
+  return how == WholeFile::Stage ? file->stage() : file->commit();
 }
 
 }  // namespace kelvora::store

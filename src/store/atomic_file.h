@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "store/file_system.h"
 
@@ -43,5 +44,12 @@ class AtomicFile {
   std::filesystem::path m_target;
   std::unique_ptr<BinaryFile> m_file;
 };
+
+// bytes as the whole new content of target, through an AtomicFile: committed, or staged for a
+// journaled rename. A temporary that cannot be created fails with EACCES when access was
+// denied, else EIO; on any failure no temporary is left and the target stays as it was.
+enum class WholeFile { Commit, Stage };
+IoResult writeWholeFile(FileSystem& files, const std::filesystem::path& target,
+                        std::string_view bytes, WholeFile how = WholeFile::Commit);
 
 }  // namespace kelvora::store

@@ -3,7 +3,6 @@
 #include "store/settings.h"
 
 #include <array>
-#include <cerrno>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -206,13 +205,7 @@ IoResult stageSettings(const Settings& settings, FileSystem& files,
     if (c == '\n') bytes += '\r';
     bytes += c;
   }
-  OpenError error = OpenError::None;
-  auto file = AtomicFile::create(files, settingsPath(basePath), &error);
-  if (!file) return IoResult::failure(error == OpenError::AccessDenied ? EACCES : EIO);
-  const IoResult r = file->file().writeAt(
-      0, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-  if (r.failed()) return r;  // the temporary goes with file
-  return file->stage();
+  return writeWholeFile(files, settingsPath(basePath), bytes, WholeFile::Stage);
 }
 
 }  // namespace kelvora::store
